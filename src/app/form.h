@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <QMdiSubWindow>
+
+// One window of the program. A child window lives in a QMdiSubWindow of the main
+// window; frmCover alone is a top-level window. Geometry is read and set in twips:
+// Width/Height are the outer size (the frame), Left/Top its place in the main
+// window's client area, ScaleWidth/ScaleHeight the client area.
+//
+// The registry (Forms) creates a window, runs Form_Load once, and on unload runs
+// Form_Unload before the window goes away, whichever way it is closed.
+class Form : public QWidget
+{
+    Q_OBJECT
+
+public:
+    Form(const QString &caption, double clientWidth, double clientHeight);
+    ~Form() override;
+
+    virtual void Form_Load() { }
+    // Commits what the window holds (its record sets) before it goes away.
+    virtual void Form_Unload() { }
+    // Runs on every change of size, also while the window is hidden.
+    virtual void Form_Resize() { }
+
+    // A child of the main window (the default) or a window of its own.
+    virtual bool isMdiChild() const { return true; }
+    // Frame of the child window: title bar and buttons.
+    virtual Qt::WindowFlags frameFlags() const;
+
+    double Width() const;
+    double Height() const;
+    double Left() const;
+    double Top() const;
+    void setWidth(double twips);
+    void setHeight(double twips);
+    void setLeft(double twips);
+    void setTop(double twips);
+    void Move(double left, double top);
+    double ScaleWidth() const;
+    double ScaleHeight() const;
+
+    QString Caption() const { return windowTitle(); }
+    void setCaption(const QString &caption);
+
+    // The frame that carries this window: its subwindow, or itself when top-level.
+    QWidget *frame() const;
+    QMdiSubWindow *subWindow() const { return m_subWindow; }
+
+    void Show();
+    void Hide();
+    bool Visible() const;
+    void Unload();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    friend class Forms;
+    void attach(QMdiSubWindow *sub) { m_subWindow = sub; }
+    void runUnload();
+
+    QPointer<QMdiSubWindow> m_subWindow;
+    bool m_unloaded = false;
+};

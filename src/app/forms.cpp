@@ -1,0 +1,116 @@
+#include "app/forms.h"
+
+#include "platform/twips.h"
+
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+namespace {
+QPointer<QMainWindow> host;
+QPointer<QMdiArea> area;
+QHash<QString, QPointer<Form>> &open()
+{
+    static QHash<QString, QPointer<Form>> forms;
+    return forms;
+}
+} // namespace
+
+void Forms::setHost(QMainWindow *main, QMdiArea *mdi)
+{
+    host = main;
+    area = mdi;
+}
+
+QMainWindow *Forms::mainWindow()
+{
+    return host;
+}
+
+QMdiArea *Forms::mdiArea()
+{
+    return area;
+}
+
+void Forms::adopt(Form *form)
+{
+    open().insert(form->metaObject()->className(), form);
+    if (!form->isMdiChild() || !area)
+        return;
+    const QSize client = form->size();
+    QMdiSubWindow *sub = area->addSubWindow(form, form->frameFlags());
+    sub->setAttribute(Qt::WA_DeleteOnClose);
+    sub->setWindowIcon(form->windowIcon());
+    form->attach(sub);
+    // The design size is the client area; the frame comes on top of it.
+    sub->resize(client + (sub->size() - sub->contentsRect().size()));
+    sub->hide();
+}
+
+void Forms::forget(Form *form)
+{
+    auto &forms = open();
+    for (auto it = forms.begin(); it != forms.end();) {
+        if (it.value() == form || it.value().isNull())
+            it = forms.erase(it);
+        else
+            ++it;
+    }
+}
+
+Form *Forms::find(const QString &className)
+{
+    return open().value(className).data();
+}
+
+void Forms::unload(const QString &className)
+{
+    Form *form = find(className);
+    if (!form)
+        return;
+    form->frame()->close();
+}
+
+void Forms::unloadAll()
+{
+    const QList<Form *> forms = openForms();
+    for (Form *form : forms)
+        form->frame()->close();
+}
+
+QList<Form *> Forms::openForms()
+{
+    QList<Form *> out;
+    for (const QPointer<Form> &f : std::as_const(open()))
+        if (f)
+            out << f.data();
+    return out;
+}
+
+QSizeF Forms::mainOuter()
+{
+    if (!host)
+        return {};
+    const QRect r = host->frameGeometry();
+    return QSizeF(pixelsToTwips(r.width()), pixelsToTwips(r.height()));
+}
+
+QSizeF Forms::mainInner()
+{
+    if (!area)
+        return {};
+    const QSize s = area->viewport()->size();
+    return QSizeF(pixelsToTwips(s.width()), pixelsToTwips(s.height()));
+}
+
+void Forms::place(Form *form, double height, double width, Base base, double k)
+{
+    form->setHeight(height);
+    form->setWidth(width);
+    const QSizeF main = base == Base::Outer ? mainOuter() : mainInner();
+    // Single-precision arithmetic, as the placement formulas are given.
+    const float w = float(form->Width());
+    const float h = float(form->Height());
+    form->setLeft(float(main.width()) / 2.0f - w / 2.0f);
+    form->setTop(float(main.height()) / 2.0f - h / float(k));
+}

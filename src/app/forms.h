@@ -1,0 +1,67 @@
+#pragma once
+
+#include "app/form.h"
+
+#include <QHash>
+#include <QPointer>
+#include <QSizeF>
+
+class QMainWindow;
+class QMdiArea;
+
+// The window registry: the one place windows are loaded, found and unloaded, and
+// where they learn the main window's sizes to place themselves.
+//
+// load<T>() creates the window and runs its Form_Load once; loading a window that is
+// open returns the open one. unload<T>() of a window that is not open does nothing.
+class Forms
+{
+public:
+    // The main window and its client area that hold the child windows.
+    static void setHost(QMainWindow *main, QMdiArea *area);
+    static QMainWindow *mainWindow();
+    static QMdiArea *mdiArea();
+
+    template<class T>
+    static T *load()
+    {
+        if (T *open = find<T>())
+            return open;
+        T *form = new T;
+        adopt(form);
+        form->Form_Load();
+        return form;
+    }
+
+    template<class T>
+    static T *find()
+    {
+        return qobject_cast<T *>(find(T::staticMetaObject.className()));
+    }
+
+    template<class T>
+    static void unload()
+    {
+        unload(T::staticMetaObject.className());
+    }
+
+    static Form *find(const QString &className);
+    static void unload(const QString &className);
+    // Unloads every open window, each committing first (program end).
+    static void unloadAll();
+    static QList<Form *> openForms();
+
+    // The main window's outer size (whole window) and inner size (client area), twips.
+    static QSizeF mainOuter();
+    static QSizeF mainInner();
+
+    // Sizes a child window (height first, then width) and places it:
+    // Left = width of base / 2 - W / 2, Top = height of base / 2 - H / k.
+    enum class Base { Outer, Inner };
+    static void place(Form *form, double height, double width, Base base, double k);
+
+private:
+    friend class Form;
+    static void adopt(Form *form);
+    static void forget(Form *form);
+};

@@ -1,0 +1,123 @@
+#include "app/handoff.h"
+
+#include "platform/msgbox.h"
+#include "platform/programfolder.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace HandOff {
+
+QString modeFile()
+{
+    return programFile(QStringLiteral("temp1.txt"));
+}
+
+QString nameFile()
+{
+    return programFile(QStringLiteral("temp.txt"));
+}
+
+namespace {
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size()
+        && file.flush()) {
+        file.close();
+        return true;
+    }
+    msgBox(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));
+    return false;
+}
+
+std::optional<QByteArray> readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // A hand-off file holds one short line; never read more than its first line's worth.
+    return file.read(64 * 1024);
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+QByteArray modeCodeBytes(qint16 code)
+{
+    // List-output form: the sign position (a blank for a non-negative number), the
+    // digits, a trailing blank.
+    QByteArray digits = QByteArray::number(code);
+    if (code >= 0)
+        digits.prepend(' ');
+    return digits + " \r\n";
+}
+
+std::optional<qint16> parseModeCode(const QByteArray &bytes)
+{
+    qsizetype i = 0;
+    while (i < bytes.size() && isBlank(bytes[i]))
+        ++i;
+    qsizetype end = i;
+    while (end < bytes.size() && !isBlank(bytes[end]) && bytes[end] != ',' && bytes[end] != '\r'
+           && bytes[end] != '\n')
+        ++end;
+    bool ok = false;
+    const int value = bytes.mid(i, end - i).toInt(&ok);
+    if (!ok || value < -32768 || value > 32767)
+        return std::nullopt;
+    return qint16(value);
+}
+
+QByteArray testNameBytes(const QString &name)
+{
+    return name.toUtf8() + "\r\n";
+}
+
+std::optional<QString> parseTestName(const QByteArray &bytes)
+{
+    if (bytes.isEmpty())
+        return std::nullopt;
+    qsizetype end = bytes.indexOf('\n');
+    if (end < 0)
+        end = bytes.size();
+    QByteArray line = bytes.left(end);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromUtf8(line);
+}
+
+bool writeModeCode(qint16 code)
+{
+    return writeFile(modeFile(), modeCodeBytes(code));
+}
+
+bool writeTestName(const QString &name)
+{
+    return writeFile(nameFile(), testNameBytes(name));
+}
+
+std::optional<qint16> readModeCode()
+{
+    const auto bytes = readFile(modeFile());
+    return bytes ? parseModeCode(*bytes) : std::nullopt;
+}
+
+std::optional<QString> readTestName()
+{
+    const auto bytes = readFile(nameFile());
+    return bytes ? parseTestName(*bytes) : std::nullopt;
+}
+
+void removeAll()
+{
+    QFile::remove(nameFile());
+    QFile::remove(modeFile());
+}
+
+} // namespace HandOff

@@ -1,0 +1,242 @@
+#include "app/mdiMain.h"
+
+#include "app/forms.h"
+#include "app/frmAno.h"
+#include "app/handoff.h"
+#include "authoring/frmEdittest.h"
+#include "authoring/frmScore.h"
+#include "bank/frmAddTest.h"
+#include "bank/frmBFEdit.h"
+#include "bank/frmFL.h"
+#include "info/frmAbout.h"
+#include "info/frmIntro.h"
+#include "music/frmMusic.h"
+#include "runner/frmTest.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QIcon>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QScreen>
+#include <QToolBar>
+
+namespace {
+
+// Loads a child window, sizes and places it by the command table, and shows it.
+template<class T>
+void openChild(double height, double width, Forms::Base base, double k)
+{
+    T *form = Forms::load<T>();
+    Forms::place(form, height, width, base, k);
+    form->Show();
+}
+
+} // namespace
+
+mdiMain::mdiMain()
+    : m_area(new QMdiArea(this))
+{
+    setWindowTitle(QStringLiteral("Qelvi"));
+    setWindowIcon(QIcon(QStringLiteral(":/images/qelvi.svg")));
+    setCentralWidget(m_area);
+    m_area->viewport()->installEventFilter(this);
+    m_area->setBackground(palette().brush(QPalette::Dark));
+    resize(5916 / 15 + 40, 4608 / 15 + 80);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    createMenus();
+    createToolbar();
+    Forms::setHost(this, m_area);
+}
+
+void mdiMain::createMenus()
+{
+    auto action = [this](const char *name, const QString &caption, void (mdiMain::*slot)()) {
+        auto *a = new QAction(caption, this);
+        a->setObjectName(QLatin1String(name));
+        if (slot)
+            connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+
+    QMenu *pro = menuBar()->addMenu(QStringLiteral("程序(&P)"));
+    mnuPro = pro->menuAction();
+    mnuPro->setObjectName(QStringLiteral("mnuPro"));
+    mnuFL = action("mnuFL", QStringLiteral("编辑测试类(&C)"), &mdiMain::mnuFL_Click);
+    mnuExit = action("mnuExit", QStringLiteral("结束程序(&X)"), &mdiMain::mnuExit_Click);
+    mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    mnuExit->setShortcutContext(Qt::ApplicationShortcut);
+    pro->addActions({ mnuFL, mnuExit });
+
+    QMenu *test = menuBar()->addMenu(QStringLiteral("测试项目(&T)"));
+    mnuTest = test->menuAction();
+    mnuTest->setObjectName(QStringLiteral("mnuTest"));
+    mnuCreatTest = action("mnuCreatTest", QStringLiteral("建立测试项目(&C)"), &mdiMain::mnuCreatTest_Click);
+    mnuOpenTest = action("mnuOpenTest", QStringLiteral("修改测试项目(&E)"), &mdiMain::mnuOpenTest_Click);
+    mnuTesting = action("mnuTesting", QStringLiteral("进行测试项目(&R)"), &mdiMain::mnuTesting_Click);
+    mnuDelTest = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
+    test->addActions({ mnuCreatTest, mnuOpenTest, mnuTesting, mnuDelTest });
+
+    mnuBackMic = action("mnuBackMic", QStringLiteral("背景音乐(&M)"), &mdiMain::mnuBackMic_Click);
+    menuBar()->addAction(mnuBackMic);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("帮助(&H)"));
+    mnuH = help->menuAction();
+    mnuH->setObjectName(QStringLiteral("mnuH"));
+    mnuIntro = action("mnuIntro", QStringLiteral("Qelvi简介(&I)"), &mdiMain::mnuIntro_Click);
+    mnuAbout = action("mnuAbout", QStringLiteral("关于Qelvi(&A)"), &mdiMain::mnuAbout_Click);
+    help->addActions({ mnuIntro, mnuAbout });
+}
+
+void mdiMain::createToolbar()
+{
+    Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setMovable(false);
+    Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    Toolbar1->setIconSize(QSize(32, 32));
+    const struct {
+        const char *key;
+        const char *text;
+        const char *icon;
+    } buttons[] = {
+        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrMusic", "背景音乐", "tbr-music" },
+        { "tbrExit", "退出Qelvi", "tbr-exit" },
+    };
+    for (const auto &b : buttons) {
+        const QString key = QLatin1String(b.key);
+        QAction *a = Toolbar1->addAction(
+            QIcon(QStringLiteral(":/images/%1.svg").arg(QLatin1String(b.icon))),
+            QString::fromUtf8(b.text));
+        a->setObjectName(key);
+        a->setData(key);
+        a->setToolTip(QString::fromUtf8(b.text));
+        connect(a, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    }
+}
+
+void mdiMain::Form_Load()
+{
+    // The music controller stays loaded, hidden and 1 x 1 twip; its first resize with
+    // the flag "F" starts the default piece.
+    frmMusic *music = Forms::load<frmMusic>();
+    music->Label2->setText(QStringLiteral("F"));
+    music->Hide();
+    music->setHeight(1);
+    music->setWidth(1);
+
+    frmAno *ano = Forms::load<frmAno>();
+    const QSizeF inner = Forms::mainInner();
+    ano->setLeft(float(inner.width()) / 2 - float(ano->Width()) / 2);
+    ano->setTop(float(inner.height()) / 2 - float(ano->Height()) / 2);
+    ano->Show();
+}
+
+void mdiMain::subUnload()
+{
+    Forms::unload<frmAddTest>();
+    Forms::unload<frmBFEdit>();
+    Forms::unload<frmScore>();
+    Forms::unload<frmTest>();
+    Forms::unload<frmEdittest>();
+}
+
+void mdiMain::mnuFL_Click()
+{
+    openChild<frmFL>(5268, 5892, Forms::Base::Inner, 2);
+}
+
+void mdiMain::mnuCreatTest_Click()
+{
+    subUnload();
+    openChild<frmAddTest>(3876, 3840, Forms::Base::Outer, 1);
+}
+
+void mdiMain::openChooser(qint16 mode)
+{
+    subUnload();
+    if (!HandOff::writeModeCode(mode))
+        return;
+    openChild<frmBFEdit>(5304, 6240, Forms::Base::Outer, 1.5);
+}
+
+void mdiMain::mnuOpenTest_Click()
+{
+    openChooser(HandOff::EditMode);
+}
+
+void mdiMain::mnuTesting_Click()
+{
+    openChooser(HandOff::TakeMode);
+}
+
+void mdiMain::mnuDelTest_Click()
+{
+    openChooser(HandOff::ManageMode);
+}
+
+void mdiMain::mnuBackMic_Click()
+{
+    openChild<frmMusic>(3876, 4968, Forms::Base::Outer, 1);
+}
+
+void mdiMain::mnuIntro_Click()
+{
+    openChild<frmIntro>(5604, 5508, Forms::Base::Inner, 2);
+}
+
+void mdiMain::mnuAbout_Click()
+{
+    openChild<frmAbout>(4020, 6288, Forms::Base::Outer, 1);
+}
+
+void mdiMain::mnuExit_Click()
+{
+    // What the editors hold is committed as closing their windows would; then the
+    // hand-off files go and the program ends.
+    Forms::unloadAll();
+    HandOff::removeAll();
+    QCoreApplication::exit(0);
+}
+
+void mdiMain::Toolbar1_ButtonClick(const QString &key)
+{
+    const struct {
+        const char *key;
+        void (mdiMain::*handler)();
+    } table[] = {
+        { "tbrCreatTest", &mdiMain::mnuCreatTest_Click }, { "tbrEditTest", &mdiMain::mnuOpenTest_Click },
+        { "tbrTesting", &mdiMain::mnuTesting_Click },     { "tbrDelTest", &mdiMain::mnuDelTest_Click },
+        { "tbrMusic", &mdiMain::mnuBackMic_Click },       { "tbrExit", &mdiMain::mnuExit_Click },
+        { "tbrFL", &mdiMain::mnuFL_Click },
+    };
+    for (const auto &entry : table) {
+        if (key == QLatin1String(entry.key)) {
+            (this->*entry.handler)();
+            return;
+        }
+    }
+}
+
+void mdiMain::closeEvent(QCloseEvent *event)
+{
+    // Every window commits as it closes; the hand-off files stay.
+    Forms::unloadAll();
+    event->accept();
+}
+
+bool mdiMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_area->viewport() && event->type() == QEvent::Resize) {
+        // The background picture fills the client area.
+        static const QPixmap picture(QStringLiteral(":/images/background.jpg"));
+        if (!picture.isNull())
+            m_area->setBackground(picture.scaled(m_area->viewport()->size(),
+                                                 Qt::KeepAspectRatioByExpanding,
+                                                 Qt::SmoothTransformation));
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

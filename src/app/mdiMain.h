@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QAction;
+class QMdiArea;
+class QToolBar;
+
+// The main window: a multiple-document frame whose client area holds every other
+// window, with the menu bar, the toolbar and the command table. It is the composition
+// root: the one place that knows every window. Commands open their window at a fixed
+// size and a place computed from this window's outer or inner size; the single-test
+// windows are closed first by subUnload().
+class mdiMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    mdiMain();
+
+    // Loads the hidden music controller and shows the second splash.
+    void Form_Load();
+    // Unloads frmAddTest, frmBFEdit, frmScore, frmTest and frmEdittest, in that order.
+    void subUnload();
+
+    QMdiArea *mdiArea() const { return m_area; }
+    QToolBar *Toolbar1;
+
+    QAction *mnuPro;
+    QAction *mnuFL;
+    QAction *mnuExit;
+    QAction *mnuTest;
+    QAction *mnuCreatTest;
+    QAction *mnuOpenTest;
+    QAction *mnuTesting;
+    QAction *mnuDelTest;
+    QAction *mnuBackMic;
+    QAction *mnuH;
+    QAction *mnuIntro;
+    QAction *mnuAbout;
+
+public slots:
+    void mnuFL_Click();
+    void mnuCreatTest_Click();
+    void mnuOpenTest_Click();
+    void mnuTesting_Click();
+    void mnuDelTest_Click();
+    void mnuBackMic_Click();
+    void mnuIntro_Click();
+    void mnuAbout_Click();
+    void mnuExit_Click();
+    void Toolbar1_ButtonClick(const QString &key);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createMenus();
+    void createToolbar();
+    void openChooser(qint16 mode);
+
+    QMdiArea *m_area;
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+class QApplication;
+
+// The start-up module: shows the cover window, which opens the main window.
+namespace mdlQelvi {
+
+// Prepares the application (name, icon, fonts, signals), shows the cover and runs
+// the event loop.
+int Main(QApplication &app);
+
+// Sets up what every window relies on (fonts, icon, names) without showing anything.
+void prepare(QApplication &app);
+
+// Loads and shows the main window (once).
+void openMainWindow();
+
+} // namespace mdlQelvi

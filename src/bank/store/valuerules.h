@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// The value rules that the bank and the runner share.
+
+// The number at the start of a text: leading blanks skipped, an optional sign,
+// digits with at most one decimal point, an optional exponent. An empty or
+// non-numeric text counts 0.
+double val(const QString &text);
+
+// Whether the whole text (blanks around it allowed) is one number, as a score or a
+// band bound must be; sets *value when it is.
+bool parseNumber(const QString &text, double *value);
+
+// The shortest decimal text that reads back as the same double (or single): no
+// leading blank, no trailing zeros, no decimal point for an integral value
+// ("30", "12.5", "0.1", "-3", "1E+20").
+QString doubleText(double value);
+QString singleText(float value);

@@ -1,0 +1,6 @@
+#include "info/frmHelp.h"
+
+frmHelp::frmHelp()
+    : Form(QStringLiteral("Qelvi-Tovik的帮助"), 5124, 4404)
+{
+}

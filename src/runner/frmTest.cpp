@@ -1,0 +1,6 @@
+#include "runner/frmTest.h"
+
+frmTest::frmTest()
+    : Form(QStringLiteral("Qelvi"), 8484, 6984)
+{
+}

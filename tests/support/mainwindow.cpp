@@ -1,0 +1,31 @@
+#include "support/mainwindow.h"
+
+#include "app/forms.h"
+#include "platform/fonts.h"
+
+#include <QApplication>
+#include <QTest>
+
+MainWindowFixture::MainWindowFixture(QSize size, bool runLoad)
+{
+    installFontSubstitutes();
+    main = new mdiMain;
+    main->resize(size);
+    main->show();
+    (void)QTest::qWaitForWindowExposed(main);
+    if (runLoad)
+        main->Form_Load();
+}
+
+MainWindowFixture::~MainWindowFixture()
+{
+    Forms::unloadAll();
+    delete main;
+    settle();
+}
+
+void settle()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}
