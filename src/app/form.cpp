@@ -139,8 +139,7 @@ void Form::runUnload()
 void Form::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (isVisible())
-        Form_Resize();
+    Form_Resize();
 }
 
 void Form::closeEvent(QCloseEvent *event)
