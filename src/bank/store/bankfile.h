@@ -1,0 +1,45 @@
+#pragma once
+
+#include "bank/store/storeerror.h"
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The one SQLite connection of the process to the test bank file.
+//
+// The connection is opened on first use with a busy timeout, so that two copies of
+// the program on one folder wait for each other. When a caller asks for another
+// path (tests point the program folder elsewhere) the old connection is closed and
+// the new file opened. The file is never created here: a missing file, one that
+// cannot be read, one that is no database and one without the table "分类列表"
+// are refused with BankMissing, BankUnreadable, NotABank and NoCategoryList, whose
+// messages name the file.
+namespace BankFile {
+
+// The connection to the bank at path, opened (and checked) when needed.
+// On failure returns an invalid QSqlDatabase and sets *error.
+QSqlDatabase connection(const QString &path, StoreError *error);
+
+// Checks the bank at path as connection() does; success when it can be used.
+StoreError check(const QString &path);
+
+// Closes the connection (a test before it removes its folder). Record sets that
+// are still open reconnect on their next use.
+void closeConnection();
+
+// Grows whenever the connection is opened anew; record sets compare it to know
+// that their prepared statements belong to a closed connection.
+quint64 connectionSerial();
+
+// The path of the open connection, or empty.
+QString connectedPath();
+
+// Quotes a name as one SQL identifier: in double quotes, inner quotes doubled.
+// A dot stays inside the name (never read as schema.table).
+QString quoteName(const QString &name);
+
+// Writes a new bank holding only "分类列表" with its field 分类, and no rows.
+// Refuses (BankExists) when anything exists at path.
+StoreError createFreshBank(const QString &path);
+
+} // namespace BankFile
