@@ -1,20 +1,213 @@
 #include "bank/store/bankfile.h"
 
-namespace BankFile {
-QSqlDatabase connection(const QString &, StoreError *error)
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+namespace {
+
+const QString kConnection = QStringLiteral("qelvi-bank");
+
+struct State
 {
-    if (error)
-        *error = StoreError(StoreError::Engine, QString());
+    QString path; // absolute path of the open connection, empty when closed
+    quint64 serial = 0;
+    QHash<const void *, std::function<void()>> closeListeners;
+};
+
+State &state()
+{
+    static State s;
+    return s;
+}
+
+QString absolute(const QString &path)
+{
+    return QFileInfo(path).absoluteFilePath();
+}
+
+QString nativePath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+StoreError fileProblem(StoreError::Number number, const QString &path, const QString &problem)
+{
+    return StoreError(number, QStringLiteral("题库文件“%1”%2").arg(nativePath(path), problem));
+}
+
+// Whether an SQLite error says the file is no database (SQLITE_NOTADB).
+bool notADatabase(const QSqlError &error)
+{
+    return error.nativeErrorCode() == QLatin1String("26")
+        || error.databaseText().contains(QLatin1String("not a database"));
+}
+
+// Checks an open connection: a database, and one that holds "分类列表".
+StoreError checkOpened(QSqlDatabase &db, const QString &path)
+{
+    QSqlQuery q(db);
+    q.prepare(
+        QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    q.addBindValue(QStringLiteral("分类列表"));
+    if (!q.exec() || !q.next()) {
+        const QSqlError error = q.lastError();
+        if (notADatabase(error))
+            return fileProblem(
+                StoreError::NotABank, path, QStringLiteral("不是题库文件，或者已经损坏。"));
+        return fileProblem(StoreError::BankUnreadable, path,
+            QStringLiteral("无法读取：%1").arg(error.databaseText()));
+    }
+    const bool hasList = q.value(0).toInt() > 0;
+    q.finish();
+    if (!hasList)
+        return fileProblem(
+            StoreError::NoCategoryList, path, QStringLiteral("里没有“分类列表”表。"));
     return {};
 }
-StoreError check(const QString &) { return {}; }
-void closeConnection() { }
-quint64 connectionSerial() { return 0; }
-QString connectedPath() { return {}; }
+
+// Refuses a path that is no readable file, before SQLite is asked.
+StoreError checkFile(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return fileProblem(StoreError::BankMissing, path, QStringLiteral("不存在。"));
+    if (!info.isFile())
+        return fileProblem(StoreError::BankUnreadable, path, QStringLiteral("不是一个文件。"));
+    if (!info.isReadable())
+        return fileProblem(
+            StoreError::BankUnreadable, path, QStringLiteral("无法读取：没有读取权限。"));
+    return {};
+}
+
+void closeOpen()
+{
+    State &s = state();
+    if (s.path.isEmpty() && !QSqlDatabase::contains(kConnection))
+        return;
+    const auto listeners = s.closeListeners;
+    for (const auto &drop : listeners)
+        drop();
+    {
+        QSqlDatabase db = QSqlDatabase::database(kConnection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(kConnection);
+    s.path.clear();
+}
+
+} // namespace
+
+namespace BankFile {
+
+QSqlDatabase connection(const QString &path, StoreError *error)
+{
+    State &s = state();
+    const QString wanted = absolute(path);
+    if (!s.path.isEmpty() && s.path == wanted) {
+        QSqlDatabase db = QSqlDatabase::database(kConnection, false);
+        if (db.isOpen())
+            return db;
+    }
+    closeOpen();
+
+    StoreError problem = checkFile(wanted);
+    if (!problem) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
+        // mode=rw: SQLite must not create the file when it vanished since the check.
+        db.setDatabaseName(
+            QUrl::fromLocalFile(wanted).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw"));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+        if (!db.open()) {
+            problem = fileProblem(StoreError::BankUnreadable, wanted,
+                QStringLiteral("无法打开：%1").arg(db.lastError().databaseText()));
+        } else {
+            problem = checkOpened(db, wanted);
+        }
+        if (!problem) {
+            s.path = wanted;
+            ++s.serial;
+            if (error)
+                *error = {};
+            return db;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(kConnection);
+    if (error)
+        *error = problem;
+    return {};
+}
+
+StoreError check(const QString &path)
+{
+    StoreError error;
+    connection(path, &error);
+    return error;
+}
+
+void closeConnection()
+{
+    closeOpen();
+}
+
+quint64 connectionSerial()
+{
+    return state().serial;
+}
+
+QString connectedPath()
+{
+    return state().path;
+}
+
+void addCloseListener(const void *owner, std::function<void()> drop)
+{
+    state().closeListeners.insert(owner, std::move(drop));
+}
+
+void removeCloseListener(const void *owner)
+{
+    state().closeListeners.remove(owner);
+}
+
 QString quoteName(const QString &name)
 {
-    QString n = name;
-    return u'"' + n.replace(u'"', QStringLiteral("\"\"")) + u'"';
+    QString inner = name;
+    inner.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + inner + u'"';
 }
-StoreError createFreshBank(const QString &) { return {}; }
+
+StoreError createFreshBank(const QString &path)
+{
+    const QString wanted = absolute(path);
+    if (QFileInfo::exists(wanted))
+        return fileProblem(StoreError::BankExists, wanted, QStringLiteral("已经存在。"));
+    const QString name = QStringLiteral("qelvi-fresh-bank");
+    StoreError result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(wanted);
+        if (!db.open()) {
+            result = fileProblem(StoreError::BankUnreadable, wanted,
+                QStringLiteral("无法建立：%1").arg(db.lastError().databaseText()));
+        } else {
+            QSqlQuery q(db);
+            if (!q.exec(QStringLiteral("CREATE TABLE %1 (%2 TEXT)")
+                            .arg(quoteName(QStringLiteral("分类列表")),
+                                quoteName(QStringLiteral("分类"))))) {
+                result = fileProblem(StoreError::Engine, wanted,
+                    QStringLiteral("无法建立：%1").arg(q.lastError().databaseText()));
+            }
+            q.finish();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return result;
+}
+
 } // namespace BankFile

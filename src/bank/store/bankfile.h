@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <functional>
 
 // The one SQLite connection of the process to the test bank file.
 //
@@ -33,6 +34,11 @@ quint64 connectionSerial();
 
 // The path of the open connection, or empty.
 QString connectedPath();
+
+// Holders of prepared statements register a function that drops them; it runs just
+// before the connection closes.
+void addCloseListener(const void *owner, std::function<void()> drop);
+void removeCloseListener(const void *owner);
 
 // Quotes a name as one SQL identifier: in double quotes, inner quotes doubled.
 // A dot stays inside the name (never read as schema.table).

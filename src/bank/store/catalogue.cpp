@@ -1,17 +1,62 @@
 #include "bank/store/catalogue.h"
 
+#include "bank/store/bankfile.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+#include <optional>
+
 namespace BankNames {
-QString categoryList() { return QStringLiteral("分类列表"); }
-QString categoryField() { return QStringLiteral("分类"); }
-QString testField() { return QStringLiteral("测试"); }
-QString scoringTable(const QString &test) { return test + QStringLiteral("评分"); }
-QString questionField() { return QStringLiteral("题目"); }
-QString optionField(int option) { return QStringLiteral("选项") + QChar(u'A' + option); }
-QString scoreField(int option) { return optionField(option) + QStringLiteral("分数"); }
-QString lowerField() { return QStringLiteral("分数下限"); }
-QString upperField() { return QStringLiteral("分数上限"); }
-QString evaluationField() { return QStringLiteral("评价"); }
-TableDef categoryTable(const QString &category) { return { category, { { testField(), FieldType::Memo } } }; }
+
+QString categoryList()
+{
+    return QStringLiteral("分类列表");
+}
+QString categoryField()
+{
+    return QStringLiteral("分类");
+}
+QString testField()
+{
+    return QStringLiteral("测试");
+}
+QString scoringTable(const QString &test)
+{
+    return test + QStringLiteral("评分");
+}
+QString questionField()
+{
+    return QStringLiteral("题目");
+}
+QString optionField(int option)
+{
+    return QStringLiteral("选项") + QChar(u'A' + option);
+}
+QString scoreField(int option)
+{
+    return optionField(option) + QStringLiteral("分数");
+}
+QString lowerField()
+{
+    return QStringLiteral("分数下限");
+}
+QString upperField()
+{
+    return QStringLiteral("分数上限");
+}
+QString evaluationField()
+{
+    return QStringLiteral("评价");
+}
+
+TableDef categoryTable(const QString &category)
+{
+    TableDef t { category, {} };
+    t.append(testField(), FieldType::Memo);
+    return t;
+}
+
 TableDef questionTable(const QString &test)
 {
     TableDef t { test, {} };
@@ -22,6 +67,7 @@ TableDef questionTable(const QString &test)
     }
     return t;
 }
+
 TableDef scoringTableDef(const QString &test)
 {
     TableDef t { scoringTable(test), {} };
@@ -30,19 +76,377 @@ TableDef scoringTableDef(const QString &test)
     t.append(evaluationField(), FieldType::Memo);
     return t;
 }
+
 } // namespace BankNames
 
+namespace {
+
+using BankFile::quoteName;
+
+StoreError engine(const QSqlError &error)
+{
+    return StoreError(StoreError::Engine, QStringLiteral("题库出错：%1").arg(error.databaseText()));
+}
+
+// Runs one statement with bound values; finishes it.
+StoreError run(QSqlDatabase &db, const QString &sql, const QVariantList &values = {})
+{
+    QSqlQuery q(db);
+    if (!q.prepare(sql))
+        return engine(q.lastError());
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    const bool ok = q.exec();
+    const QSqlError error = q.lastError();
+    q.finish();
+    return ok ? StoreError() : engine(error);
+}
+
+// The first value of the first row, if there is one.
+std::optional<QVariant> scalar(
+    QSqlDatabase &db, const QString &sql, const QVariantList &values, StoreError *error)
+{
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        *error = engine(q.lastError());
+        return std::nullopt;
+    }
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        *error = engine(q.lastError());
+        return std::nullopt;
+    }
+    std::optional<QVariant> result;
+    if (q.next())
+        result = q.value(0);
+    q.finish();
+    return result;
+}
+
+// Whether a table of exactly this name exists (letter case counts).
+bool exists(QSqlDatabase &db, const QString &name, StoreError *error)
+{
+    const auto found = scalar(db,
+        QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' "
+                       "AND name = ? COLLATE BINARY"),
+        { name }, error);
+    return found.has_value();
+}
+
+StoreError noSuchTable(const QString &name)
+{
+    return StoreError(StoreError::NoSuchTable, QStringLiteral("找不到表“%1”。").arg(name));
+}
+
+// Whether a name can be given to a new table: not empty, not reserved, no NUL, and
+// not the name of anything in the bank (ASCII letter case ignored) but `self`.
+StoreError checkNewName(QSqlDatabase &db, const QString &name, const QString &self = {})
+{
+    if (name.isEmpty())
+        return StoreError(StoreError::EmptyName, QStringLiteral("名称不能为空。"));
+    if (name.contains(QChar(0)) || QString::fromUtf8(name.toUtf8()) != name)
+        return StoreError(
+            StoreError::InvalidName, QStringLiteral("名称“%1”含有无法保存的字符。").arg(name));
+    if (name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))
+        return StoreError(StoreError::ReservedName, QStringLiteral("“%1”是保留的名称。").arg(name));
+    StoreError error;
+    const auto taken = scalar(db,
+        QStringLiteral("SELECT name FROM sqlite_master "
+                       "WHERE name = ? COLLATE NOCASE AND name <> ?"),
+        { name, self.isNull() ? QStringLiteral("") : self }, &error);
+    if (error)
+        return error;
+    if (taken)
+        return StoreError(StoreError::TableExists, QStringLiteral("名称“%1”已经存在。").arg(name));
+    return {};
+}
+
+QString sqlType(FieldType type)
+{
+    return type == FieldType::Single ? QStringLiteral("REAL") : QStringLiteral("TEXT");
+}
+
+StoreError createIn(QSqlDatabase &db, const TableDef &table)
+{
+    if (const StoreError e = checkNewName(db, table.name))
+        return e;
+    if (table.fields.isEmpty())
+        return StoreError(StoreError::Engine, QStringLiteral("表“%1”没有字段。").arg(table.name));
+    QStringList columns;
+    for (const FieldDef &f : table.fields)
+        columns << quoteName(f.name) + u' ' + sqlType(f.type);
+    return run(db,
+        QStringLiteral("CREATE TABLE %1 (%2)")
+            .arg(quoteName(table.name), columns.join(QStringLiteral(", "))));
+}
+
+StoreError renameIn(QSqlDatabase &db, const QString &from, const QString &to)
+{
+    StoreError error;
+    if (!exists(db, from, &error))
+        return error ? error : noSuchTable(from);
+    if (from == to)
+        return {};
+    if (const StoreError e = checkNewName(db, to, from))
+        return e;
+    const QString sql = QStringLiteral("ALTER TABLE %1 RENAME TO %2");
+    if (from.compare(to, Qt::CaseInsensitive) == 0) {
+        // SQLite sees the two names as one; a change of letter case goes round.
+        const QString between
+            = QStringLiteral("qelvi_rename_") + QUuid::createUuid().toString(QUuid::Id128);
+        if (const StoreError e = run(db, sql.arg(quoteName(from), quoteName(between))))
+            return e;
+        return run(db, sql.arg(quoteName(between), quoteName(to)));
+    }
+    return run(db, sql.arg(quoteName(from), quoteName(to)));
+}
+
+StoreError dropIn(QSqlDatabase &db, const QString &name)
+{
+    StoreError error;
+    if (!exists(db, name, &error))
+        return error ? error : noSuchTable(name);
+    return run(db, QStringLiteral("DROP TABLE %1").arg(quoteName(name)));
+}
+
+// The rowid of the first row of table whose field is value, if any.
+std::optional<qint64> firstRow(QSqlDatabase &db, const QString &table, const QString &field,
+    const QString &value, StoreError *error)
+{
+    if (!exists(db, table, error)) {
+        if (!*error)
+            *error = noSuchTable(table);
+        return std::nullopt;
+    }
+    const auto id = scalar(db,
+        QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
+            .arg(quoteName(table), quoteName(field)),
+        { value }, error);
+    if (!id) {
+        if (!*error)
+            *error = StoreError(
+                StoreError::NotFound, QStringLiteral("表“%1”里没有“%2”。").arg(table, value));
+        return std::nullopt;
+    }
+    return id->toLongLong();
+}
+
+StoreError setRow(
+    QSqlDatabase &db, const QString &table, const QString &field, qint64 row, const QString &value)
+{
+    return run(db,
+        QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
+            .arg(quoteName(table), quoteName(field)),
+        { value, row });
+}
+
+StoreError deleteRow(QSqlDatabase &db, const QString &table, qint64 row)
+{
+    return run(db, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteName(table)), { row });
+}
+
+StoreError appendRow(
+    QSqlDatabase &db, const QString &table, const QString &field, const QString &value)
+{
+    return run(db,
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(quoteName(table), quoteName(field)),
+        { value });
+}
+
+// Runs one action on the bank in a transaction: all of it, or nothing.
+template<class Action>
+StoreError inTransaction(const QString &bank, Action action)
+{
+    StoreError error;
+    QSqlDatabase db = BankFile::connection(bank, &error);
+    if (error)
+        return error;
+    if (!db.transaction())
+        return engine(db.lastError());
+    error = action(db);
+    if (!error && !db.commit())
+        error = engine(db.lastError());
+    if (error)
+        db.rollback();
+    return error;
+}
+
+} // namespace
+
 namespace Catalogue {
-StoreError createTable(const QString &, const TableDef &) { return {}; }
-StoreError renameTable(const QString &, const QString &, const QString &) { return {}; }
-StoreError dropTable(const QString &, const QString &) { return {}; }
-QStringList tables(const QString &, StoreError *) { return {}; }
-bool hasTable(const QString &, const QString &) { return false; }
-QList<FieldDef> fields(const QString &, const QString &, StoreError *) { return {}; }
-StoreError createCategory(const QString &, const QString &) { return {}; }
-StoreError renameCategory(const QString &, const QString &, const QString &) { return {}; }
-StoreError deleteCategory(const QString &, const QString &) { return {}; }
-StoreError createTest(const QString &, const QString &, const QString &) { return {}; }
-StoreError renameTest(const QString &, const QString &, const QString &, const QString &) { return {}; }
-StoreError deleteTest(const QString &, const QString &, const QString &) { return {}; }
+
+StoreError createTable(const QString &bank, const TableDef &table)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) { return createIn(db, table); });
+}
+
+StoreError renameTable(const QString &bank, const QString &from, const QString &to)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) { return renameIn(db, from, to); });
+}
+
+StoreError dropTable(const QString &bank, const QString &name)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) { return dropIn(db, name); });
+}
+
+QStringList tables(const QString &bank, StoreError *error)
+{
+    StoreError problem;
+    QStringList names;
+    QSqlDatabase db = BankFile::connection(bank, &problem);
+    if (!problem) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                                  "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid"))) {
+            while (q.next())
+                names << q.value(0).toString();
+        } else {
+            problem = engine(q.lastError());
+        }
+        q.finish();
+    }
+    if (error)
+        *error = problem;
+    return names;
+}
+
+bool hasTable(const QString &bank, const QString &name)
+{
+    StoreError error;
+    QSqlDatabase db = BankFile::connection(bank, &error);
+    return !error && exists(db, name, &error);
+}
+
+QList<FieldDef> fields(const QString &bank, const QString &table, StoreError *error)
+{
+    StoreError problem;
+    QList<FieldDef> result;
+    QSqlDatabase db = BankFile::connection(bank, &problem);
+    if (!problem && !exists(db, table, &problem) && !problem)
+        problem = noSuchTable(table);
+    if (!problem) {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid"));
+        q.addBindValue(table);
+        if (q.exec()) {
+            while (q.next()) {
+                const bool single
+                    = q.value(1).toString().compare(QLatin1String("REAL"), Qt::CaseInsensitive)
+                    == 0;
+                result.append(
+                    { q.value(0).toString(), single ? FieldType::Single : FieldType::Memo });
+            }
+        } else {
+            problem = engine(q.lastError());
+        }
+        q.finish();
+    }
+    if (error)
+        *error = problem;
+    return result;
+}
+
+StoreError createCategory(const QString &bank, const QString &category)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) {
+        if (const StoreError e = createIn(db, BankNames::categoryTable(category)))
+            return e;
+        return appendRow(db, BankNames::categoryList(), BankNames::categoryField(), category);
+    });
+}
+
+StoreError renameCategory(const QString &bank, const QString &from, const QString &to)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) {
+        if (const StoreError e = renameIn(db, from, to))
+            return e;
+        StoreError error;
+        const auto row
+            = firstRow(db, BankNames::categoryList(), BankNames::categoryField(), from, &error);
+        if (!row)
+            return error;
+        return setRow(db, BankNames::categoryList(), BankNames::categoryField(), *row, to);
+    });
+}
+
+StoreError deleteCategory(const QString &bank, const QString &category)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) {
+        StoreError error;
+        const auto row
+            = firstRow(db, BankNames::categoryList(), BankNames::categoryField(), category, &error);
+        if (!row)
+            return error;
+        if (exists(db, category, &error)) {
+            const auto count = scalar(
+                db, QStringLiteral("SELECT count(*) FROM %1").arg(quoteName(category)), {}, &error);
+            if (error)
+                return error;
+            if (count && count->toLongLong() > 0)
+                return StoreError(StoreError::CategoryNotEmpty,
+                    QStringLiteral("测试类“%1”里还有测试。").arg(category));
+            if (const StoreError e = dropIn(db, category))
+                return e;
+        } else if (error) {
+            return error;
+        }
+        return deleteRow(db, BankNames::categoryList(), *row);
+    });
+}
+
+StoreError createTest(const QString &bank, const QString &test, const QString &category)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) {
+        if (const StoreError e = createIn(db, BankNames::questionTable(test)))
+            return e;
+        if (const StoreError e = createIn(db, BankNames::scoringTableDef(test)))
+            return e;
+        StoreError error;
+        if (!exists(db, category, &error))
+            return error ? error : noSuchTable(category);
+        return appendRow(db, category, BankNames::testField(), test);
+    });
+}
+
+StoreError renameTest(
+    const QString &bank, const QString &from, const QString &to, const QString &category)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) {
+        if (const StoreError e = renameIn(db, from, to))
+            return e;
+        if (const StoreError e
+            = renameIn(db, BankNames::scoringTable(from), BankNames::scoringTable(to)))
+            return e;
+        StoreError error;
+        const auto row = firstRow(db, category, BankNames::testField(), from, &error);
+        if (!row)
+            return error;
+        return setRow(db, category, BankNames::testField(), *row, to);
+    });
+}
+
+StoreError deleteTest(const QString &bank, const QString &test, const QString &category)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) {
+        StoreError error;
+        const auto row = firstRow(db, category, BankNames::testField(), test, &error);
+        if (!row)
+            return error;
+        for (const QString &table : { test, BankNames::scoringTable(test) }) {
+            if (exists(db, table, &error)) {
+                if (const StoreError e = dropIn(db, table))
+                    return e;
+            } else if (error) {
+                return error;
+            }
+        }
+        return deleteRow(db, category, *row);
+    });
+}
+
 } // namespace Catalogue

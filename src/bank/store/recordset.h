@@ -29,7 +29,7 @@
 //     the current record, or the pending new record is stored with them. A new record
 //     with no change is dropped. After a new record is stored, the record that was
 //     current before AddNew is current again; when there was none (empty table,
-//     before the first, after Delete) the stored record becomes current.
+//     before the first, after the last, after Delete) the stored record becomes current.
 //  7. Update commits at once; with nothing pending it fails (NothingPending).
 //  8. Delete removes the current record; there is none until the next move, which
 //     goes to the deleted record's neighbour (MoveNext: the record after it,
@@ -114,6 +114,12 @@ signals:
     void rowsChanged();
 
 private:
+    enum class Move { First, Last, Next, Previous };
+    StoreError move(Move how);
+    // Commits as the first step of another operation; *landed when a pending new
+    // record was stored or dropped.
+    StoreError commitStep(bool *landed);
+
     struct Impl;
     std::unique_ptr<Impl> d;
 };
