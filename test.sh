@@ -1,7 +1,27 @@
 #!/usr/bin/env bash
 # Builds Qelvi (installing what it needs) and runs its test suite.
+#   ./test.sh              the normal build in build/
+#   ./test.sh --sanitize   (or QELVI_SANITIZE=1) a clang build in build-sanitize/ with
+#                          AddressSanitizer and UndefinedBehaviorSanitizer, plus short
+#                          fuzzing runs of the parsers
+# Other arguments go to ctest (e.g. -R tst_shell).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-"$here/scripts/setup.sh" "$here/build"
-cd "$here/build"
-ctest --output-on-failure -j"$(nproc)" "$@"
+sanitize="${QELVI_SANITIZE:-0}"
+args=()
+for a in "$@"; do
+  if [ "$a" = "--sanitize" ]; then sanitize=1; else args+=("$a"); fi
+done
+
+if [ "$sanitize" = "1" ]; then
+  build="$here/build-sanitize"
+  CC=clang CXX=clang++ "$here/scripts/setup.sh" "$build" -DQELVI_SANITIZE=ON -DQELVI_FUZZ=ON
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1"
+  export LSAN_OPTIONS="suppressions=$here/tests/sanitizer/lsan.supp:print_suppressions=0"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+else
+  build="$here/build"
+  "$here/scripts/setup.sh" "$build"
+fi
+cd "$build"
+ctest --output-on-failure -j"$(nproc)" "${args[@]}"

@@ -41,13 +41,19 @@ qsizetype numberEnd(const QString &s, qsizetype i, bool *digits)
     return i;
 }
 
-double toDouble(const QString &number)
+// The value of a numeric prefix; an overflow gives infinity.
+double rawDouble(const QString &number)
 {
     std::string ascii = number.toStdString();
     for (char &c : ascii)
         if (c == 'd' || c == 'D')
             c = 'e';
-    const double value = std::strtod(ascii.c_str(), nullptr);
+    return std::strtod(ascii.c_str(), nullptr);
+}
+
+double toDouble(const QString &number)
+{
+    const double value = rawDouble(number);
     return std::isfinite(value) ? value : 0.0;
 }
 
@@ -94,7 +100,9 @@ bool parseNumber(const QString &text, double *value)
     bool digits = false;
     if (numberEnd(t, 0, &digits) != t.size() || !digits)
         return false;
-    const double v = toDouble(t);
+    const double v = rawDouble(t);
+    if (!std::isfinite(v))
+        return false;
     if (value)
         *value = v;
     return true;

@@ -10,7 +10,7 @@
 double val(const QString &text);
 
 // Whether the whole text (blanks around it allowed) is one number, as a score or a
-// band bound must be; sets *value when it is.
+// band bound must be (and within the range of a double); sets *value when it is.
 bool parseNumber(const QString &text, double *value);
 
 // The shortest decimal text that reads back as the same double (or single): no
