@@ -1,0 +1,137 @@
+#include "testfolder.h"
+
+#include "bank/store/bankfile.h"
+#include "bank/store/catalogue.h"
+#include "bank/store/recordset.h"
+#include "bank/store/valuerules.h"
+#include "platform/programfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+TestFolder::TestFolder(Bank bank)
+    : m_previous(programFolder())
+{
+    BankFile::closeConnection();
+    setProgramFolder(m_dir.path());
+    if (bank == FreshBank) {
+        const StoreError e = BankFile::createFreshBank(this->bank());
+        if (e)
+            qWarning("TestFolder: %s", qPrintable(e.message()));
+    } else if (bank == SampleBank) {
+        if (!QFile::copy(sampleBank(), this->bank()))
+            qWarning("TestFolder: cannot copy %s", qPrintable(sampleBank()));
+        QFile::setPermissions(this->bank(), QFile::ReadOwner | QFile::WriteOwner);
+    }
+}
+
+TestFolder::~TestFolder()
+{
+    BankFile::closeConnection();
+    setProgramFolder(m_previous);
+}
+
+QString TestFolder::path() const
+{
+    return m_dir.path();
+}
+
+QString TestFolder::file(const QString &name) const
+{
+    return QDir(m_dir.path()).filePath(name);
+}
+
+QString TestFolder::bank() const
+{
+    return file(QStringLiteral("test.mdb"));
+}
+
+void TestFolder::write(const QString &name, const QByteArray &bytes) const
+{
+    QFile f(file(name));
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+        QTest::qFail(qPrintable(QStringLiteral("cannot write ") + name), __FILE__, __LINE__);
+}
+
+QByteArray TestFolder::read(const QString &name) const
+{
+    QFile f(file(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+namespace {
+void require(const StoreError &e, const char *what)
+{
+    if (e)
+        QTest::qFail(qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(what), e.message())),
+            __FILE__, __LINE__);
+}
+} // namespace
+
+void TestFolder::addCategory(const QString &category) const
+{
+    require(Catalogue::createCategory(bank(), category), "addCategory");
+}
+
+void TestFolder::addTest(const QString &category, const QString &test) const
+{
+    if (!Catalogue::hasTable(bank(), category))
+        addCategory(category);
+    require(Catalogue::createTest(bank(), test, category), "addTest");
+}
+
+void TestFolder::addRows(const QString &table, const QList<QStringList> &rows) const
+{
+    Recordset rs;
+    require(rs.open(bank(), table), "addRows");
+    const QStringList fields = rs.fieldNames();
+    for (const QStringList &row : rows) {
+        require(rs.AddNew(), "addRows");
+        for (int i = 0; i < row.size() && i < fields.size(); ++i)
+            require(rs.setValue(fields.at(i), row.at(i)), "addRows");
+        require(rs.Update(), "addRows");
+    }
+    require(rs.Close(), "addRows");
+}
+
+QList<QStringList> TestFolder::rows(const QString &table) const
+{
+    QList<QStringList> result;
+    StoreError error;
+    QSqlDatabase db = BankFile::connection(bank(), &error);
+    if (error)
+        return result;
+    const QList<FieldDef> fields = Catalogue::fields(bank(), table);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(BankFile::quoteName(table))))
+        return result;
+    while (q.next()) {
+        QStringList row;
+        for (int i = 0; i < fields.size(); ++i) {
+            const QVariant v = q.value(i);
+            if (v.isNull())
+                row << QString();
+            else if (fields.at(i).type == FieldType::Single)
+                row << singleText(float(v.toDouble()));
+            else
+                row << v.toString();
+        }
+        result << row;
+    }
+    q.finish();
+    return result;
+}
+
+QStringList TestFolder::tables() const
+{
+    return Catalogue::tables(bank());
+}
+
+QString TestFolder::sampleBank()
+{
+    return QStringLiteral(QELVI_SHIPPED_DIR "/test.mdb");
+}
