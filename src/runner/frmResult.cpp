@@ -1,6 +1,79 @@
 #include "runner/frmResult.h"
 
+#include "platform/fonts.h"
+#include "platform/twips.h"
+
+#include <QEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTextEdit>
+#include <QToolButton>
+
 frmResult::frmResult()
     : Form(QStringLiteral("Qelvi"), 4428, 4128)
 {
+    setFont(designFont(QStringLiteral("宋体"), 9));
+    Text1 = new QTextEdit(this);
+    Text1->setGeometry(twipsRect(240, 120, 3132, 2772));
+    Text1->setFont(designFont(QStringLiteral("宋体"), 10.8));
+    Text1->setReadOnly(true);
+    Text1->setAcceptRichText(false);
+    Text1->setLineWrapMode(QTextEdit::WidgetWidth);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QPalette pal = Text1->palette();
+    pal.setColor(QPalette::Base, pal.color(QPalette::ToolTipBase));
+    pal.setColor(QPalette::Text, pal.color(QPalette::ToolTipText));
+    Text1->setPalette(pal);
+    Text1->installEventFilter(this);
+
+    Command1 = new QToolButton(this);
+    Command1->setText(QStringLiteral("谢谢Tovik！"));
+    Command1->setIcon(QIcon(QStringLiteral(":/images/btn-thanks.svg")));
+    Command1->setIconSize(QSize(28, 28));
+    Command1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    Command1->setFocusPolicy(Qt::StrongFocus);
+    Command1->setGeometry(twipsRect(1560, 3120, 972, 852));
+    Command1->installEventFilter(this);
+
+    Image1 = new QLabel(this);
+    Image1->setGeometry(twipsRect(3600, 3240, 480, 480));
+    Image1->setPixmap(
+        QIcon(QStringLiteral(":/images/qelvi.svg")).pixmap(Image1->size(), devicePixelRatioF()));
+    Image1->setScaledContents(true);
+
+    setTabOrder(Text1, Command1);
+    connect(Command1, &QToolButton::clicked, this, &frmResult::Command1_Click);
+}
+
+Qt::WindowFlags frmResult::frameFlags() const
+{
+    return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowCloseButtonHint;
+}
+
+void frmResult::Command1_Click()
+{
+    Unload();
+}
+
+void frmResult::Text1_GotFocus()
+{
+    Command1->setFocus();
+}
+
+bool frmResult::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Text1 && event->type() == QEvent::FocusIn)
+        Text1_GotFocus();
+    // Enter presses the button that has the focus, as Space does.
+    if (watched == Command1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            Command1->click();
+            return true;
+        }
+    }
+    return Form::eventFilter(watched, event);
 }

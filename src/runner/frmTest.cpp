@@ -1,6 +1,270 @@
 #include "runner/frmTest.h"
 
+#include "app/forms.h"
+#include "app/handoff.h"
+#include "bank/Data.h"
+#include "bank/store/catalogue.h"
+#include "bank/store/valuerules.h"
+#include "platform/msgbox.h"
+#include "platform/programfolder.h"
+#include "platform/twips.h"
+#include "runner/frmResult.h"
+#include "runner/hotlabel.h"
+#include "runner/scoring.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+
+const QString noQuestions = QStringLiteral("这个测试还没有题目，请先把题目准备好！");
+const QString noScoring
+    = QStringLiteral("测试的评分情况你还没有输入，请完成评分的输入后再进行测试！");
+const QString testGone = QStringLiteral("找不到这个测试的题目表或评分表，它可能已经被改名或删除！");
+
+bool isBlankOption(const QString &text)
+{
+    return text.isEmpty() || text == QStringLiteral(" ");
+}
+
+QColor buttonText()
+{
+    return QApplication::palette().color(QPalette::ButtonText);
+}
+
+} // namespace
+
 frmTest::frmTest()
     : Form(QStringLiteral("Qelvi"), 8484, 6984)
 {
+    buildControls();
+}
+
+Qt::WindowFlags frmTest::frameFlags() const
+{
+    return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowCloseButtonHint;
+}
+
+void frmTest::Form_Load()
+{
+    const std::optional<QString> name = HandOff::readTestName();
+    if (!name)
+        return;
+
+    const auto fail = [this](const StoreError &e) {
+        if (e.number() == StoreError::NoCurrentRecord) {
+            msgBox(noQuestions);
+            return;
+        }
+        // A runner without its tables (or without a readable bank) could only show
+        // an empty page: say why and close instead.
+        msgBox(e.number() == StoreError::NoSuchTable ? testGone : e.message());
+        closeLater();
+    };
+
+    Data1->setDatabaseName(programFile(QStringLiteral("test.mdb")));
+    Data1->setRecordSource(*name);
+    if (const StoreError e = Data1->Refresh())
+        return fail(e);
+
+    Label13->setText(*name);
+    Label13->adjustSize();
+
+    Data2->setDatabaseName(programFile(QStringLiteral("test.mdb")));
+    Data2->setRecordSource(BankNames::scoringTable(*name));
+    if (const StoreError e = Data2->Refresh())
+        return fail(e);
+
+    hideBlankOptions();
+
+    Recordset &questions = Data1->recordset();
+    if (const StoreError e = questions.MoveLast())
+        return fail(e);
+    Label9->setText(QString::number(questions.RecordCount()));
+    if (const StoreError e = questions.MoveFirst())
+        return fail(e);
+}
+
+// The runner only reads the bank: its record sets close without committing anything.
+void frmTest::Form_Unload()
+{
+    Data1->recordset().release();
+    Data2->recordset().release();
+}
+
+void frmTest::Label2_Click()
+{
+    answer(0);
+}
+
+void frmTest::Label3_Click()
+{
+    answer(1);
+}
+
+void frmTest::Label4_Click()
+{
+    answer(2);
+}
+
+void frmTest::Label5_Click()
+{
+    answer(3);
+}
+
+void frmTest::Label6_Click()
+{
+    answer(4);
+}
+
+void frmTest::Label7_Click()
+{
+    answer(5);
+}
+
+void frmTest::Label14_Click()
+{
+    Unload();
+}
+
+// The answer to the current question is option (0 = A .. 5 = F).
+void frmTest::answer(int option)
+{
+    Text7->setText(Scoring::addScore(Text7->text(), scoreBoxes()[option]->text()));
+
+    const StoreError error
+        = val(Label9->text()) != val(Label8->text()) ? nextQuestion() : finishTest();
+    if (!error)
+        return;
+
+    if (error.number() == StoreError::NoCurrentRecord)
+        msgBox(noScoring);
+    else if (!error.message().isEmpty())
+        msgBox(error.message());
+    Unload();
+}
+
+StoreError frmTest::nextQuestion()
+{
+    if (const StoreError e = Data1->recordset().MoveNext())
+        return e;
+    showOptions();
+    hideBlankOptions();
+    Label8->setText(doubleText(val(Label8->text()) + 1));
+    return {};
+}
+
+// After the last answer: the band that holds the total, then the result window.
+StoreError frmTest::finishTest()
+{
+    const float total = float(val(Text7->text()));
+    QString evaluation;
+    if (const StoreError e = searchBands(total, &evaluation))
+        return e;
+
+    for (HotLabel *label : optionLabels())
+        label->setEnabled(false);
+
+    frmResult *result = Forms::load<frmResult>();
+    result->Text1->setPlainText(Scoring::resultText(total, evaluation));
+    Forms::place(result, 4584, 4500, Forms::Base::Inner, 2);
+    result->Show();
+    return {};
+}
+
+// Every band is examined, first to last; the last one that holds the total gives the
+// evaluation, none leaves it empty. The count is not limited to 16 bits.
+StoreError frmTest::searchBands(float total, QString *evaluation)
+{
+    Recordset &bands = Data2->recordset();
+    *evaluation = examineBand(total, *evaluation);
+    if (const StoreError e = bands.MoveLast())
+        return e;
+    const qint64 more = qint64(bands.RecordCount()) - 1;
+    if (const StoreError e = bands.MoveFirst())
+        return e;
+    for (qint64 i = 0; i < more; ++i) {
+        if (const StoreError e = bands.MoveNext())
+            return e;
+        *evaluation = examineBand(total, *evaluation);
+    }
+    return {};
+}
+
+// The evaluation after examining the band Data2 shows: its own when it holds total.
+QString frmTest::examineBand(float total, const QString &evaluation) const
+{
+    const float lower = float(val(Label10->text()));
+    const float upper = float(val(Label11->text()));
+    return Scoring::bandHolds(total, lower, upper) ? Label12->text() : evaluation;
+}
+
+void frmTest::showOptions()
+{
+    for (HotLabel *label : optionLabels())
+        label->setVisible(true);
+}
+
+// A blank option holds nothing or the editor's one-space placeholder.
+void frmTest::hideBlankOptions()
+{
+    for (HotLabel *label : optionLabels())
+        if (isBlankOption(label->text()))
+            label->setVisible(false);
+}
+
+void frmTest::Label_MouseMove(HotLabel *label)
+{
+    label->setForeColor(QColor(0, 0, 255));
+}
+
+void frmTest::Form_MouseMove()
+{
+    for (HotLabel *label : optionLabels())
+        label->setForeColor(buttonText());
+    Label14->setForeColor(buttonText());
+}
+
+// The title moves left 15 twips a tick and comes back in from the right edge once it
+// has left the window completely.
+void frmTest::Timer1_Timer()
+{
+    double left = pixelsToTwips(Label13->x());
+    if (left < -pixelsToTwips(Label13->width()))
+        left = Width();
+    left -= 15;
+    Label13->move(twipsToPixels(left), Label13->y());
+}
+
+void frmTest::closeLater()
+{
+    // After the opener has placed and shown the window; closing inside Form_Load
+    // would leave it a window that is already going away.
+    QTimer::singleShot(0, this, [this] { Unload(); });
+}
+
+void frmTest::paintEvent(QPaintEvent *event)
+{
+    Form::paintEvent(event);
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_scaledBackground);
+}
+
+void frmTest::mouseMoveEvent(QMouseEvent *event)
+{
+    Form::mouseMoveEvent(event);
+    Form_MouseMove();
+}
+
+// The picture covers the client area whatever its size, cut at the right or bottom.
+void frmTest::resizeEvent(QResizeEvent *event)
+{
+    Form::resizeEvent(event);
+    m_scaledBackground
+        = m_background.scaled(size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
 }

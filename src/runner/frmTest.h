@@ -2,10 +2,94 @@
 
 #include "app/form.h"
 
+#include <QPixmap>
+#include <array>
+
+class Data;
+class HotLabel;
+class QLabel;
+class QLineEdit;
+class QTimer;
+class StoreError;
+
+// The test runner: asks the questions of the test named in temp.txt one at a time,
+// adds the score of each clicked option to a running total and, after the last
+// question, finds the score band that holds the total and opens frmResult.
+//
+// Its working state lives in its controls, as the window was designed: Label8 is the
+// number of the current question, Label9 the number of questions, Text7 the running
+// total as decimal text. Data1 is the question table, Data2 the scoring table; the
+// runner only reads them.
 class frmTest : public Form
 {
     Q_OBJECT
 
 public:
     frmTest();
+
+    Qt::WindowFlags frameFlags() const override;
+    void Form_Load() override;
+    void Form_Unload() override;
+
+    QLabel *Label1; // the question
+    HotLabel *Label2; // options A to F
+    HotLabel *Label3;
+    HotLabel *Label4;
+    HotLabel *Label5;
+    HotLabel *Label6;
+    HotLabel *Label7;
+    QLineEdit *Text1; // hidden: the scores of options A to F
+    QLineEdit *Text2;
+    QLineEdit *Text3;
+    QLineEdit *Text4;
+    QLineEdit *Text5;
+    QLineEdit *Text6;
+    QLineEdit *Text7; // hidden: the running total
+    QLabel *Label8; // number of the current question
+    QLabel *Label9; // hidden: number of questions
+    QLabel *Label10; // hidden: the examined band's lower bound,
+    QLabel *Label11; // upper bound
+    QLabel *Label12; // and evaluation
+    QLabel *Label13; // the test name, scrolling
+    HotLabel *Label14; // 退出
+    QTimer *Timer1; // moves the title
+    Data *Data1; // the question table
+    Data *Data2; // the scoring table
+
+    // Options A to F: their labels and their score boxes, in order.
+    std::array<HotLabel *, 6> optionLabels() const;
+    std::array<QLineEdit *, 6> scoreBoxes() const;
+
+public slots:
+    void Label2_Click();
+    void Label3_Click();
+    void Label4_Click();
+    void Label5_Click();
+    void Label6_Click();
+    void Label7_Click();
+    void Label14_Click();
+    void Label_MouseMove(HotLabel *label);
+    void Form_MouseMove();
+    void Timer1_Timer();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void buildControls();
+    void answer(int option);
+    StoreError nextQuestion();
+    StoreError finishTest();
+    StoreError searchBands(float total, QString *evaluation);
+    QString examineBand(float total, const QString &evaluation) const;
+    void showOptions();
+    void hideBlankOptions();
+    void fitQuestion();
+    void fitOptions();
+    void closeLater();
+
+    QPixmap m_background;
+    QPixmap m_scaledBackground;
 };

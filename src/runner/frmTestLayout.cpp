@@ -1,0 +1,163 @@
+// The runner's controls: places, fonts, bindings and connections.
+#include "runner/frmTest.h"
+
+#include "bank/Data.h"
+#include "bank/store/catalogue.h"
+#include "platform/fonts.h"
+#include "platform/twips.h"
+#include "runner/hotlabel.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace {
+
+QLabel *plainLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    // Questions and options are the user's own text: shown as typed, never as markup.
+    label->setTextFormat(Qt::PlainText);
+    // A move over a label without a handler of its own is not one over the window.
+    label->setAttribute(Qt::WA_NoMousePropagation);
+    return label;
+}
+
+QLabel *hiddenLabel(const QString &text, QWidget *parent)
+{
+    QLabel *label = plainLabel(text, parent);
+    label->hide();
+    return label;
+}
+
+QLineEdit *hiddenBox(const QString &text, QWidget *parent)
+{
+    auto *box = new QLineEdit(text, parent);
+    box->hide();
+    return box;
+}
+
+} // namespace
+
+void frmTest::buildControls()
+{
+    setFont(designFont(QStringLiteral("宋体"), 10.8, true));
+    setMouseTracking(true);
+    m_background = QPixmap(QStringLiteral(":/images/runner.jpg"));
+    const QFont scriptFont = designFont(QStringLiteral("方正舒体"), 13.8);
+
+    Label1 = plainLabel(QString(), this);
+    Label1->setFont(scriptFont);
+    Label1->setWordWrap(true);
+    Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label1->setGeometry(twipsRect(720, 720, 7572, 852));
+
+    const double optionTops[6] = { 1920, 2640, 3360, 4080, 4800, 5520 };
+    HotLabel **options[6] = { &Label2, &Label3, &Label4, &Label5, &Label6, &Label7 };
+    for (int i = 0; i < 6; ++i) {
+        auto *label = new HotLabel(QString(), this);
+        label->move(twipsRect(i == 0 ? 3720 : 3840, optionTops[i], 0, 0).topLeft());
+        label->setCursor(pointingHand());
+        label->setForeColor(QApplication::palette().color(QPalette::ButtonText));
+        *options[i] = label;
+    }
+
+    Text1 = hiddenBox(QStringLiteral("0"), this);
+    Text2 = hiddenBox(QStringLiteral("0"), this);
+    Text3 = hiddenBox(QStringLiteral("0"), this);
+    Text4 = hiddenBox(QStringLiteral("0"), this);
+    Text5 = hiddenBox(QStringLiteral("0"), this);
+    Text6 = hiddenBox(QStringLiteral("0"), this);
+    Text7 = hiddenBox(QStringLiteral("0"), this);
+
+    Label8 = plainLabel(QStringLiteral("1"), this);
+    Label8->setFont(scriptFont);
+    Label8->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    Label8->setGeometry(twipsRect(120, 720, 456, 288));
+    Label9 = hiddenLabel(QString(), this);
+    Label10 = hiddenLabel(QString(), this);
+    Label11 = hiddenLabel(QString(), this);
+    Label12 = hiddenLabel(QString(), this);
+
+    Label13 = plainLabel(QStringLiteral("第一印象测试"), this);
+    Label13->setFont(designFont(QStringLiteral("隶书"), 15));
+    Label13->move(twipsRect(8280, 240, 0, 0).topLeft());
+    Label13->adjustSize();
+
+    Label14 = new HotLabel(QStringLiteral("退出"), this);
+    Label14->setWordWrap(true);
+    Label14->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label14->setGeometry(twipsRect(240, 5880, 492, 972));
+    Label14->setCursor(pointingHand());
+    Label14->setForeColor(QApplication::palette().color(QPalette::ButtonText));
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(50);
+
+    Data1 = new Data(this);
+    Data1->hide();
+    Data1->bind(Label1, BankNames::questionField());
+    const auto labels = optionLabels();
+    const auto boxes = scoreBoxes();
+    for (int i = 0; i < 6; ++i) {
+        Data1->bind(labels[i], BankNames::optionField(i));
+        Data1->bind(boxes[i], BankNames::scoreField(i));
+    }
+    Data2 = new Data(this);
+    Data2->hide();
+    Data2->bind(Label10, BankNames::lowerField());
+    Data2->bind(Label11, BankNames::upperField());
+    Data2->bind(Label12, BankNames::evaluationField());
+
+    connect(Label2, &HotLabel::Click, this, &frmTest::Label2_Click);
+    connect(Label3, &HotLabel::Click, this, &frmTest::Label3_Click);
+    connect(Label4, &HotLabel::Click, this, &frmTest::Label4_Click);
+    connect(Label5, &HotLabel::Click, this, &frmTest::Label5_Click);
+    connect(Label6, &HotLabel::Click, this, &frmTest::Label6_Click);
+    connect(Label7, &HotLabel::Click, this, &frmTest::Label7_Click);
+    connect(Label14, &HotLabel::Click, this, &frmTest::Label14_Click);
+    for (HotLabel *label : { Label2, Label3, Label4, Label5, Label6, Label7, Label14 })
+        connect(label, &HotLabel::MouseMove, this, [this, label] { Label_MouseMove(label); });
+    connect(Data1, &Data::Reposition, this, [this] {
+        fitQuestion();
+        fitOptions();
+    });
+    connect(Timer1, &QTimer::timeout, this, &frmTest::Timer1_Timer);
+    Timer1->start();
+}
+
+std::array<HotLabel *, 6> frmTest::optionLabels() const
+{
+    return { Label2, Label3, Label4, Label5, Label6, Label7 };
+}
+
+std::array<QLineEdit *, 6> frmTest::scoreBoxes() const
+{
+    return { Text1, Text2, Text3, Text4, Text5, Text6 };
+}
+
+// The question keeps its designed box, growing down towards option A when its text
+// needs more lines.
+void frmTest::fitQuestion()
+{
+    const int designed = twipsToPixels(852);
+    const int room = twipsToPixels(1920 - 720 - 60);
+    const int needed = Label1->heightForWidth(Label1->width());
+    Label1->resize(Label1->width(), qBound(designed, needed, room));
+}
+
+// Each option is as wide as its text; one too long for the window wraps at the
+// window's right edge instead of running past it.
+void frmTest::fitOptions()
+{
+    for (HotLabel *label : optionLabels()) {
+        const int room = qMax(1, width() - label->x() - twipsToPixels(240));
+        label->setWordWrap(false);
+        label->adjustSize();
+        if (label->width() > room) {
+            label->setWordWrap(true);
+            label->resize(room, label->heightForWidth(room));
+        }
+    }
+}
