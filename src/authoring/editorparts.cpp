@@ -1,0 +1,125 @@
+#include "authoring/editorparts.h"
+
+#include "bank/Data.h"
+#include "bank/store/catalogue.h"
+#include "platform/msgbox.h"
+
+#include <QFocusEvent>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTextEdit>
+
+EditorButton::EditorButton(const QString &caption, const QString &iconResource, QWidget *parent)
+    : QToolButton(parent)
+{
+    setText(caption);
+    setIcon(QIcon(iconResource));
+    setIconSize(QSize(20, 20));
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    setFocusPolicy(Qt::StrongFocus);
+    setAutoRaise(false);
+}
+
+void EditorButton::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && event->modifiers() == Qt::NoModifier) {
+        animateClick();
+        event->accept();
+        return;
+    }
+    QToolButton::keyPressEvent(event);
+}
+
+namespace {
+
+class Placeholder : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::FocusIn && type != QEvent::FocusOut)
+            return false;
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            return false;
+        const QString text = textOf(watched);
+        if (type == QEvent::FocusIn && text == QLatin1String(" "))
+            setTextOf(watched, QString());
+        else if (type == QEvent::FocusOut && text.isEmpty())
+            setTextOf(watched, QStringLiteral(" "));
+        return false;
+    }
+
+private:
+    static QString textOf(QObject *box)
+    {
+        if (auto *line = qobject_cast<QLineEdit *>(box))
+            return line->text();
+        if (auto *edit = qobject_cast<QTextEdit *>(box))
+            return edit->toPlainText();
+        return {};
+    }
+    static void setTextOf(QObject *box, const QString &text)
+    {
+        if (auto *line = qobject_cast<QLineEdit *>(box))
+            line->setText(text);
+        else if (auto *edit = qobject_cast<QTextEdit *>(box))
+            edit->setPlainText(text);
+    }
+};
+
+// What a bound field holds, in the words of the editors' labels.
+QString boxTitle(const QString &field)
+{
+    for (int i = 0; i < 6; ++i) {
+        if (field == BankNames::scoreField(i))
+            return QStringLiteral("选项%1的得分").arg(QChar(u'A' + i));
+    }
+    return field; // 分数下限, 分数上限 say it themselves
+}
+
+} // namespace
+
+void installPlaceholder(QWidget *box)
+{
+    box->installEventFilter(new Placeholder(box));
+}
+
+QString refusedMessage(const StoreError &error, const QString &record)
+{
+    switch (error.number()) {
+    case StoreError::NotANumber:
+        return QStringLiteral("%1“%2”不是数字，%3没有保存。请改成数字或者清空，再继续。")
+            .arg(boxTitle(error.field()), error.text(), record);
+    case StoreError::NumberOutOfRange:
+        return QStringLiteral("%1“%2”太大了，%3没有保存。请改小，再继续。")
+            .arg(boxTitle(error.field()), error.text(), record);
+    default:
+        return error.message();
+    }
+}
+
+bool stopsHandler(const StoreError &error, Data *data, const QString &record)
+{
+    switch (error.number()) {
+    case StoreError::None:
+    case StoreError::NoCurrentRecord:
+    case StoreError::NothingPending:
+    case StoreError::NotOpen:
+        return false;
+    default:
+        break;
+    }
+    msgBox(refusedMessage(error, record));
+    if (!error.field().isEmpty()) {
+        if (QWidget *box = data->boundControl(error.field()))
+            box->setFocus(Qt::OtherFocusReason);
+    }
+    return true;
+}

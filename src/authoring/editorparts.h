@@ -1,0 +1,43 @@
+#pragma once
+
+// Parts the question editor and the score-band editor share: their buttons, the
+// placeholder of their option and evaluation boxes, and how their handlers treat a
+// step that fails.
+
+#include <QObject>
+#include <QToolButton>
+
+class Data;
+class StoreError;
+
+// A button with its icon above its caption. With the focus, Enter clicks it as Space
+// does, so an author can work from the keyboard alone.
+class EditorButton : public QToolButton
+{
+    Q_OBJECT
+
+public:
+    EditorButton(const QString &caption, const QString &iconResource, QWidget *parent);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+};
+
+// The placeholder of an option or evaluation box (a QLineEdit or a QTextEdit): a box
+// that gets the focus holding exactly one space is emptied; one that loses the focus
+// empty is set to one space. So an option left empty is stored as one space. Focus
+// that leaves with the whole window (another program, a message box, a menu) does
+// not count.
+void installPlaceholder(QWidget *box);
+
+// How a handler treats the failure of one of its steps. The failures the handlers
+// expect (a move past either end or in an empty table, an update with nothing
+// pending, a table that could not be opened) are passed over silently and the
+// handler goes on. Anything else, above all a record that the bank refuses to store
+// because a score is no number, stops the handler: the user is told which box holds
+// what, the focus goes to that box, and the record stays as typed. Returns true when
+// the handler must stop. `record` names what was not stored ("这道题").
+bool stopsHandler(const StoreError &error, Data *data, const QString &record);
+
+// The message for a refused record, naming the box by what it holds and its text.
+QString refusedMessage(const StoreError &error, const QString &record);

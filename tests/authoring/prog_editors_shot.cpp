@@ -1,0 +1,31 @@
+// Draws the question editor and the score-band editor offscreen on the sample test
+// and saves one picture of each, to look at their layout.
+#include "app/forms.h"
+#include "app/handoff.h"
+#include "authoring/frmEdittest.h"
+#include "authoring/frmScore.h"
+#include "support/mainwindow.h"
+#include "support/testfolder.h"
+
+#include <QApplication>
+#include <QTest>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        fprintf(stderr, "usage: %s <question-editor.png> <score-editor.png>\n", argv[0]);
+        return 2;
+    }
+    TestFolder folder(TestFolder::SampleBank);
+    MainWindowFixture main(QSize(1100, 760));
+    HandOff::writeTestName(QStringLiteral("日常情商自测"));
+    frmEdittest *editor = Forms::load<frmEdittest>();
+    Forms::place(editor, 5892, 7740, Forms::Base::Outer, 1.5);
+    editor->Show();
+    editor->Command7_Click();
+    QTest::qWait(100);
+    const bool saved = editor->frame()->grab().save(QString::fromLocal8Bit(argv[1]))
+        && Forms::find<frmScore>()->frame()->grab().save(QString::fromLocal8Bit(argv[2]));
+    return saved ? 0 : 1;
+}
