@@ -50,10 +50,11 @@ bool notADatabase(const QSqlError &error)
 StoreError checkOpened(QSqlDatabase &db, const QString &path)
 {
     QSqlQuery q(db);
-    q.prepare(
+    const bool prepared = q.prepare(
         QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = ?"));
-    q.addBindValue(QStringLiteral("分类列表"));
-    if (!q.exec() || !q.next()) {
+    if (prepared)
+        q.addBindValue(QStringLiteral("分类列表"));
+    if (!prepared || !q.exec() || !q.next()) {
         const QSqlError error = q.lastError();
         if (notADatabase(error))
             return fileProblem(
