@@ -21,6 +21,8 @@ public:
     ~Form() override;
 
     virtual void Form_Load() { }
+    // Runs when an open window is loaded again (Form_Load ran once already).
+    virtual void Form_Reload() { }
     // Commits what the window holds (its record sets) before it goes away.
     virtual void Form_Unload() { }
     // Runs on every change of size, also while the window is hidden.

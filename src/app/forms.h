@@ -13,7 +13,8 @@ class QMdiArea;
 // where they learn the main window's sizes to place themselves.
 //
 // load<T>() creates the window and runs its Form_Load once; loading a window that is
-// open returns the open one. unload<T>() of a window that is not open does nothing.
+// open runs its Form_Reload and returns the open one. unload<T>() of a window that is
+// not open does nothing.
 class Forms
 {
 public:
@@ -25,8 +26,10 @@ public:
     template<class T>
     static T *load()
     {
-        if (T *open = find<T>())
+        if (T *open = find<T>()) {
+            open->Form_Reload();
             return open;
+        }
         T *form = new T;
         adopt(form);
         form->Form_Load();

@@ -2,10 +2,34 @@
 
 #include "app/form.h"
 
+class QLabel;
+class QToolButton;
+
+// The editors' help: the page of the question editor (mode code 1 in temp1.txt) or
+// of the score-band editor (code 2). Any other code, or none, shows no page.
 class frmHelp : public Form
 {
     Q_OBJECT
 
 public:
     frmHelp();
+
+    // The pages, paragraphs separated by an empty line (CR LF CR LF).
+    static QString questionPage();
+    static QString scorePage();
+
+    void Form_Load() override;
+    // Asked for again while open (from the other editor): shows the page now asked for.
+    void Form_Reload() override;
+
+    QLabel *Label1; // the question-editor page
+    QLabel *Label2; // the score-band-editor page
+    QToolButton *Command1;
+    QLabel *Image1;
+
+public slots:
+    void Command1_Click();
+
+private:
+    void showPage();
 };

@@ -2,10 +2,37 @@
 
 #include "app/form.h"
 
+class QLabel;
+class QPlainTextEdit;
+class QRadioButton;
+class QToolButton;
+
+// The introduction: two pages of text, one about the emotional quotient and one
+// about this program, chosen with two option buttons. It opens on the first.
 class frmIntro : public Form
 {
     Q_OBJECT
 
 public:
     frmIntro();
+
+    // The pages as the hidden labels hold them: paragraphs indented by four spaces,
+    // separated by CR LF.
+    static QString eqPage();
+    static QString programPage();
+
+    void Form_Load() override;
+
+    QPlainTextEdit *Text1; // the page shown
+    QRadioButton *Option1;
+    QRadioButton *Option2;
+    QToolButton *Command1;
+    QLabel *Image1;
+    QLabel *Label1; // hidden: the EQ page
+    QLabel *Label2; // hidden: the program page
+
+public slots:
+    void Option1_Click();
+    void Option2_Click();
+    void Command1_Click();
 };
