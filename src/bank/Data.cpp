@@ -80,21 +80,21 @@ StoreError Data::Refresh()
 
 void Data::bind(QLineEdit *box, const QString &field)
 {
-    m_bindings.append({ box, field, false, {} });
+    m_bindings.append({ box, field, false, {}, {} });
     connect(box, &QLineEdit::textChanged, this, [this, box] { markChanged(box); });
     show();
 }
 
 void Data::bind(QTextEdit *box, const QString &field)
 {
-    m_bindings.append({ box, field, false, {} });
+    m_bindings.append({ box, field, false, {}, {} });
     connect(box, &QTextEdit::textChanged, this, [this, box] { markChanged(box); });
     show();
 }
 
 void Data::bind(QLabel *box, const QString &field)
 {
-    m_bindings.append({ box, field, false, {} });
+    m_bindings.append({ box, field, false, {}, {} });
     show();
 }
 
@@ -169,6 +169,7 @@ void Data::show()
             label->setText(text);
         }
         b.shown = text;
+        b.last = text;
         b.changed = false;
     }
     m_showing = false;
@@ -192,8 +193,13 @@ void Data::markChanged(QObject *box)
     if (m_showing)
         return;
     for (Binding &b : m_bindings) {
-        if (b.box == box)
+        if (b.box != box)
+            continue;
+        // Setting the text a box already holds is no change.
+        const QString now = textOf(b);
+        if (now != b.last)
             b.changed = true;
+        b.last = now;
     }
 }
 

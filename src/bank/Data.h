@@ -118,7 +118,8 @@ private:
         QPointer<QWidget> box;
         QString field;
         bool changed = false;
-        QString shown; // labels: the text last shown
+        QString shown; // the text last shown
+        QString last; // the text when last looked at, to see real changes
     };
 
     void show();

@@ -560,11 +560,11 @@ StoreError Recordset::Update()
 {
     if (!d->open)
         return notOpen();
+    if (!d->adding && d->where != Impl::Where::Record)
+        return noCurrent();
     emit aboutToCommit();
     if (d->edits.isEmpty())
         return StoreError(StoreError::NothingPending, QStringLiteral("没有需要保存的修改。"));
-    if (!d->adding && d->where != Impl::Where::Record)
-        return noCurrent();
     if (const StoreError e = d->write())
         return e;
     emit rowsChanged();
