@@ -1,6 +1,126 @@
 #include "bank/frmAddTest.h"
 
+#include "app/forms.h"
+#include "app/handoff.h"
+#include "authoring/frmEdittest.h"
+#include "bank/DBCombo.h"
+#include "bank/Data.h"
+#include "bank/bankui.h"
+#include "bank/store/catalogue.h"
+#include "platform/fonts.h"
+#include "platform/msgbox.h"
+#include "platform/twips.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
 frmAddTest::frmAddTest()
     : Form(QStringLiteral("Qelvi——添加测试项目"), 3744, 3420)
 {
+    setFont(designFont(QStringLiteral("宋体"), 9));
+
+    Label2 = new QLabel(QStringLiteral("添加到的测试类："), this);
+    Label2->setGeometry(twipsRect(120, 360, 2892, 252));
+    DBCombo1 = new DBCombo(this);
+    DBCombo1->setGeometry(twipsRect(120, 840, 3252, 348));
+    Label1 = new QLabel(QStringLiteral("测试名称："), this);
+    Label1->setGeometry(twipsRect(120, 1440, 1212, 372));
+    Text1 = new QLineEdit(this);
+    Text1->setGeometry(twipsRect(1320, 1440, 2052, 372));
+    Command1 = new IconButton(QStringLiteral("确定"), QStringLiteral(":/images/btn-ok.svg"),
+        twipsRect(1080, 2280, 732, 732), this);
+    Command2 = new IconButton(QStringLiteral("取消"), QStringLiteral(":/images/btn-cancel.svg"),
+        twipsRect(2400, 2280, 732, 732), this);
+
+    Text2 = new QLineEdit(this);
+    Text2->hide();
+    Data2 = new Data(this);
+    Data2->hide();
+    Data1 = new Data(this);
+    Data1->hide();
+    Data1->bind(Text2, BankNames::testField());
+    DBCombo1->setRowSource(Data2, BankNames::categoryField());
+
+    setTabOrder(Text1, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, DBCombo1);
+
+    connect(DBCombo1, &DBCombo::Change, this, &frmAddTest::DBCombo1_Change);
+    connect(Command1, &QToolButton::clicked, this, &frmAddTest::Command1_Click);
+    connect(Command2, &QToolButton::clicked, this, &frmAddTest::Command2_Click);
+}
+
+Qt::WindowFlags frmAddTest::frameFlags() const
+{
+    return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowCloseButtonHint;
+}
+
+void frmAddTest::Form_Load()
+{
+    Data1->setDatabaseName(bankPath());
+    Data2->setDatabaseName(bankPath());
+    Data2->setRecordSource(BankNames::categoryList());
+    reportBankFault(Data2->Refresh());
+    Text1->setFocus();
+}
+
+void frmAddTest::Form_Unload()
+{
+    Data::UnloadAll(this);
+}
+
+// A category picked: the name comes next.
+void frmAddTest::DBCombo1_Change()
+{
+    Text1->setFocus();
+}
+
+void frmAddTest::Command2_Click()
+{
+    Unload();
+}
+
+// 确定: creates the test's two tables and its row in the category in one step, so a
+// refused name leaves the bank as it was.
+void frmAddTest::Command1_Click()
+{
+    const QString category = DBCombo1->Text();
+    const QString test = Text1->text(); // as typed: no trimming
+    if (category.isEmpty()) {
+        msgBox(QStringLiteral("请选择要添加到的测试类！"));
+        return;
+    }
+    if (test.isEmpty()) {
+        msgBox(QStringLiteral("请输入测试名称！"));
+        return;
+    }
+    if (const StoreError e = Catalogue::createTest(bankPath(), test, category)) {
+        if (e.number() == StoreError::TableExists) {
+            msgBox(QStringLiteral("测试名称已经存在！"));
+            Text1->setFocus();
+        } else {
+            reportBankFault(e);
+        }
+        return;
+    }
+    // The category, now listing the new test at its end.
+    Data1->setRecordSource(category);
+    Data1->Refresh();
+
+    const bool editNow = msgBox(QStringLiteral("新的测试项目已经建立，但还需要您编辑具体测试"
+                                               "题目。您想立即编辑测试题目吗?"),
+                             MsgStyle::Question)
+        == MsgAnswer::Yes;
+    if (!editNow) {
+        Unload();
+        return;
+    }
+    const bool handedOff = HandOff::writeTestName(test);
+    Unload();
+    if (!handedOff)
+        return;
+    frmEdittest *editor = Forms::load<frmEdittest>();
+    Forms::place(editor, 5892, 7740, Forms::Base::Outer, 1.5);
+    editor->Show();
 }

@@ -2,10 +2,37 @@
 
 #include "app/form.h"
 
+class Data;
+class DBCombo;
+class IconButton;
+class QLabel;
+class QLineEdit;
+
+// The new-test dialog: creates an empty test (its question table, its scoring table
+// and its row in the chosen category) and offers to open it in the question editor.
 class frmAddTest : public Form
 {
     Q_OBJECT
 
 public:
     frmAddTest();
+
+    void Form_Load() override;
+    void Form_Unload() override;
+    Qt::WindowFlags frameFlags() const override;
+
+    QLabel *Label2;
+    DBCombo *DBCombo1; // the category to add to
+    QLabel *Label1;
+    QLineEdit *Text1; // the new test's name
+    IconButton *Command1; // 确定
+    IconButton *Command2; // 取消
+    QLineEdit *Text2; // bound to 测试 of Data1
+    Data *Data2; // "分类列表"
+    Data *Data1; // the chosen category's table once the test is created
+
+public slots:
+    void DBCombo1_Change();
+    void Command1_Click();
+    void Command2_Click();
 };

@@ -1,6 +1,262 @@
 #include "bank/frmBFEdit.h"
 
+#include "app/forms.h"
+#include "app/handoff.h"
+#include "authoring/frmEdittest.h"
+#include "bank/DBCombo.h"
+#include "bank/DBList.h"
+#include "bank/Data.h"
+#include "bank/bankui.h"
+#include "bank/store/catalogue.h"
+#include "platform/fonts.h"
+#include "platform/msgbox.h"
+#include "platform/twips.h"
+#include "runner/frmTest.h"
+
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+
 frmBFEdit::frmBFEdit()
     : Form(QStringLiteral("Qelvi——选择测试项目"), 6168, 4848)
 {
+    setFont(designFont(QStringLiteral("宋体"), 9));
+
+    Label2 = new QLabel(QStringLiteral("测试项目分类："), this);
+    Label2->setGeometry(twipsRect(240, 120, 2292, 252));
+    DBCombo1 = new DBCombo(this);
+    DBCombo1->setGeometry(twipsRect(2040, 120, 3852, 300));
+    DBList1 = new DBList(this);
+    DBList1->setGeometry(twipsRect(240, 480, 5652, 2904));
+    Label3 = new QLabel(QStringLiteral("输入新名称："), this);
+    Label3->setGeometry(twipsRect(240, 3600, 1332, 252));
+    Label3->hide();
+    Text1 = new QLineEdit(this);
+    Text1->setGeometry(twipsRect(1680, 3480, 4212, 372));
+    Text1->hide();
+    Text1->installEventFilter(this);
+
+    // Two button sets share one row: 确定 and 取消 for choosing, the other four for
+    // managing (mode 3).
+    const auto button = [this](const char *caption, const char *icon, double left) {
+        return new IconButton(QString::fromUtf8(caption),
+            QStringLiteral(":/images/%1.svg").arg(QLatin1String(icon)),
+            twipsRect(left, 3960, 852, 732), this);
+    };
+    Command5 = button("更名", "btn-rename", 960);
+    Command5->hide();
+    Command6 = button("确定更名", "btn-done", 2160);
+    Command6->hide();
+    Command6->setEnabled(false);
+    Command1 = button("确定", "btn-ok", 3240);
+    Command3 = button("删除", "btn-delete", 3360);
+    Command3->hide();
+    Command2 = button("取消", "btn-cancel", 4440);
+    Command4 = button("退出", "btn-exit", 4560);
+    Command4->hide();
+
+    Label1 = new QLabel(this);
+    Label1->setGeometry(twipsRect(5400, 3960, 1212, 252));
+    Label1->hide();
+    Text2 = new QLineEdit(this);
+    Text2->setGeometry(twipsRect(5400, 4320, 1212, 264));
+    Text2->hide();
+    Data2 = new Data(this);
+    Data2->setGeometry(twipsRect(120, 4080, 1140, 300));
+    Data2->hide();
+    Data1 = new Data(this);
+    Data1->setGeometry(twipsRect(120, 4440, 1140, 300));
+    Data1->hide();
+    Data1->bind(Text2, BankNames::testField());
+    DBCombo1->setRowSource(Data2, BankNames::categoryField());
+    DBList1->setRowSource(Data1, BankNames::testField());
+
+    setTabOrder(DBList1, Command1);
+    setTabOrder(Command1, Command2);
+    setTabOrder(Command2, Command3);
+    setTabOrder(Command3, Command4);
+    setTabOrder(Command4, Text1);
+    setTabOrder(Text1, Command5);
+    setTabOrder(Command5, Command6);
+    setTabOrder(Command6, DBCombo1);
+
+    connect(DBCombo1, &DBCombo::Change, this, &frmBFEdit::DBCombo1_Change);
+    connect(DBList1, &DBList::Click, this, &frmBFEdit::DBList1_Click);
+    connect(DBList1, &DBList::DblClick, this, &frmBFEdit::DBList1_DblClick);
+    connect(Command1, &QToolButton::clicked, this, &frmBFEdit::Command1_Click);
+    connect(Command2, &QToolButton::clicked, this, &frmBFEdit::Command2_Click);
+    connect(Command3, &QToolButton::clicked, this, &frmBFEdit::Command3_Click);
+    connect(Command4, &QToolButton::clicked, this, &frmBFEdit::Command4_Click);
+    connect(Command5, &QToolButton::clicked, this, &frmBFEdit::Command5_Click);
+    connect(Command6, &QToolButton::clicked, this, &frmBFEdit::Command6_Click);
+}
+
+Qt::WindowFlags frmBFEdit::frameFlags() const
+{
+    return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowCloseButtonHint;
+}
+
+void frmBFEdit::Form_Load()
+{
+    Data1->setDatabaseName(bankPath());
+    Data2->setDatabaseName(bankPath());
+    Data2->setRecordSource(BankNames::categoryList());
+    reportBankFault(Data2->Refresh());
+
+    if (HandOff::readModeCode() == HandOff::ManageMode) {
+        Command1->hide();
+        Command2->hide();
+        Command3->show();
+        Command4->show();
+        Command5->show();
+        Command6->show();
+        setCaption(QStringLiteral("Qelvi——测试项目编辑器"));
+    }
+    DBList1->setFocus();
+}
+
+void frmBFEdit::Form_Unload()
+{
+    Data::UnloadAll(this);
+}
+
+// A category picked: list its tests.
+void frmBFEdit::DBCombo1_Change()
+{
+    Data1->setRecordSource(DBCombo1->Text());
+    Data1->Refresh();
+}
+
+void frmBFEdit::DBList1_Click()
+{
+    Label1->setText(DBList1->Text());
+    Text1->setText(DBList1->Text());
+    clickedCategory = Data1->RecordSource();
+}
+
+void frmBFEdit::DBList1_DblClick()
+{
+    if (HandOff::readModeCode() == HandOff::ManageMode)
+        return;
+    confirmChoice();
+}
+
+// 确定
+void frmBFEdit::Command1_Click()
+{
+    confirmChoice();
+}
+
+// Opens the chosen test in the window of the mode read now; in any other mode the
+// chooser stays open.
+void frmBFEdit::confirmChoice()
+{
+    const QString test = DBList1->Text();
+    if (test.isEmpty()) {
+        msgBox(QStringLiteral("请选择已经有测试项目！"));
+        return;
+    }
+    const std::optional<qint16> mode = HandOff::readModeCode();
+    if (!HandOff::writeTestName(test))
+        return;
+    if (mode == HandOff::EditMode) {
+        frmEdittest *editor = Forms::load<frmEdittest>();
+        Forms::place(editor, 5892, 7740, Forms::Base::Outer, 1.5);
+        editor->Show();
+        Unload();
+    } else if (mode == HandOff::TakeMode) {
+        frmTest *runner = Forms::load<frmTest>();
+        Forms::place(runner, 7440, 8532, Forms::Base::Outer, 1.7);
+        runner->Show();
+        Unload();
+    }
+}
+
+// 取消
+void frmBFEdit::Command2_Click()
+{
+    Unload();
+}
+
+// 退出
+void frmBFEdit::Command4_Click()
+{
+    Unload();
+}
+
+// 删除: drops the test's two tables and its row in the listed category in one step.
+void frmBFEdit::Command3_Click()
+{
+    const QString test = DBList1->Text();
+    if (test.isEmpty()) {
+        msgBox(QStringLiteral("请选择要删除的测试项目！"));
+        return;
+    }
+    if (msgBox(QStringLiteral("真的要删除这项测试吗？"), MsgStyle::Question) != MsgAnswer::Yes)
+        return;
+    // The list shows Data1's rows, so the test is listed in Data1's table.
+    if (const StoreError e = Catalogue::deleteTest(bankPath(), test, Data1->RecordSource())) {
+        reportBankFault(e);
+        return;
+    }
+    msgBox(QStringLiteral("该项测试已经删除！"));
+    Data1->Refresh();
+}
+
+// 更名: opens the name box on the clicked test's name.
+void frmBFEdit::Command5_Click()
+{
+    if (Text1->text().isEmpty()) {
+        msgBox(QStringLiteral("请选择要更名的测试项目！"));
+        return;
+    }
+    Text1->show();
+    Label3->show();
+    Command6->setEnabled(true);
+    Command5->setEnabled(false);
+    Text1->setFocus();
+}
+
+// 确定更名: renames both tables and the row of the category that listed the test, in
+// one step; a refused name leaves the bank as it was and the window renaming.
+void frmBFEdit::Command6_Click()
+{
+    const QString oldName = Label1->text();
+    const QString newName = Text1->text();
+    if (const StoreError e = Catalogue::renameTest(bankPath(), oldName, newName, clickedCategory)) {
+        if (e.number() == StoreError::TableExists) {
+            msgBox(QStringLiteral("测试名称已经存在！"));
+            Text1->setFocus();
+        } else {
+            reportBankFault(e);
+        }
+        return;
+    }
+    Data1->Refresh();
+    // The clicked test goes by its new name now, so a second rename starts from it.
+    Label1->setText(newName);
+    Text1->hide();
+    Label3->hide();
+    Command5->setEnabled(true);
+    Command6->setEnabled(false);
+}
+
+void frmBFEdit::Text1_LostFocus()
+{
+    if (!Text1->text().isEmpty())
+        return;
+    msgBox(QStringLiteral("请输入新的测试名称！"));
+    Text1->setFocus();
+}
+
+bool frmBFEdit::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Text1 && event->type() == QEvent::FocusOut && Text1->isVisible()) {
+        // Leaving the box for another control, not for another program or a menu.
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            Text1_LostFocus();
+    }
+    return Form::eventFilter(watched, event);
 }

@@ -1,0 +1,122 @@
+#pragma once
+
+// What the tests of the category editor, the new-test dialog and the chooser do as a
+// user: click and double-click list entries, pick a combo entry with the keys, press
+// buttons. Plus the bank read as one column.
+
+#include "app/forms.h"
+#include "bank/DBCombo.h"
+#include "bank/DBList.h"
+#include "bank/bankui.h"
+#include "platform/twips.h"
+#include "support/testfolder.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+namespace bankwindows {
+
+inline QStringList entries(const QListWidget *list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+inline QStringList entries(const QComboBox *combo)
+{
+    QStringList out;
+    for (int i = 0; i < combo->count(); ++i)
+        out << combo->itemText(i);
+    return out;
+}
+
+inline QPoint entryCentre(QListWidget *list, const QString &text)
+{
+    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
+    if (found.isEmpty())
+        return {};
+    list->scrollToItem(found.first());
+    return list->visualItemRect(found.first()).center();
+}
+
+// Clicks the entry with exactly that text; false when it is not listed.
+inline bool clickEntry(QListWidget *list, const QString &text)
+{
+    if (list->findItems(text, Qt::MatchExactly).isEmpty())
+        return false;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, entryCentre(list, text));
+    return true;
+}
+
+inline bool doubleClickEntry(QListWidget *list, const QString &text)
+{
+    if (list->findItems(text, Qt::MatchExactly).isEmpty())
+        return false;
+    const QPoint at = entryCentre(list, text);
+    // A double click arrives as a click followed by the double click.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    return true;
+}
+
+// Picks a combo entry with the arrow keys, as a user can; false when it is not listed.
+inline bool pickEntry(QComboBox *combo, const QString &text)
+{
+    const int target = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (target < 0)
+        return false;
+    combo->setFocus();
+    while (combo->currentIndex() < target)
+        QTest::keyClick(combo, Qt::Key_Down);
+    while (combo->currentIndex() > target)
+        QTest::keyClick(combo, Qt::Key_Up);
+    return combo->currentIndex() == target;
+}
+
+inline void press(QAbstractButton *button)
+{
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Replaces a box's text by typing it, one key per character (keyClicks takes Latin-1
+// only, so each character goes as the text of its own key press).
+inline void type(QLineEdit *box, const QString &text)
+{
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClick(box, Qt::Key_Delete);
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+// One field of every row of a table, in stored order.
+inline QStringList column(const TestFolder &folder, const QString &table, int field = 0)
+{
+    QStringList out;
+    for (const QStringList &row : folder.rows(table))
+        out << row.value(field);
+    return out;
+}
+
+// The frame a window gets when it is opened at width x height twips on the main
+// window's outer size with divisor k: its size as whole pixels, then the place.
+inline QRect placedFrame(double width, double height, double k)
+{
+    const QSizeF outer = Forms::mainOuter();
+    const float w = float(pixelsToTwips(twipsToPixels(width)));
+    const float h = float(pixelsToTwips(twipsToPixels(height)));
+    return QRect(twipsToPixels(float(outer.width()) / 2.0f - w / 2.0f),
+        twipsToPixels(float(outer.height()) / 2.0f - h / float(k)), twipsToPixels(width),
+        twipsToPixels(height));
+}
+
+inline QRect frameOf(const Form *form)
+{
+    return form->frame()->frameGeometry();
+}
+
+} // namespace bankwindows

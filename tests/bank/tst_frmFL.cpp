@@ -1,0 +1,323 @@
+// The category editor: its states, and what create, rename and delete leave in the
+// bank, driven through the window's own list, box and buttons.
+#include "bankwindows.h"
+
+#include "app/forms.h"
+#include "bank/frmFL.h"
+#include "bank/store/catalogue.h"
+#include "platform/msgbox.h"
+#include "support/mainwindow.h"
+#include "support/testfolder.h"
+
+#include <QLabel>
+#include <QTest>
+
+using namespace bankwindows;
+
+namespace {
+const QString kNameExists = QStringLiteral("该名称已经存在，可能是分类，也可能是测试！");
+const QString kCategoryList = QStringLiteral("分类列表");
+} // namespace
+
+class tst_frmFL : public QObject
+{
+    Q_OBJECT
+
+    TestFolder *folder = nullptr;
+    MainWindowFixture *main = nullptr;
+    ScriptedMessages *messages = nullptr;
+
+    // Opens the editor as the main window's category command does.
+    frmFL *open()
+    {
+        (*main)->mnuFL_Click();
+        frmFL *w = Forms::find<frmFL>();
+        if (w)
+            QCoreApplication::processEvents();
+        return w;
+    }
+
+    // Enabled states of 名称确定 + name box, 新建, 改名 as "1"/"0".
+    static QString states(const frmFL *w)
+    {
+        QString s;
+        for (const QWidget *c : { static_cast<const QWidget *>(w->Command1),
+                 static_cast<const QWidget *>(w->Text1), static_cast<const QWidget *>(w->Command2),
+                 static_cast<const QWidget *>(w->Command5) })
+            s += c->isEnabled() ? u'1' : u'0';
+        return s;
+    }
+
+private slots:
+    void init()
+    {
+        folder = new TestFolder;
+        main = new MainWindowFixture;
+        messages = new ScriptedMessages;
+    }
+    void cleanup()
+    {
+        delete messages;
+        delete main;
+        delete folder;
+    }
+
+    void emptyBankAsksToChooseFirst()
+    {
+        frmFL *w = open();
+        QVERIFY(w);
+        QCOMPARE(w->Caption(), QStringLiteral("Qelvi——测试分类编辑器"));
+        QCOMPARE(w->DBList1->count(), 0);
+        QCOMPARE(states(w), QStringLiteral("0011"));
+
+        press(w->Command5);
+        press(w->Command3);
+        QCOMPARE(messages->texts(),
+            QStringList({ QStringLiteral("请选择要改名的测试类！"),
+                QStringLiteral("请选择要删除的测试类！") }));
+        QCOMPARE(states(w), QStringLiteral("0011"));
+        QCOMPARE(folder->tables(), QStringList { kCategoryList });
+    }
+
+    // The state table: which buttons a sequence of presses leaves enabled, and the
+    // pending operation. "A" clicks category A in the list.
+    void stateTable_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("enabled"); // 名称确定, name box, 新建, 改名
+        QTest::addColumn<QString>("pending");
+        QTest::addColumn<QString>("nameBox");
+        QTest::newRow("new") << "N"
+                             << "1101"
+                             << "new"
+                             << "";
+        QTest::newRow("rename") << "AR"
+                                << "1110"
+                                << "change"
+                                << "A";
+        QTest::newRow("new then rename") << "NAR"
+                                         << "1100"
+                                         << "change"
+                                         << "A";
+        QTest::newRow("rename then new") << "ARN"
+                                         << "1100"
+                                         << "new"
+                                         << "A";
+        QTest::newRow("rename without a choice") << "R"
+                                                 << "0011"
+                                                 << "Label3"
+                                                 << "";
+        QTest::newRow("new, empty name refused") << "NC"
+                                                 << "1101"
+                                                 << "new"
+                                                 << "";
+    }
+    void stateTable()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, enabled);
+        QFETCH(QString, pending);
+        QFETCH(QString, nameBox);
+        folder->addCategory(QStringLiteral("A"));
+        frmFL *w = open();
+        for (const QChar step : steps) {
+            switch (step.unicode()) {
+            case 'N':
+                press(w->Command2);
+                break;
+            case 'R':
+                press(w->Command5);
+                break;
+            case 'C':
+                press(w->Command1);
+                break;
+            case 'A':
+                QVERIFY(clickEntry(w->DBList1, QStringLiteral("A")));
+                break;
+            }
+        }
+        QCOMPARE(states(w), enabled);
+        QCOMPARE(w->Label3->text(), pending);
+        QCOMPARE(w->Text1->text(), nameBox);
+        if (w->Text1->isEnabled() && !steps.endsWith(u'C'))
+            QCOMPARE(QApplication::focusWidget(), w->Text1);
+        // Only the missing choice speaks; an empty name is refused silently.
+        QCOMPARE(messages->texts().size(), steps == QLatin1String("R") ? 1 : 0);
+        QCOMPARE(folder->tables(), (QStringList { kCategoryList, QStringLiteral("A") }));
+    }
+
+    void createdCategoryIsListedLast()
+    {
+        folder->addCategory(QStringLiteral("性格"));
+        frmFL *w = open();
+        QVERIFY(clickEntry(w->DBList1, QStringLiteral("性格")));
+        press(w->Command2);
+        type(w->Text1, QStringLiteral(" 情商 'EQ', \"新\" "));
+        press(w->Command1);
+
+        const QString name = QStringLiteral(" 情商 'EQ', \"新\" ");
+        QVERIFY(messages->texts().isEmpty());
+        QCOMPARE(entries(w->DBList1), (QStringList { QStringLiteral("性格"), name }));
+        QCOMPARE(column(*folder, kCategoryList), (QStringList { QStringLiteral("性格"), name }));
+        QVERIFY(folder->tables().contains(name));
+        QCOMPARE(Catalogue::fields(folder->bank(), name).size(), 1);
+        QCOMPARE(Catalogue::fields(folder->bank(), name).first().name, QStringLiteral("测试"));
+        // Back to idle with the box emptied and no category chosen.
+        QCOMPARE(states(w), QStringLiteral("0011"));
+        QCOMPARE(w->Text1->text(), QString());
+        QCOMPARE(w->Text3->text(), QString());
+        QCOMPARE(w->Label3->text(), QString());
+    }
+
+    // A name held by any table of the bank is refused, whatever kind of table it is.
+    void takenNamesAreRefused_data()
+    {
+        QTest::addColumn<bool>("rename");
+        QTest::addColumn<QString>("name");
+        for (const bool rename : { false, true }) {
+            const char *how = rename ? "rename to " : "create ";
+            QTest::addRow("%scategory", how) << rename << QStringLiteral("性格");
+            QTest::addRow("%stest", how) << rename << QStringLiteral("测试一");
+            QTest::addRow("%sscoring table", how) << rename << QStringLiteral("测试一评分");
+            QTest::addRow("%scategory list", how) << rename << kCategoryList;
+            QTest::addRow("%sother letter case", how) << rename << QStringLiteral("eq");
+        }
+    }
+    void takenNamesAreRefused()
+    {
+        QFETCH(bool, rename);
+        QFETCH(QString, name);
+        folder->addCategory(QStringLiteral("性格"));
+        folder->addTest(QStringLiteral("EQ"), QStringLiteral("测试一"));
+        folder->addCategory(QStringLiteral("情绪"));
+        const QStringList tablesBefore = folder->tables();
+        const QList<QStringList> rowsBefore = folder->rows(kCategoryList);
+
+        frmFL *w = open();
+        if (rename) {
+            QVERIFY(clickEntry(w->DBList1, QStringLiteral("情绪")));
+            press(w->Command5);
+        } else {
+            press(w->Command2);
+        }
+        type(w->Text1, name);
+        press(w->Command1);
+
+        QCOMPARE(messages->texts(), QStringList { kNameExists });
+        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        QCOMPARE(w->Label3->text(), rename ? QStringLiteral("change") : QStringLiteral("new"));
+        QVERIFY(w->Command1->isEnabled());
+        QCOMPARE(w->Text1->text(), name);
+        QCOMPARE(folder->tables(), tablesBefore);
+        QCOMPARE(folder->rows(kCategoryList), rowsBefore);
+        QCOMPARE(column(*folder, QStringLiteral("EQ")), QStringList { QStringLiteral("测试一") });
+        if (rename) // a following 删除 still works on the chosen category
+            QCOMPARE(w->Text3->text(), QStringLiteral("情绪"));
+    }
+
+    // 改名 on A, then B chosen, then 名称确定: B is renamed, and keeps its tests.
+    void renameActsOnCategoryChosenAtConfirm()
+    {
+        folder->addCategory(QStringLiteral("A"));
+        folder->addTest(QStringLiteral("B"), QStringLiteral("测试一"));
+        folder->addTest(QStringLiteral("B"), QStringLiteral("测试二"));
+        folder->addCategory(QStringLiteral("C's"));
+        frmFL *w = open();
+        QVERIFY(clickEntry(w->DBList1, QStringLiteral("A")));
+        press(w->Command5);
+        QVERIFY(clickEntry(w->DBList1, QStringLiteral("B")));
+        QCOMPARE(w->Text4->text(), QStringLiteral("2"));
+        type(w->Text1, QStringLiteral("B'新"));
+        press(w->Command1);
+
+        QVERIFY(messages->texts().isEmpty());
+        const QStringList listed { QStringLiteral("A"), QStringLiteral("B'新"),
+            QStringLiteral("C's") };
+        QCOMPARE(entries(w->DBList1), listed);
+        QCOMPARE(column(*folder, kCategoryList), listed);
+        QVERIFY(!folder->tables().contains(QStringLiteral("B")));
+        QCOMPARE(column(*folder, QStringLiteral("B'新")),
+            (QStringList { QStringLiteral("测试一"), QStringLiteral("测试二") }));
+        QCOMPARE(states(w), QStringLiteral("0011"));
+        QCOMPARE(w->Text3->text(), QString());
+
+        // A name with a quote is found by its exact text.
+        QVERIFY(clickEntry(w->DBList1, QStringLiteral("C's")));
+        press(w->Command5);
+        type(w->Text1, QStringLiteral("D"));
+        press(w->Command1);
+        QCOMPARE(column(*folder, kCategoryList),
+            (QStringList { QStringLiteral("A"), QStringLiteral("B'新"), QStringLiteral("D") }));
+    }
+
+    void deleteOnlyEmptyCategories()
+    {
+        folder->addTest(QStringLiteral("满"), QStringLiteral("测试一"));
+        folder->addCategory(QStringLiteral("空 'x'"));
+        folder->addCategory(QStringLiteral("末"));
+        frmFL *w = open();
+
+        QVERIFY(clickEntry(w->DBList1, QStringLiteral("满")));
+        QCOMPARE(w->Text4->text(), QStringLiteral("1"));
+        press(w->Command3);
+        QCOMPARE(
+            messages->texts(), QStringList { QStringLiteral("该测试类里有测试内容，不能删除！") });
+        QCOMPARE(entries(w->DBList1).size(), 3);
+        QVERIFY(folder->tables().contains(QStringLiteral("满")));
+
+        messages->clear();
+        QVERIFY(clickEntry(w->DBList1, QStringLiteral("空 'x'")));
+        QCOMPARE(w->Text4->text(), QStringLiteral("0"));
+        press(w->Command3);
+        QCOMPARE(messages->shown().size(), 1); // no question first
+        QCOMPARE(messages->last(), QStringLiteral("该测试类已经删除！"));
+        QCOMPARE(entries(w->DBList1), (QStringList { QStringLiteral("满"), QStringLiteral("末") }));
+        QCOMPARE(column(*folder, kCategoryList),
+            (QStringList { QStringLiteral("满"), QStringLiteral("末") }));
+        QVERIFY(!folder->tables().contains(QStringLiteral("空 'x'")));
+        QCOMPARE(w->Text3->text(), QString());
+
+        // The name is free again.
+        press(w->Command2);
+        type(w->Text1, QStringLiteral("空 'x'"));
+        press(w->Command1);
+        QCOMPARE(entries(w->DBList1).last(), QStringLiteral("空 'x'"));
+    }
+
+    // A count shown before another window added a test does not let 删除 through,
+    // and a row whose table has gone can still be removed.
+    void deleteKeepsTheBankWhole()
+    {
+        folder->addCategory(QStringLiteral("甲"));
+        folder->addCategory(QStringLiteral("乙"));
+        frmFL *w = open();
+        QVERIFY(clickEntry(w->DBList1, QStringLiteral("甲")));
+        QCOMPARE(w->Text4->text(), QStringLiteral("0"));
+        folder->addTest(QStringLiteral("甲"), QStringLiteral("测试一"));
+        press(w->Command3);
+        QCOMPARE(messages->last(), QStringLiteral("该测试类里有测试内容，不能删除！"));
+        QCOMPARE(column(*folder, QStringLiteral("甲")), QStringList { QStringLiteral("测试一") });
+
+        QVERIFY(Catalogue::dropTable(folder->bank(), QStringLiteral("乙")).ok());
+        QVERIFY(clickEntry(w->DBList1, QStringLiteral("乙")));
+        QCOMPARE(w->Text4->text(), QStringLiteral("0"));
+        press(w->Command3);
+        QCOMPARE(messages->last(), QStringLiteral("该测试类已经删除！"));
+        QCOMPARE(column(*folder, kCategoryList), QStringList { QStringLiteral("甲") });
+    }
+
+    void exitDropsPendingOperation()
+    {
+        frmFL *w = open();
+        press(w->Command2);
+        type(w->Text1, QStringLiteral("未保存"));
+        press(w->Command4);
+        settle();
+        QVERIFY(!Forms::find<frmFL>());
+        QCOMPARE(folder->tables(), QStringList { kCategoryList });
+        QVERIFY(messages->texts().isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_frmFL)
+#include "tst_frmFL.moc"
