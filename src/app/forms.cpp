@@ -63,19 +63,21 @@ Form *Forms::find(const QString &className)
     return open().value(className).data();
 }
 
-void Forms::unload(const QString &className)
+bool Forms::unload(const QString &className)
 {
     Form *form = find(className);
     if (!form)
-        return;
-    form->frame()->close();
+        return true;
+    return form->frame()->close();
 }
 
-void Forms::unloadAll()
+bool Forms::unloadAll()
 {
+    bool all = true;
     const QList<Form *> forms = openForms();
     for (Form *form : forms)
-        form->frame()->close();
+        all = form->frame()->close() && all;
+    return all;
 }
 
 QList<Form *> Forms::openForms()

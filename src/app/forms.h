@@ -43,15 +43,18 @@ public:
     }
 
     template<class T>
-    static void unload()
+    static bool unload()
     {
-        unload(T::staticMetaObject.className());
+        return unload(T::staticMetaObject.className());
     }
 
     static Form *find(const QString &className);
-    static void unload(const QString &className);
-    // Unloads every open window, each committing first (program end).
-    static void unloadAll();
+    // False when the window stays open: an editor whose record the bank refuses keeps
+    // itself open so that nothing typed is lost; the caller then stops what it was doing.
+    static bool unload(const QString &className);
+    // Unloads every open window, each committing first (program end). False when a
+    // window stayed open.
+    static bool unloadAll();
     static QList<Form *> openForms();
 
     // The main window's outer size (whole window) and inner size (client area), twips.

@@ -135,13 +135,10 @@ void mdiMain::Form_Load()
     ano->Show();
 }
 
-void mdiMain::subUnload()
+bool mdiMain::subUnload()
 {
-    Forms::unload<frmAddTest>();
-    Forms::unload<frmBFEdit>();
-    Forms::unload<frmScore>();
-    Forms::unload<frmTest>();
-    Forms::unload<frmEdittest>();
+    return Forms::unload<frmAddTest>() && Forms::unload<frmBFEdit>() && Forms::unload<frmScore>()
+        && Forms::unload<frmTest>() && Forms::unload<frmEdittest>();
 }
 
 void mdiMain::mnuFL_Click()
@@ -151,13 +148,15 @@ void mdiMain::mnuFL_Click()
 
 void mdiMain::mnuCreatTest_Click()
 {
-    subUnload();
+    if (!subUnload())
+        return;
     openChild<frmAddTest>(3876, 3840, Forms::Base::Outer, 1);
 }
 
 void mdiMain::openChooser(qint16 mode)
 {
-    subUnload();
+    if (!subUnload())
+        return;
     if (!HandOff::writeModeCode(mode))
         return;
     openChild<frmBFEdit>(5304, 6240, Forms::Base::Outer, 1.5);
@@ -196,8 +195,10 @@ void mdiMain::mnuAbout_Click()
 void mdiMain::mnuExit_Click()
 {
     // What the editors hold is committed as closing their windows would; then the
-    // hand-off files go and the program ends.
-    Forms::unloadAll();
+    // hand-off files go and the program ends. An editor that cannot store what it shows
+    // stays open instead, and so does the program.
+    if (!Forms::unloadAll())
+        return;
     HandOff::removeAll();
     QCoreApplication::exit(0);
 }
@@ -223,8 +224,12 @@ void mdiMain::Toolbar1_ButtonClick(const QString &key)
 
 void mdiMain::closeEvent(QCloseEvent *event)
 {
-    // Every window commits as it closes; the hand-off files stay.
-    Forms::unloadAll();
+    // Every window commits as it closes; the hand-off files stay. An editor that cannot
+    // store what it shows keeps the program open.
+    if (!Forms::unloadAll()) {
+        event->ignore();
+        return;
+    }
     event->accept();
 }
 

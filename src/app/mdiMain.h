@@ -21,7 +21,9 @@ public:
     // Loads the hidden music controller and shows the second splash.
     void Form_Load();
     // Unloads frmAddTest, frmBFEdit, frmScore, frmTest and frmEdittest, in that order.
-    void subUnload();
+    // False when one of them stayed open (an editor whose record the bank refuses):
+    // the command that asked stops there.
+    bool subUnload();
 
     QMdiArea *mdiArea() const { return m_area; }
     QToolBar *Toolbar1;

@@ -25,7 +25,7 @@ void EditorButton::keyPressEvent(QKeyEvent *event)
 {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         && event->modifiers() == Qt::NoModifier) {
-        animateClick();
+        click();
         event->accept();
         return;
     }

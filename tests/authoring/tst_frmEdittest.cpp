@@ -4,11 +4,14 @@
 #include "editorsteps.h"
 
 #include "bank/Data.h"
+#include "bank/frmBFEdit.h"
 #include "info/frmHelp.h"
 #include "platform/msgbox.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <functional>
 
 using namespace editorsteps;
 
@@ -387,20 +390,21 @@ private slots:
             QCOMPARE(folder->rows(kTest), before);
             messages->clear();
         };
-        press(w->Command6);
-        refused("下一题");
-        press(w->Command5);
-        refused("上一题");
-        press(w->Command1);
-        refused("添加");
-        press(w->Command3);
-        refused("完成");
-        QVERIFY(Forms::find<frmEdittest>());
-        w->subWindow()->close();
-        refused("close box");
-        QVERIFY(Forms::find<frmEdittest>());
-        QTest::keyClick(w->Text9, Qt::Key_Plus);
-        refused("+");
+        const std::pair<const char *, std::function<void()>> ways[] = {
+            { "下一题", [&] { press(w->Command6); } },
+            { "上一题", [&] { press(w->Command5); } },
+            { "添加", [&] { press(w->Command1); } },
+            { "完成", [&] { press(w->Command3); } },
+            { "close box", [&] { w->subWindow()->close(); } },
+            { "+", [&] { QTest::keyClick(w->Text9, Qt::Key_Plus); } },
+        };
+        for (const auto &[what, action] : ways) {
+            action();
+            refused(what);
+            if (QTest::currentTestFailed())
+                return;
+            QVERIFY(Forms::find<frmEdittest>());
+        }
 
         // Put right, it is stored with the next move.
         type(w->Text9, QStringLiteral("4"));
@@ -408,6 +412,30 @@ private slots:
         QCOMPARE(folder->rows(kTest).at(1).at(0), QStringLiteral("改过"));
         QCOMPARE(folder->rows(kTest).at(1).at(4), QStringLiteral("4"));
         QCOMPARE(w->Label4->text(), QStringLiteral("3"));
+    }
+
+    void refusedQuestionKeepsTheProgramOpen()
+    {
+        frmEdittest *w = openWith(1);
+        type(w->Text8, QStringLiteral("1.2.3"));
+        // The chooser command stops at its close-all step, the exit command and the
+        // close box of the main window stop too: the question stays as typed.
+        (*main)->mnuOpenTest_Click();
+        QVERIFY(!Forms::find<frmBFEdit>());
+        QVERIFY(!QFile::exists(folder->file(QStringLiteral("temp1.txt"))));
+        (*main)->mnuExit_Click();
+        QVERIFY(QFile::exists(folder->file(QStringLiteral("temp.txt"))));
+        QVERIFY(!(*main)->close());
+        QCOMPARE(messages->texts().size(), 3);
+        QVERIFY(Forms::find<frmEdittest>());
+        QCOMPARE(w->Text8->text(), QStringLiteral("1.2.3"));
+
+        type(w->Text8, QStringLiteral("1.2"));
+        (*main)->mnuOpenTest_Click();
+        settle();
+        QVERIFY(!Forms::find<frmEdittest>());
+        QVERIFY(Forms::find<frmBFEdit>());
+        QCOMPARE(folder->rows(kTest).first().at(2), QStringLiteral("1.2"));
     }
 
     void leavingCommits()

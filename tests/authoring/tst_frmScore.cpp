@@ -1,0 +1,334 @@
+// The score-band editor, opened from the question editor on a real bank: its band
+// label, the messages at either end, what 添加, 删除 and the moves leave stored, Enter
+// in the bound boxes, the evaluation placeholder, and bounds that are no number.
+#include "editorsteps.h"
+
+#include "info/frmHelp.h"
+#include "platform/msgbox.h"
+
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <functional>
+
+using namespace editorsteps;
+
+namespace {
+const QString kTest = QStringLiteral("情商自测");
+const QString kScoring = QStringLiteral("情商自测评分");
+const QString kFirst = QStringLiteral("已经是第一档了！");
+const QString kLast = QStringLiteral("已经是最后一档了！");
+const QString kDelete = QStringLiteral("您确定删除当前分数档吗？");
+} // namespace
+
+class tst_frmScore : public QObject
+{
+    Q_OBJECT
+
+    TestFolder *folder = nullptr;
+    MainWindowFixture *main = nullptr;
+    ScriptedMessages *messages = nullptr;
+
+    // A test with `count` stored bands, its score-band editor open from the question
+    // editor's 评分 button.
+    frmScore *openWith(int count)
+    {
+        folder->addTest(QStringLiteral("情商"), kTest);
+        folder->addRows(kScoring, bands(count));
+        frmEdittest *editor = openEditor(*main, kTest);
+        if (!editor)
+            return nullptr;
+        press(editor->Command7);
+        frmScore *w = Forms::find<frmScore>();
+        if (w)
+            w->Text1->setFocus();
+        return w;
+    }
+    QStringList stored() const { return firsts(folder->rows(kScoring)); }
+
+private slots:
+    void init()
+    {
+        folder = new TestFolder;
+        main = new MainWindowFixture;
+        messages = new ScriptedMessages;
+    }
+    void cleanup()
+    {
+        delete main;
+        delete messages;
+        delete folder;
+    }
+
+    void bandLabels_data()
+    {
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("1") << 1 << "第 1 档";
+        QTest::newRow("0") << 0 << "第 0 档";
+        QTest::newRow("10") << 10 << "第 10 档";
+        QTest::newRow("123") << 123 << "第 123 档";
+        QTest::newRow("-1") << -1 << "第-1 档";
+    }
+    void bandLabels()
+    {
+        QFETCH(int, n);
+        QFETCH(QString, label);
+        QCOMPARE(frmScore::bandLabel(n), label);
+    }
+
+    void opening()
+    {
+        // No bands: an empty new band labelled 第 1 档; 末档 on it shows 第 0 档; left
+        // untouched, nothing is stored.
+        frmScore *w = openWith(0);
+        QVERIFY(w);
+        QCOMPARE(w->Label2->text(), kTest);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
+        QVERIFY(w->Text1->text().isEmpty());
+        press(w->Command8);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 0 档"));
+        press(w->Command4);
+        settle();
+        QVERIFY(!Forms::find<frmScore>());
+        QVERIFY(Forms::find<frmEdittest>());
+        QCOMPARE(folder->rows(kScoring).size(), 0);
+        QVERIFY(messages->texts().isEmpty());
+
+        // Without a question editor there is no test to take: told, and closed again.
+        Forms::unload<frmEdittest>();
+        settle();
+        frmScore *orphan = Forms::load<frmScore>();
+        orphan->Show();
+        QCOMPARE(messages->texts().size(), 1);
+        QTRY_VERIFY(!Forms::find<frmScore>());
+    }
+
+    void movesAndTheirEnds()
+    {
+        frmScore *w = openWith(4);
+        QCOMPARE(w->Text1->text(), QStringLiteral("10"));
+        QCOMPARE(w->Text3->toPlainText(), QStringLiteral("评价1"));
+        press(w->Command1);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
+        QCOMPARE(w->Text1->text(), QStringLiteral("10"));
+        QCOMPARE(messages->texts(), QStringList { kFirst });
+
+        press(w->Command8);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 4 档"));
+        press(w->Command2);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 4 档"));
+        QCOMPARE(w->Text1->text(), QStringLiteral("40"));
+        QCOMPARE(messages->texts(), QStringList({ kFirst, kLast }));
+
+        press(w->Command6);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
+        press(w->Command2);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 2 档"));
+        QCOMPARE(w->Text2->text(), QStringLiteral("29"));
+
+        // A change is stored by the move that leaves it.
+        type(w->Text3, QStringLiteral("改过"));
+        press(w->Command1);
+        QCOMPARE(folder->rows(kScoring).at(1).at(2), QStringLiteral("改过"));
+    }
+
+    void movesInAnEmptyTable()
+    {
+        // The message comes first, then the new band labelled 第 1 档; typed, it is stored.
+        frmScore *w = openWith(0);
+        press(w->Command2);
+        QCOMPARE(messages->texts(), QStringList { kLast });
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
+        type(w->Text1, QStringLiteral("0"));
+        type(w->Text2, QStringLiteral("50"));
+        press(w->Command1);
+        QCOMPARE(messages->texts(), QStringList({ kLast, kFirst }));
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
+        QCOMPARE(w->Text2->text(), QStringLiteral("50"));
+        QCOMPARE(folder->rows(kScoring), QList<QStringList>({ { "0", "50", "" } }));
+    }
+
+    void addAndLongTables()
+    {
+        frmScore *w = openWith(3);
+        press(w->Command3);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 4 档"));
+        QVERIFY(w->Text1->text().isEmpty());
+        QVERIFY(w->Text3->toPlainText().isEmpty());
+        QCOMPARE(focused(), w->Text1);
+        keys(QStringLiteral("-5.5"));
+        key(Qt::Key_Return);
+        keys(QStringLiteral("2.5"));
+        key(Qt::Key_Return);
+        keys(QStringLiteral("还行"));
+        press(w->Command3);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 5 档"));
+        QCOMPARE(folder->rows(kScoring).last(), QStringList({ "-5.5", "2.5", "还行" }));
+
+        // 添加 right away again drops the untouched band; numbers go past 9 in full.
+        for (int i = 0; i < 8; ++i) {
+            type(w->Text1, QString::number(100 + i));
+            press(w->Command3);
+        }
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 13 档"));
+        press(w->Command3);
+        QCOMPARE(folder->rows(kScoring).size(), 12);
+        press(w->Command8);
+        QCOMPARE(w->Label3->text(), QStringLiteral("第 12 档"));
+        QCOMPARE(w->Text1->text(), QStringLiteral("107"));
+    }
+
+    void remove_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("at");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("lower");
+        QTest::addColumn<QStringList>("left");
+        QTest::newRow("second of three") << 3 << 2 << "第 1 档"
+                                         << "10" << QStringList { "10", "30" };
+        QTest::newRow("first of three") << 3 << 1 << "第 1 档"
+                                        << "" << QStringList { "20", "30" };
+        QTest::newRow("the only one") << 1 << 1 << "第 1 档"
+                                      << "" << QStringList();
+    }
+    void remove()
+    {
+        QFETCH(int, count);
+        QFETCH(int, at);
+        QFETCH(QString, label);
+        QFETCH(QString, lower);
+        QFETCH(QStringList, left);
+        frmScore *w = openWith(count);
+        for (int i = 1; i < at; ++i)
+            press(w->Command2);
+        press(w->Command5);
+        QCOMPARE(messages->texts(), QStringList { kDelete });
+        QCOMPARE(stored().size(), count);
+        messages->answer(MsgAnswer::Yes);
+        press(w->Command5);
+        QCOMPARE(w->Label3->text(), label);
+        QCOMPARE(w->Text1->text(), lower);
+        QCOMPARE(stored(), left);
+    }
+
+    void evaluationPlaceholderAndEnter()
+    {
+        frmScore *w = openWith(0);
+        // Enter goes from the lower bound to the upper bound to the evaluation, where
+        // it starts a new line.
+        keys(QStringLiteral("1"));
+        key(Qt::Key_Return);
+        QCOMPARE(focused(), w->Text2);
+        keys(QStringLiteral("9"));
+        key(Qt::Key_Return);
+        QCOMPARE(focused(), w->Text3);
+        QCOMPARE(w->Text2->text(), QStringLiteral("9"));
+        key(Qt::Key_Return);
+        QCOMPARE(w->Text3->toPlainText(), QStringLiteral("\n"));
+        key(Qt::Key_Backspace);
+        // Left empty, the evaluation is stored as one space.
+        key(Qt::Key_Tab);
+        QCOMPARE(w->Text3->toPlainText(), QStringLiteral(" "));
+        press(w->Command3);
+        QCOMPARE(folder->rows(kScoring), QList<QStringList>({ { "1", "9", " " } }));
+        // One space shows empty while the box has the focus.
+        press(w->Command6);
+        QTest::mouseClick(w->Text3->viewport(), Qt::LeftButton);
+        QCOMPARE(focused(), w->Text3);
+        QCOMPARE(w->Text3->toPlainText(), QString());
+        // The bounds have no placeholder but the numeric filter.
+        w->Text1->setFocus();
+        w->Text1->clear();
+        keys(QStringLiteral("a-b1,5"));
+        QCOMPARE(w->Text1->text(), QStringLiteral("-15"));
+        type(w->Text2, QString());
+        w->Text1->setFocus();
+        QCOMPARE(w->Text2->text(), QString());
+        press(w->Command2);
+        QCOMPARE(folder->rows(kScoring), QList<QStringList>({ { "-15", "", " " } }));
+    }
+
+    void boundThatIsNoNumber_data()
+    {
+        QTest::addColumn<bool>("upper");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("lower 1.2.3") << false << "1.2.3";
+        QTest::newRow("lower -") << false << "-";
+        QTest::newRow("upper .") << true << ".";
+        QTest::newRow("upper 1-2") << true << "1-2";
+    }
+    void boundThatIsNoNumber()
+    {
+        QFETCH(bool, upper);
+        QFETCH(QString, text);
+        frmScore *w = openWith(2);
+        QLineEdit *box = upper ? w->Text2 : w->Text1;
+        type(w->Text3, QStringLiteral("新评价"));
+        type(box, text);
+        const QList<QStringList> before = folder->rows(kScoring);
+        const auto refused = [&](const char *what) {
+            QCOMPARE(messages->texts().size(), 1);
+            QVERIFY2(messages->last().contains(
+                         upper ? QStringLiteral("分数上限") : QStringLiteral("分数下限")),
+                what);
+            QVERIFY2(messages->last().contains(text), what);
+            QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
+            QCOMPARE(box->text(), text);
+            QCOMPARE(w->Text3->toPlainText(), QStringLiteral("新评价"));
+            QCOMPARE(focused(), box);
+            QCOMPARE(folder->rows(kScoring), before);
+            messages->clear();
+        };
+        const std::pair<const char *, std::function<void()>> ways[] = {
+            { "下一档", [&] { press(w->Command2); } },
+            { "上一档", [&] { press(w->Command1); } },
+            { "添加", [&] { press(w->Command3); } },
+            { "末档", [&] { press(w->Command8); } },
+            { "完成", [&] { press(w->Command4); } },
+            { "close box", [&] { w->subWindow()->close(); } },
+        };
+        for (const auto &[what, action] : ways) {
+            action();
+            refused(what);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QVERIFY(Forms::find<frmScore>());
+
+        type(box, QStringLiteral("15"));
+        press(w->Command4);
+        settle();
+        QVERIFY(!Forms::find<frmScore>());
+        QCOMPARE(folder->rows(kScoring).first().at(upper ? 1 : 0), QStringLiteral("15"));
+        QCOMPARE(folder->rows(kScoring).first().at(2), QStringLiteral("新评价"));
+    }
+
+    void leavingCommitsAndHelp()
+    {
+        frmScore *w = openWith(1);
+        type(w->Text3, QStringLiteral("关窗前改的"));
+        w->subWindow()->close();
+        settle();
+        QCOMPARE(folder->rows(kScoring).first().at(2), QStringLiteral("关窗前改的"));
+
+        press(Forms::find<frmEdittest>()->Command7);
+        w = Forms::find<frmScore>();
+        press(w->Command3);
+        type(w->Text1, QStringLiteral("60"));
+        (*main)->subUnload();
+        settle();
+        QVERIFY(!Forms::find<frmScore>());
+        QCOMPARE(stored(), QStringList({ "10", "60" }));
+
+        // Help shows the score-band page: mode code 2 is written first.
+        press(openEditor(*main, kTest)->Command7);
+        w = Forms::find<frmScore>();
+        press(w->cmmHelp);
+        QCOMPARE(folder->read(QStringLiteral("temp1.txt")), QByteArray(" 2 \r\n"));
+        QVERIFY(Forms::find<frmHelp>());
+    }
+};
+
+QTEST_MAIN(tst_frmScore)
+#include "tst_frmScore.moc"
