@@ -1,0 +1,68 @@
+#include "music/musicini.h"
+
+#include "platform/programfolder.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace MusicIni {
+
+namespace {
+    QString iniPath()
+    {
+        return programFile(QStringLiteral("music.ini"));
+    }
+} // namespace
+
+QString decode(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    // Qt's GBK decoder reports no errors worth trusting, so UTF-8 validity decides.
+    QStringDecoder gbk("GBK");
+    if (gbk.isValid())
+        return gbk(bytes);
+    return QString::fromLocal8Bit(bytes);
+}
+
+QString readPath()
+{
+    QFile file(iniPath());
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString text = decode(file.readAll());
+    // The line ends at CR or LF, so files edited on either system read alike.
+    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
+    return end < 0 ? text : text.left(end);
+}
+
+QString resolve(const QString &path)
+{
+    if (path == QStringView(kShippedPiece))
+        return programFile(QStringLiteral("gaoshanls.mp3"));
+    return path;
+}
+
+bool writePath(const QString &path, QString *reason)
+{
+    QSaveFile file(iniPath());
+    // A folder that allows writing the file but not creating one beside it.
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *reason = file.errorString();
+        return false;
+    }
+    const QByteArray line = path.toUtf8() + "\r\n";
+    if (file.write(line) != line.size() || !file.commit()) {
+        *reason = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+} // namespace MusicIni

@@ -1,0 +1,67 @@
+#include "platform/filedialog.h"
+
+#include <QFileDialog>
+
+namespace {
+ScriptedFileDialog *scripted = nullptr;
+
+// "*.MP3" also as "*.mp3": the file system tells letter case apart, the user does not.
+QString withBothCases(const QString &patterns)
+{
+    QStringList out;
+    const QStringList list = patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &p : list) {
+        const QString trimmed = p.trimmed();
+        for (const QString &form : { trimmed, trimmed.toLower(), trimmed.toUpper() })
+            if (!out.contains(form))
+                out << form;
+    }
+    return out.join(QLatin1Char(' '));
+}
+} // namespace
+
+QStringList qtNameFilters(const QString &filter)
+{
+    QStringList out;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        out << QStringLiteral("%1 (%2)").arg(parts[i], withBothCases(parts[i + 1]));
+    return out;
+}
+
+bool CommonDialog::ShowOpen(QWidget *parent)
+{
+    if (scripted)
+        FileName = scripted->reply(*this);
+    else {
+        QFileDialog dialog(parent, DialogTitle.isEmpty() ? QStringLiteral("打开") : DialogTitle);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        // The descriptions already name their patterns.
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        dialog.setNameFilters(qtNameFilters(Filter));
+        if (!FileName.isEmpty())
+            dialog.selectFile(FileName);
+        FileName = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+            ? dialog.selectedFiles().constFirst()
+            : QString();
+    }
+    return !FileName.isEmpty();
+}
+
+ScriptedFileDialog::ScriptedFileDialog()
+{
+    scripted = this;
+}
+
+ScriptedFileDialog::~ScriptedFileDialog()
+{
+    if (scripted == this)
+        scripted = nullptr;
+}
+
+QString ScriptedFileDialog::reply(const CommonDialog &dialog)
+{
+    m_shown.append({ dialog.Filter, dialog.FileName, dialog.Flags, dialog.CancelError });
+    return m_answers.isEmpty() ? QString() : m_answers.takeFirst();
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+struct _Mix_Music;
+
+// A media device in the manner of a multimedia control: set the file name and the
+// device type, then write command names ("Open", "Close", "Play", "Pause", "Prev",
+// matched in any letter case) to carry them out, and read the mode, the length and
+// the position in whole milliseconds.
+//
+// It plays MP3, WAV and MIDI through SDL2_mixer. A command that fails never throws and
+// never blocks: it sets the device's error state, which the next good command clears.
+// Without a usable sound device the audio goes to SDL's silent "dummy" output, so the
+// program runs on and every reading still behaves as if the piece were heard.
+//
+// The mixer has one music stream: when another device starts playing, this one reads
+// as stopped.
+class MediaDevice : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Mode readings, numbered as the classic multimedia controls number them.
+    enum Mode {
+        ModeNotOpen = 524,
+        ModeStop = 525,
+        ModePlay = 526,
+        ModePause = 529,
+    };
+    enum ErrorCode {
+        NoError = 0,
+        ErrorNotOpen,
+        ErrorCannotOpen,
+        ErrorUnknownCommand,
+        ErrorUnknownDeviceType,
+        ErrorNoAudio,
+        ErrorTimeFormat,
+        ErrorPlay,
+    };
+
+    explicit MediaDevice(QObject *parent = nullptr);
+    ~MediaDevice() override;
+
+    QString FileName() const { return m_fileName; }
+    void setFileName(const QString &fileName) { m_fileName = fileName; }
+    // "WaveAudio" (WAV only), "Sequencer" (MIDI only), "MPEGVideo", or "" to choose
+    // by the file name's extension in any letter case. Read when "Open" is sent.
+    QString DeviceType() const { return m_deviceType; }
+    void setDeviceType(const QString &type) { m_deviceType = type; }
+
+    // Carries out the command at once; Play returns while the media plays.
+    void setCommand(const QString &command);
+    QString Command() const { return m_command; }
+
+    int Mode() const;
+    // Length of the open media, 0 (and the error state) when nothing is open.
+    int Length() const;
+    // Current position, equal to the length once the media has played to its end.
+    int Position() const;
+
+    // 0 means milliseconds, the only unit this device reads in; others are refused.
+    qint32 TimeFormat() const { return 0; }
+    void setTimeFormat(qint32 format);
+    // Asks for a completion notice of the next command; kept for the program's
+    // settings, this device sends no notices.
+    bool Notify() const { return m_notify; }
+    void setNotify(qint16 notify) { m_notify = notify != 0; }
+
+    int Error() const { return m_error; }
+    QString ErrorMessage() const { return m_errorMessage; }
+
+    // The audio output in use ("" before the first device opened it, or when even the
+    // silent output failed) and the General MIDI soundfont given to the synthesiser.
+    static QString audioDriver();
+    static QString soundFont();
+
+private:
+    void open();
+    void close();
+    void play();
+    void pause();
+    void prev();
+    void setError(int code, const QString &message) const;
+    void clearError() const;
+    void refresh() const;
+    int playingPosition() const;
+    bool ownsMixer() const;
+
+    QString m_fileName;
+    QString m_deviceType;
+    QString m_command;
+    bool m_notify = false;
+    _Mix_Music *m_music = nullptr;
+    bool m_midi = false;
+    int m_length = 0;
+    // Readings change as the media plays, so the state they find is kept up to date
+    // from the const readers too.
+    mutable int m_mode = ModeNotOpen;
+    mutable int m_stoppedAt = 0; // position while stopped: the start, or the end
+    int m_pausedAt = 0;
+    int m_playFrom = 0; // position where the current run of the play clock started
+    QElapsedTimer m_clock;
+    mutable int m_error = NoError;
+    mutable QString m_errorMessage;
+};
