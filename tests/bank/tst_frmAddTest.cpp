@@ -84,6 +84,11 @@ private slots:
         QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
         QCOMPARE(w->DBCombo1->Text(), QStringLiteral("情商"));
         QCOMPARE(QApplication::focusWidget(), w->Text1);
+
+        // Return on the focused button presses it.
+        QTest::keyClick(w->Text1, Qt::Key_Tab);
+        QTest::keyClick(w->Command1, Qt::Key_Return);
+        QCOMPARE(messages->texts(), QStringList { QStringLiteral("请输入测试名称！") });
     }
 
     void asksForCategoryThenName_data()
