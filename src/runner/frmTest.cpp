@@ -178,30 +178,26 @@ StoreError frmTest::finishTest()
 }
 
 // Every band is examined, first to last; the last one that holds the total gives the
-// evaluation, none leaves it empty. The count is not limited to 16 bits.
+// evaluation, none leaves it empty. The count is not limited to 16 bits. The bounds are
+// read a column at a time, so the search costs about what reading the bands costs.
 StoreError frmTest::searchBands(float total, QString *evaluation)
 {
     Recordset &bands = Data2->recordset();
-    *evaluation = examineBand(total, *evaluation);
+    // An empty scoring table fails here with no current record (3021).
     if (const StoreError e = bands.MoveLast())
         return e;
-    const qint64 more = qint64(bands.RecordCount()) - 1;
-    if (const StoreError e = bands.MoveFirst())
-        return e;
-    for (qint64 i = 0; i < more; ++i) {
-        if (const StoreError e = bands.MoveNext())
-            return e;
-        *evaluation = examineBand(total, *evaluation);
+    const QStringList lowers = bands.column(BankNames::lowerField());
+    const QStringList uppers = bands.column(BankNames::upperField());
+    qsizetype held = -1;
+    for (qsizetype i = 0; i < lowers.size() && i < uppers.size(); ++i) {
+        if (Scoring::bandHolds(total, float(val(lowers.at(i))), float(val(uppers.at(i)))))
+            held = i;
     }
+    if (held == bands.RecordCount() - 1)
+        *evaluation = Label12->text(); // Data2 shows the last band now
+    else if (held >= 0)
+        *evaluation = bands.column(BankNames::evaluationField()).value(held);
     return {};
-}
-
-// The evaluation after examining the band Data2 shows: its own when it holds total.
-QString frmTest::examineBand(float total, const QString &evaluation) const
-{
-    const float lower = float(val(Label10->text()));
-    const float upper = float(val(Label11->text()));
-    return Scoring::bandHolds(total, lower, upper) ? Label12->text() : evaluation;
 }
 
 void frmTest::showOptions()

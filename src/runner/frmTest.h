@@ -83,7 +83,6 @@ private:
     StoreError nextQuestion();
     StoreError finishTest();
     StoreError searchBands(float total, QString *evaluation);
-    QString examineBand(float total, const QString &evaluation) const;
     void showOptions();
     void hideBlankOptions();
     void fitQuestion();
