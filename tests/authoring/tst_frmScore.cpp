@@ -227,9 +227,10 @@ private slots:
         key(Qt::Key_Return);
         QCOMPARE(w->Text3->toPlainText(), QStringLiteral("\n"));
         key(Qt::Key_Backspace);
-        // Left empty, the evaluation is stored as one space.
+        // Left empty, the evaluation is stored as one space. Tab goes on to 上一档.
         key(Qt::Key_Tab);
         QCOMPARE(w->Text3->toPlainText(), QStringLiteral(" "));
+        QCOMPARE(focused(), w->Command1);
         press(w->Command3);
         QCOMPARE(folder->rows(kScoring), QList<QStringList>({ { "1", "9", " " } }));
         // One space shows empty while the box has the focus.
