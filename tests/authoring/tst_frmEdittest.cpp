@@ -96,6 +96,13 @@ private slots:
         QCOMPARE(messages->texts().size(), 1);
         QVERIFY(messages->last().contains(QStringLiteral("没有这个测试")));
         QTRY_VERIFY(!Forms::find<frmEdittest>());
+
+        // So is a missing temp.txt.
+        QVERIFY(QFile::remove(folder->file(QStringLiteral("temp.txt"))));
+        Forms::load<frmEdittest>()->Show();
+        QCOMPARE(messages->texts().size(), 2);
+        QVERIFY(messages->last().contains(QStringLiteral("temp.txt")));
+        QTRY_VERIFY(!Forms::find<frmEdittest>());
     }
 
     void movesAndTheirEnds()
