@@ -1,17 +1,14 @@
 #include "bank/store/recordset.h"
 
-#include "bank/store/bankfile.h"
+#include "bank/store/tableaccess.h"
 #include "bank/store/valuerules.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QVariant>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
-
-using BankFile::quoteName;
 
 StoreError notOpen()
 {
@@ -21,11 +18,6 @@ StoreError notOpen()
 StoreError noCurrent()
 {
     return StoreError(StoreError::NoCurrentRecord, QStringLiteral("没有当前记录。"));
-}
-
-StoreError engine(const QSqlError &error)
-{
-    return StoreError(StoreError::Engine, QStringLiteral("题库出错：%1").arg(error.databaseText()));
 }
 
 StoreError noSuchField(const QString &table, const QString &field)
@@ -42,12 +34,10 @@ struct Recordset::Impl
     // move goes to its neighbours.
     enum class Where { Record, BeforeFirst, AfterLast, Gap };
 
+    TableAccess access;
     QString bank;
     QString table;
     bool open = false;
-
-    QStringList fields;
-    QList<bool> single;
 
     QList<qint64> ids; // row ids in natural order, ascending
     Where where = Where::BeforeFirst;
@@ -60,88 +50,30 @@ struct Recordset::Impl
 
     // The current record's values, read when first asked for.
     bool loaded = false;
-    QVariantList row;
+    QStringList row;
 
-    // Prepared statements of the connection they were made on.
-    QSqlDatabase db;
-    quint64 serial = 0;
-    std::unique_ptr<QSqlQuery> selectRow;
-    std::unique_ptr<QSqlQuery> deleteRow;
-    QHash<quint32, std::shared_ptr<QSqlQuery>> updates; // by the mask of changed fields
-    QHash<quint32, std::shared_ptr<QSqlQuery>> inserts;
-
-    void dropStatements()
-    {
-        selectRow.reset();
-        deleteRow.reset();
-        updates.clear();
-        inserts.clear();
-        db = QSqlDatabase();
-        serial = 0;
-    }
-
-    // The connection, reopened when it was closed or moved to another file.
-    StoreError connect()
-    {
-        if (serial != 0 && serial == BankFile::connectionSerial() && db.isOpen())
-            return {};
-        dropStatements();
-        StoreError error;
-        db = BankFile::connection(bank, &error);
-        if (error)
-            return error;
-        serial = BankFile::connectionSerial();
-        return {};
-    }
-
+    const QStringList &fields() const { return access.fields(); }
     bool onRecord() const { return !adding && where == Where::Record; }
     qint64 currentId() const { return ids.at(index); }
-
-    StoreError prepare(std::unique_ptr<QSqlQuery> &query, const QString &sql)
-    {
-        if (query)
-            return {};
-        auto q = std::make_unique<QSqlQuery>(db);
-        if (!q->prepare(sql))
-            return engine(q->lastError());
-        query = std::move(q);
-        return {};
-    }
-
-    StoreError prepare(QHash<quint32, std::shared_ptr<QSqlQuery>> &cache, quint32 mask,
-        const QString &sql, QSqlQuery **out)
-    {
-        auto &slot = cache[mask];
-        if (!slot) {
-            auto q = std::make_shared<QSqlQuery>(db);
-            if (!q->prepare(sql)) {
-                cache.remove(mask);
-                return engine(q->lastError());
-            }
-            slot = q;
-        }
-        *out = slot.get();
-        return {};
-    }
 
     // The value to store for a text given to field i; an error for a Single field
     // given text that is no number.
     StoreError convert(int i, const QString &text, QVariant *out) const
     {
-        if (!single.at(i)) {
-            *out = text.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(text);
+        if (!access.isSingle(i)) {
+            *out = text.isEmpty() ? QVariant() : QVariant(text);
             return {};
         }
         if (text.trimmed().isEmpty()) {
-            *out = QVariant(QMetaType::fromType<double>());
+            *out = QVariant();
             return {};
         }
         double number = 0;
         if (!parseNumber(text, &number))
-            return StoreError::notANumber(fields.at(i), text);
+            return StoreError::notANumber(fields().at(i), text);
         const float rounded = float(number);
         if (!std::isfinite(rounded))
-            return StoreError::outOfRange(fields.at(i), text);
+            return StoreError::outOfRange(fields().at(i), text);
         *out = double(rounded);
         return {};
     }
@@ -161,104 +93,39 @@ struct Recordset::Impl
         QList<int> order = edits.keys();
         std::sort(order.begin(), order.end());
         QVariantList values;
-        quint32 mask = 0;
         for (int i : order) {
             QVariant v;
             if (const StoreError e = convert(i, edits.value(i), &v))
                 return e;
             values << v;
-            mask |= 1u << (i % 32);
         }
-        if (const StoreError e = connect())
-            return e;
-        return adding ? insert(order, mask, values) : update(order, mask, values);
+        return adding ? insert(order, values) : update(order, values);
     }
 
-    StoreError insert(const QList<int> &order, quint32 mask, const QVariantList &values)
+    StoreError insert(const QList<int> &order, const QVariantList &values)
     {
-        QStringList names, marks;
-        for (int i : order) {
-            names << quoteName(fields.at(i));
-            marks << QStringLiteral("?");
-        }
-        QSqlQuery *q = nullptr;
-        const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                .arg(quoteName(table), names.join(u','), marks.join(u','));
-        if (const StoreError e = prepare(inserts, mask, sql, &q))
+        qint64 id = 0;
+        if (const StoreError e = access.insert(order, values, &id))
             return e;
-        for (int k = 0; k < values.size(); ++k)
-            q->bindValue(k, values.at(k));
-        const bool ok = q->exec();
-        const QSqlError error = q->lastError();
-        const qint64 id = q->lastInsertId().toLongLong();
-        q->finish();
-        if (!ok)
-            return engine(error);
         ids.append(id);
         adding = false;
         edits.clear();
         // Back on the record that was current before AddNew; with none, on the new one.
-        if (addedFrom == Where::Record) {
-            where = Where::Record;
-            index = addedFromIndex;
-        } else {
-            where = Where::Record;
-            index = int(ids.size()) - 1;
-        }
+        where = Where::Record;
+        index = addedFrom == Where::Record ? addedFromIndex : int(ids.size()) - 1;
         loaded = false;
         return {};
     }
 
-    StoreError update(const QList<int> &order, quint32 mask, const QVariantList &values)
+    StoreError update(const QList<int> &order, const QVariantList &values)
     {
-        QStringList sets;
-        for (int i : order)
-            sets << quoteName(fields.at(i)) + QStringLiteral(" = ?");
-        QSqlQuery *q = nullptr;
-        const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                .arg(quoteName(table), sets.join(u','));
-        if (const StoreError e = prepare(updates, mask, sql, &q))
+        bool found = false;
+        if (const StoreError e = access.update(currentId(), order, values, &found))
             return e;
-        for (int k = 0; k < values.size(); ++k)
-            q->bindValue(k, values.at(k));
-        q->bindValue(int(values.size()), currentId());
-        const bool ok = q->exec();
-        const QSqlError error = q->lastError();
-        const int affected = q->numRowsAffected();
-        q->finish();
-        if (!ok)
-            return engine(error);
         edits.clear();
         loaded = false;
-        if (affected == 0)
+        if (!found)
             return StoreError(StoreError::RecordGone, QStringLiteral("当前记录已经被删除。"));
-        return {};
-    }
-
-    StoreError load()
-    {
-        loaded = true;
-        row.clear();
-        if (const StoreError e = connect())
-            return e;
-        QStringList names;
-        for (const QString &f : fields)
-            names << quoteName(f);
-        if (const StoreError e = prepare(selectRow,
-                QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-                    .arg(names.join(u','), quoteName(table))))
-            return e;
-        selectRow->bindValue(0, currentId());
-        if (!selectRow->exec()) {
-            const QSqlError error = selectRow->lastError();
-            selectRow->finish();
-            return engine(error);
-        }
-        if (selectRow->next()) {
-            for (int i = 0; i < fields.size(); ++i)
-                row << selectRow->value(i);
-        }
-        selectRow->finish();
         return {};
     }
 
@@ -266,71 +133,28 @@ struct Recordset::Impl
     {
         if (!onRecord())
             return {};
-        if (!loaded)
-            load();
-        if (i >= row.size())
-            return {};
-        const QVariant &v = row.at(i);
-        if (v.isNull())
-            return {};
-        if (single.at(i))
-            return singleText(float(v.toDouble()));
-        return v.toString();
+        if (!loaded) {
+            bool found = false;
+            access.readRow(currentId(), &row, &found);
+            loaded = true;
+        }
+        return i < row.size() ? row.at(i) : QString();
     }
 
     // Reads the table's fields and its row ids.
     StoreError readTable()
     {
-        if (const StoreError e = connect())
+        if (const StoreError e = access.open(bank, table))
             return e;
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid"));
-        q.addBindValue(table);
-        QStringList names;
-        QList<bool> kinds;
-        if (!q.exec())
-            return engine(q.lastError());
-        while (q.next()) {
-            names << q.value(0).toString();
-            kinds << (q.value(1).toString().compare(QLatin1String("REAL"), Qt::CaseInsensitive)
-                == 0);
-        }
-        q.finish();
-        q.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
-                                 "AND name = ? COLLATE BINARY"));
-        q.addBindValue(table);
-        const bool exists = q.exec() && q.next();
-        q.finish();
-        if (!exists || names.isEmpty())
-            return StoreError(StoreError::NoSuchTable, QStringLiteral("找不到表“%1”。").arg(table));
-
-        QList<qint64> rows;
-        if (!q.exec(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoteName(table))))
-            return engine(q.lastError());
-        while (q.next())
-            rows.append(q.value(0).toLongLong());
-        q.finish();
-
-        if (names != fields) {
-            selectRow.reset();
-            updates.clear();
-            inserts.clear();
-        }
-        fields = names;
-        single = kinds;
-        ids = std::move(rows);
-        return {};
+        return access.rowIds(&ids);
     }
 
     void landFirst()
     {
         adding = false;
         edits.clear();
-        where = Where::BeforeFirst;
+        where = ids.isEmpty() ? Where::BeforeFirst : Where::Record;
         index = 0;
-        if (!ids.isEmpty())
-            where = Where::Record;
         loaded = false;
     }
 };
@@ -338,14 +162,9 @@ struct Recordset::Impl
 Recordset::Recordset(QObject *parent)
     : QObject(parent)
     , d(std::make_unique<Impl>())
-{
-    BankFile::addCloseListener(this, [this] { d->dropStatements(); });
-}
+{ }
 
-Recordset::~Recordset()
-{
-    BankFile::removeCloseListener(this);
-}
+Recordset::~Recordset() = default;
 
 StoreError Recordset::open(const QString &bank, const QString &table)
 {
@@ -355,8 +174,6 @@ StoreError Recordset::open(const QString &bank, const QString &table)
     }
     d->bank = bank;
     d->table = table;
-    d->fields.clear();
-    d->dropStatements();
     if (const StoreError e = d->readTable()) {
         d->ids.clear();
         emit currentChanged();
@@ -389,7 +206,7 @@ void Recordset::release()
     d->ids.clear();
     d->where = Impl::Where::BeforeFirst;
     d->loaded = false;
-    d->dropStatements();
+    d->access.close();
     if (wasOpen) {
         emit currentChanged();
         emit rowsChanged();
@@ -588,17 +405,8 @@ StoreError Recordset::Delete()
     }
     if (d->where != Where::Record)
         return noCurrent();
-    if (const StoreError e = d->connect())
+    if (const StoreError e = d->access.remove(d->currentId()))
         return e;
-    if (const StoreError e = d->prepare(d->deleteRow,
-            QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteName(d->table))))
-        return e;
-    d->deleteRow->bindValue(0, d->currentId());
-    const bool ok = d->deleteRow->exec();
-    const QSqlError error = d->deleteRow->lastError();
-    d->deleteRow->finish();
-    if (!ok)
-        return engine(error);
     d->ids.removeAt(d->index);
     d->edits.clear();
     d->where = Where::Gap;
@@ -612,7 +420,7 @@ StoreError Recordset::FindFirst(const QString &field, const QString &value)
 {
     if (!d->open)
         return notOpen();
-    const int i = int(d->fields.indexOf(field));
+    const int i = int(d->fields().indexOf(field));
     if (i < 0)
         return noSuchField(d->table, field);
     bool landed = false;
@@ -621,37 +429,29 @@ StoreError Recordset::FindFirst(const QString &field, const QString &value)
             emit currentChanged();
         return e;
     }
-    if (const StoreError e = d->connect())
-        return e;
-
-    QString condition = QStringLiteral("%1 = ?").arg(quoteName(field));
+    // A Single field compares numbers; "" finds an empty field; a Single field never
+    // equals text that is no number.
     QVariant key = value;
+    bool possible = true;
     if (value.isEmpty()) {
-        condition = QStringLiteral("(%1 IS NULL OR %1 = '')").arg(quoteName(field));
         key = QVariant();
-    } else if (d->single.at(i)) {
+    } else if (d->access.isSingle(i)) {
         double number = 0;
-        key = parseNumber(value, &number) ? QVariant(double(float(number))) : QVariant();
+        possible = parseNumber(value, &number);
+        key = double(float(number));
     }
     std::optional<int> found;
-    if (!value.isEmpty() && key.isNull()) {
-        // A Single field never equals text that is no number.
-    } else {
-        QSqlQuery q(d->db);
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT rowid FROM %1 WHERE %2 ORDER BY rowid")
-                      .arg(quoteName(d->table), condition));
-        if (!key.isNull())
-            q.addBindValue(key);
-        if (!q.exec())
-            return engine(q.lastError());
-        while (!found && q.next()) {
-            const qint64 id = q.value(0).toLongLong();
-            const auto at = std::lower_bound(d->ids.cbegin(), d->ids.cend(), id);
-            if (at != d->ids.cend() && *at == id)
-                found = int(at - d->ids.cbegin());
-        }
-        q.finish();
+    if (possible) {
+        qint64 id = -1;
+        const auto inSnapshot = [&](qint64 row) {
+            const auto at = std::lower_bound(d->ids.cbegin(), d->ids.cend(), row);
+            if (at == d->ids.cend() || *at != row)
+                return false;
+            found = int(at - d->ids.cbegin());
+            return true;
+        };
+        if (const StoreError e = d->access.find(i, key, inSnapshot, &id))
+            return e;
     }
     d->loaded = false;
     if (!found) {
@@ -704,23 +504,23 @@ bool Recordset::hasChanges() const
 
 QStringList Recordset::fieldNames() const
 {
-    return d->open ? d->fields : QStringList();
+    return d->open ? d->fields() : QStringList();
 }
 
 bool Recordset::hasField(const QString &field) const
 {
-    return d->open && d->fields.contains(field);
+    return d->open && d->fields().contains(field);
 }
 
 bool Recordset::isSingleField(const QString &field) const
 {
-    const int i = int(d->fields.indexOf(field));
-    return d->open && i >= 0 && d->single.at(i);
+    const int i = int(d->fields().indexOf(field));
+    return d->open && i >= 0 && d->access.isSingle(i);
 }
 
 QString Recordset::value(const QString &field) const
 {
-    const int i = int(d->fields.indexOf(field));
+    const int i = int(d->fields().indexOf(field));
     if (!d->open || i < 0)
         return {};
     return d->text(i);
@@ -730,7 +530,7 @@ StoreError Recordset::setValue(const QString &field, const QString &text)
 {
     if (!d->open)
         return notOpen();
-    const int i = int(d->fields.indexOf(field));
+    const int i = int(d->fields().indexOf(field));
     if (i < 0)
         return noSuchField(d->table, field);
     if (!d->adding && d->where != Impl::Where::Record)
@@ -742,32 +542,26 @@ StoreError Recordset::setValue(const QString &field, const QString &text)
 QStringList Recordset::column(const QString &field) const
 {
     QStringList values;
-    const int i = int(d->fields.indexOf(field));
-    if (!d->open || i < 0 || d->connect())
+    const int i = int(d->fields().indexOf(field));
+    if (!d->open || i < 0)
         return values;
+    QList<qint64> rows;
+    QStringList texts;
+    if (d->access.column(i, &rows, &texts))
+        return values;
+    // Both in rowid order: walk them side by side; rows added elsewhere are left out.
     values.reserve(d->ids.size());
-    QSqlQuery q(d->db);
-    q.setForwardOnly(true);
-    if (q.exec(QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid")
-                   .arg(quoteName(field), quoteName(d->table)))) {
-        // Both in rowid order: walk them side by side.
-        qsizetype k = 0;
-        while (q.next() && k < d->ids.size()) {
-            const qint64 id = q.value(0).toLongLong();
-            while (k < d->ids.size() && d->ids.at(k) < id) {
-                values << QString();
-                ++k;
-            }
-            if (k < d->ids.size() && d->ids.at(k) == id) {
-                const QVariant v = q.value(1);
-                values << (v.isNull()     ? QString()
-                        : d->single.at(i) ? singleText(float(v.toDouble()))
-                                          : v.toString());
-                ++k;
-            }
+    qsizetype k = 0;
+    for (qsizetype r = 0; r < rows.size() && k < d->ids.size(); ++r) {
+        while (k < d->ids.size() && d->ids.at(k) < rows.at(r)) {
+            values << QString();
+            ++k;
+        }
+        if (k < d->ids.size() && d->ids.at(k) == rows.at(r)) {
+            values << texts.at(r);
+            ++k;
         }
     }
-    q.finish();
     while (values.size() < d->ids.size())
         values << QString();
     return values;
