@@ -45,8 +45,9 @@ public:
 
 private:
     BenchBank()
-        : m_dir(QFileInfo(QStringLiteral("/dev/shm")).isDir() ? QStringLiteral("/dev/shm/qelvi-bench-XXXXXX")
-                                                        : QDir::tempPath() + QStringLiteral("/qelvi-bench-XXXXXX"))
+        : m_dir(QFileInfo(QStringLiteral("/dev/shm")).isDir()
+                ? QStringLiteral("/dev/shm/qelvi-bench-XXXXXX")
+                : QDir::tempPath() + QStringLiteral("/qelvi-bench-XXXXXX"))
     {
         m_path = QDir(m_dir.path()).filePath(QStringLiteral("test.mdb"));
         BankFile::createFreshBank(m_path);
@@ -60,11 +61,12 @@ private:
     {
         if (m_made.contains(table))
             return table;
-        const TableDef def = questionTable ? BankNames::questionTable(table)
-                                           : TableDef { table,
-                                                        { { QStringLiteral("分数下限"), FieldType::Single },
-                                                          { QStringLiteral("分数上限"), FieldType::Single },
-                                                          { QStringLiteral("评价"), FieldType::Memo } } };
+        const TableDef def = questionTable
+            ? BankNames::questionTable(table)
+            : TableDef { table,
+                  { { QStringLiteral("分数下限"), FieldType::Single },
+                      { QStringLiteral("分数上限"), FieldType::Single },
+                      { QStringLiteral("评价"), FieldType::Memo } } };
         Catalogue::createTable(m_path, def);
         const int fields = int(def.fields.size());
         std::string sql = "INSERT INTO " + quoted(table).toStdString() + " VALUES (?";
@@ -104,7 +106,8 @@ class Raw
 public:
     explicit Raw(const QString &sql)
     {
-        sqlite3_prepare_v2(BenchBank::instance().raw(), sql.toUtf8().constData(), -1, &m_stmt, nullptr);
+        sqlite3_prepare_v2(
+            BenchBank::instance().raw(), sql.toUtf8().constData(), -1, &m_stmt, nullptr);
     }
     ~Raw() { sqlite3_finalize(m_stmt); }
     sqlite3_stmt *operator*() const { return m_stmt; }
@@ -222,7 +225,8 @@ void Store_CommitOneField(benchmark::State &state)
 void Raw_CommitOneField(benchmark::State &state)
 {
     const QString table = BenchBank::instance().questions(int(state.range(0)));
-    Raw update(QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(quoted(table), quoted(QStringLiteral("选项A分数"))));
+    Raw update(QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
+                   .arg(quoted(table), quoted(QStringLiteral("选项A分数"))));
     int k = 0;
     for (auto _ : state) {
         const QString text = QString::number(k++ % 10);
@@ -303,7 +307,7 @@ void Raw_FindFirst(benchmark::State &state)
     const QString table = BenchBank::instance().questions(int(state.range(0)));
     const QByteArray wanted = QStringLiteral("题目 %1").arg(state.range(0) / 2).toUtf8();
     Raw find(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
-                     .arg(quoted(table), quoted(QStringLiteral("题目"))));
+                 .arg(quoted(table), quoted(QStringLiteral("题目"))));
     for (auto _ : state) {
         sqlite3_bind_text(*find, 1, wanted.constData(), int(wanted.size()), SQLITE_STATIC);
         sqlite3_step(*find);
@@ -328,7 +332,8 @@ void Raw_Open(benchmark::State &state)
 {
     const QString table = BenchBank::instance().bands(int(state.range(0)));
     const QStringList fields = fieldsOf(table);
-    Raw columns(QStringLiteral("SELECT name, type FROM pragma_table_info(%1)").arg(quoted(table).replace(u'"', u'\'')));
+    Raw columns(QStringLiteral("SELECT name, type FROM pragma_table_info(%1)")
+                    .arg(quoted(table).replace(u'"', u'\'')));
     Raw ids(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid").arg(quoted(table)));
     Raw first(selectRowSql(table, fields));
     for (auto _ : state) {
@@ -366,8 +371,8 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run &run : runs) {
             if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()] = run.GetAdjustedCPUTime()
-                        / benchmark::GetTimeUnitMultiplier(run.time_unit);
+                times[run.benchmark_name()]
+                    = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
         }
     }
     std::map<std::string, double> times; // CPU seconds per iteration (the machine may be busy)
@@ -381,7 +386,8 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\n%-36s %12s %12s %8s\n", "operation/rows (CPU time)", "store", "raw SQLite", "ratio");
+    std::printf(
+        "\n%-36s %12s %12s %8s\n", "operation/rows (CPU time)", "store", "raw SQLite", "ratio");
     for (const auto &[name, seconds] : reporter.times) {
         if (name.rfind("Store_", 0) != 0)
             continue;
@@ -390,7 +396,7 @@ int main(int argc, char **argv)
         if (raw == reporter.times.end())
             continue;
         std::printf("%-36s %10.3fus %10.3fus %7.2fx\n", rest.c_str(), seconds * 1e6,
-                    raw->second * 1e6, seconds / raw->second);
+            raw->second * 1e6, seconds / raw->second);
     }
     benchmark::Shutdown();
     BankFile::closeConnection();
