@@ -256,6 +256,9 @@ StoreError appendRow(
 }
 
 // Runs one action on the bank in a transaction: all of it, or nothing.
+// The write lock is taken at BEGIN: a transaction that reads first and asks for it
+// later is refused at once (SQLITE_BUSY, no waiting) while another copy of the
+// program writes, whereas BEGIN IMMEDIATE waits out the busy timeout like any write.
 template<class Action>
 StoreError inTransaction(const QString &bank, Action action)
 {
@@ -263,13 +266,13 @@ StoreError inTransaction(const QString &bank, Action action)
     QSqlDatabase db = BankFile::connection(bank, &error);
     if (error)
         return error;
-    if (!db.transaction())
-        return engine(db.lastError());
+    if (const StoreError e = run(db, QStringLiteral("BEGIN IMMEDIATE")))
+        return e;
     error = action(db);
-    if (!error && !db.commit())
-        error = engine(db.lastError());
+    if (!error)
+        error = run(db, QStringLiteral("COMMIT"));
     if (error)
-        db.rollback();
+        run(db, QStringLiteral("ROLLBACK"));
     return error;
 }
 
