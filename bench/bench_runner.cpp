@@ -2,6 +2,7 @@
 // questions, and the final click whose band search reads 1,000 to 10,000 bands, each
 // beside the plain SQLite reads the same step needs (prepared statements on a
 // connection of their own). Ratios of each pair are printed at the end.
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "app/mdiMain.h"
@@ -13,7 +14,6 @@
 #include "platform/programfolder.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
-#include "runner/hotlabel.h"
 
 #include <QApplication>
 #include <QLineEdit>

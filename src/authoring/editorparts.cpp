@@ -5,32 +5,8 @@
 #include "platform/msgbox.h"
 
 #include <QFocusEvent>
-#include <QIcon>
-#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTextEdit>
-
-EditorButton::EditorButton(const QString &caption, const QString &iconResource, QWidget *parent)
-    : QToolButton(parent)
-{
-    setText(caption);
-    setIcon(QIcon(iconResource));
-    setIconSize(QSize(20, 20));
-    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    setFocusPolicy(Qt::StrongFocus);
-    setAutoRaise(false);
-}
-
-void EditorButton::keyPressEvent(QKeyEvent *event)
-{
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        && event->modifiers() == Qt::NoModifier) {
-        click();
-        event->accept();
-        return;
-    }
-    QToolButton::keyPressEvent(event);
-}
 
 namespace {
 

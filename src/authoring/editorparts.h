@@ -1,27 +1,13 @@
 #pragma once
 
-// Parts the question editor and the score-band editor share: their buttons, the
-// placeholder of their option and evaluation boxes, and how their handlers treat a
-// step that fails.
+// Parts the question editor and the score-band editor share: the placeholder of their
+// option and evaluation boxes, and how their handlers treat a step that fails.
 
-#include <QObject>
-#include <QToolButton>
+#include <QString>
 
 class Data;
+class QWidget;
 class StoreError;
-
-// A button with its icon above its caption. With the focus, Enter clicks it as Space
-// does, so an author can work from the keyboard alone.
-class EditorButton : public QToolButton
-{
-    Q_OBJECT
-
-public:
-    EditorButton(const QString &caption, const QString &iconResource, QWidget *parent);
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-};
 
 // The placeholder of an option or evaluation box (a QLineEdit or a QTextEdit): a box
 // that gets the focus holding exactly one space is emptied; one that loses the focus

@@ -1,4 +1,5 @@
 // The question editor's controls: places, fonts, bindings and tab order.
+#include "app/controls.h"
 #include "authoring/editorparts.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/keyfilter.h"
@@ -64,8 +65,8 @@ void frmEdittest::createControls()
     Label4 = label(QStringLiteral("1"), twipsRect(720, 240, 372, 252), this);
     Label5 = label(QStringLiteral("题"), twipsRect(1200, 240, 492, 252), this);
 
-    cmmHelp
-        = new EditorButton(QStringLiteral("求助"), QStringLiteral(":/images/btn-help.svg"), this);
+    cmmHelp = new PictureButton(
+        QStringLiteral("求助"), QStringLiteral(":/images/btn-help.svg"), 20, this);
     cmmHelp->setGeometry(twipsRect(7080, 0, 612, 732));
 
     Text1 = new QTextEdit(this);
@@ -107,8 +108,8 @@ void frmEdittest::createControls()
         { &Command3, u"完成", "done", 6360 },
     };
     for (const ButtonDef &b : buttons) {
-        *b.button = new EditorButton(QString::fromUtf16(b.caption),
-            QStringLiteral(":/images/btn-%1.svg").arg(QLatin1String(b.icon)), this);
+        *b.button = new PictureButton(QString::fromUtf16(b.caption),
+            QStringLiteral(":/images/btn-%1.svg").arg(QLatin1String(b.icon)), 20, this);
         (*b.button)->setGeometry(twipsRect(b.left, 4560, 732, 612));
     }
 

@@ -1,5 +1,6 @@
 #include "authoring/frmScore.h"
 
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "authoring/editorparts.h"
@@ -82,8 +83,8 @@ void frmScore::createControls()
     Text3->setTabChangesFocus(true);
     Text3->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 
-    cmmHelp
-        = new EditorButton(QStringLiteral("求助"), QStringLiteral(":/images/btn-help.svg"), this);
+    cmmHelp = new PictureButton(
+        QStringLiteral("求助"), QStringLiteral(":/images/btn-help.svg"), 20, this);
     cmmHelp->setGeometry(twipsRect(5280, 0, 612, 732));
 
     struct ButtonDef
@@ -103,8 +104,8 @@ void frmScore::createControls()
         { &Command4, u"完成", "done", 4920 },
     };
     for (const ButtonDef &b : buttons) {
-        *b.button = new EditorButton(QString::fromUtf16(b.caption),
-            QStringLiteral(":/images/btn-%1.svg").arg(QLatin1String(b.icon)), this);
+        *b.button = new PictureButton(QString::fromUtf16(b.caption),
+            QStringLiteral(":/images/btn-%1.svg").arg(QLatin1String(b.icon)), 20, this);
         (*b.button)->setGeometry(twipsRect(b.left, 2880, 732, 612));
     }
 

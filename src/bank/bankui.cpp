@@ -3,31 +3,12 @@
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
 
-#include <QIcon>
-#include <QKeyEvent>
-
-IconButton::IconButton(
-    const QString &caption, const QString &icon, const QRect &geometry, QWidget *parent)
-    : QToolButton(parent)
+PictureButton *bankButton(
+    const QString &caption, const QString &picture, const QRect &geometry, QWidget *parent)
 {
-    setText(caption);
-    setIcon(QIcon(icon));
-    setIconSize(QSize(24, 24));
-    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    setFocusPolicy(Qt::StrongFocus);
-    setGeometry(geometry);
-}
-
-void IconButton::keyPressEvent(QKeyEvent *event)
-{
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        && event->modifiers() == Qt::NoModifier) {
-        if (isEnabled())
-            click();
-        event->accept();
-        return;
-    }
-    QToolButton::keyPressEvent(event);
+    auto *button = new PictureButton(caption, picture, 24, parent);
+    button->setGeometry(geometry);
+    return button;
 }
 
 QString bankPath()

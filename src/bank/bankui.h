@@ -1,24 +1,13 @@
 #pragma once
 
+#include "app/controls.h"
 #include "bank/store/storeerror.h"
-
-#include <QToolButton>
 
 // Pieces the category, new-test and chooser windows share.
 
-// A large square button with its picture above the caption. Like the buttons of the
-// other windows it takes the focus on a click, and Enter or Return clicks it while
-// it has the focus, as Space does.
-class IconButton : public QToolButton
-{
-    Q_OBJECT
-
-public:
-    IconButton(const QString &caption, const QString &icon, const QRect &geometry, QWidget *parent);
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
-};
+// A large square button of these windows, its picture above the caption, at its place.
+PictureButton *bankButton(
+    const QString &caption, const QString &picture, const QRect &geometry, QWidget *parent);
 
 // The bank file of the program folder.
 QString bankPath();

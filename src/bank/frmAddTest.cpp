@@ -27,9 +27,9 @@ frmAddTest::frmAddTest()
     Label1->setGeometry(twipsRect(120, 1440, 1212, 372));
     Text1 = new QLineEdit(this);
     Text1->setGeometry(twipsRect(1320, 1440, 2052, 372));
-    Command1 = new IconButton(QStringLiteral("确定"), QStringLiteral(":/images/btn-ok.svg"),
+    Command1 = bankButton(QStringLiteral("确定"), QStringLiteral(":/images/btn-ok.svg"),
         twipsRect(1080, 2280, 732, 732), this);
-    Command2 = new IconButton(QStringLiteral("取消"), QStringLiteral(":/images/btn-cancel.svg"),
+    Command2 = bankButton(QStringLiteral("取消"), QStringLiteral(":/images/btn-cancel.svg"),
         twipsRect(2400, 2280, 732, 732), this);
 
     Text2 = new QLineEdit(this);

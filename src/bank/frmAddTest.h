@@ -4,7 +4,7 @@
 
 class Data;
 class DBCombo;
-class IconButton;
+class PictureButton;
 class QLabel;
 class QLineEdit;
 
@@ -25,8 +25,8 @@ public:
     DBCombo *DBCombo1; // the category to add to
     QLabel *Label1;
     QLineEdit *Text1; // the new test's name
-    IconButton *Command1; // 确定
-    IconButton *Command2; // 取消
+    PictureButton *Command1; // 确定
+    PictureButton *Command2; // 取消
     QLineEdit *Text2; // bound to 测试 of Data1
     Data *Data2; // "分类列表"
     Data *Data1; // the chosen category's table once the test is created

@@ -39,7 +39,7 @@ frmBFEdit::frmBFEdit()
     // Two button sets share one row: 确定 and 取消 for choosing, the other four for
     // managing (mode 3).
     const auto button = [this](const char *caption, const char *icon, double left) {
-        return new IconButton(QString::fromUtf8(caption),
+        return bankButton(QString::fromUtf8(caption),
             QStringLiteral(":/images/%1.svg").arg(QLatin1String(icon)),
             twipsRect(left, 3960, 852, 732), this);
     };

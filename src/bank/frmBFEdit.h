@@ -5,7 +5,7 @@
 class Data;
 class DBCombo;
 class DBList;
-class IconButton;
+class PictureButton;
 class QLabel;
 class QLineEdit;
 
@@ -31,12 +31,12 @@ public:
     DBList *DBList1; // the category's tests, in stored order
     QLabel *Label3;
     QLineEdit *Text1; // the new name, holding the clicked test's name
-    IconButton *Command5; // 更名
-    IconButton *Command6; // 确定更名
-    IconButton *Command1; // 确定
-    IconButton *Command3; // 删除
-    IconButton *Command2; // 取消
-    IconButton *Command4; // 退出
+    PictureButton *Command5; // 更名
+    PictureButton *Command6; // 确定更名
+    PictureButton *Command1; // 确定
+    PictureButton *Command3; // 删除
+    PictureButton *Command2; // 取消
+    PictureButton *Command4; // 退出
     QLabel *Label1; // the clicked test: the old name of a rename
     QLineEdit *Text2; // bound to 测试 of Data1
     Data *Data2; // "分类列表"

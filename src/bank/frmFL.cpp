@@ -33,16 +33,16 @@ frmFL::frmFL()
     Text1->setGeometry(twipsRect(1440, 3240, 3972, 372));
     Text1->setEnabled(false);
 
-    Command2 = new IconButton(QStringLiteral("新建"), QStringLiteral(":/images/btn-new.svg"),
+    Command2 = bankButton(QStringLiteral("新建"), QStringLiteral(":/images/btn-new.svg"),
         twipsRect(240, 3840, 852, 732), this);
-    Command5 = new IconButton(QStringLiteral("改名"), QStringLiteral(":/images/btn-rename.svg"),
+    Command5 = bankButton(QStringLiteral("改名"), QStringLiteral(":/images/btn-rename.svg"),
         twipsRect(1320, 3840, 852, 732), this);
-    Command1 = new IconButton(QStringLiteral("名称确定"), QStringLiteral(":/images/btn-ok.svg"),
+    Command1 = bankButton(QStringLiteral("名称确定"), QStringLiteral(":/images/btn-ok.svg"),
         twipsRect(2400, 3840, 852, 732), this);
     Command1->setEnabled(false);
-    Command3 = new IconButton(QStringLiteral("删除"), QStringLiteral(":/images/btn-delete.svg"),
+    Command3 = bankButton(QStringLiteral("删除"), QStringLiteral(":/images/btn-delete.svg"),
         twipsRect(3480, 3840, 852, 732), this);
-    Command4 = new IconButton(QStringLiteral("退出"), QStringLiteral(":/images/btn-exit.svg"),
+    Command4 = bankButton(QStringLiteral("退出"), QStringLiteral(":/images/btn-exit.svg"),
         twipsRect(4560, 3840, 852, 732), this);
 
     // The window's state, kept in hidden controls.

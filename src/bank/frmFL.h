@@ -4,7 +4,7 @@
 
 class Data;
 class DBList;
-class IconButton;
+class PictureButton;
 class QLabel;
 class QLineEdit;
 class StoreError;
@@ -30,11 +30,11 @@ public:
     DBList *DBList1; // the categories, in stored order
     QLabel *Label1;
     QLineEdit *Text1; // the name box
-    IconButton *Command2; // 新建
-    IconButton *Command5; // 改名
-    IconButton *Command1; // 名称确定
-    IconButton *Command3; // 删除
-    IconButton *Command4; // 退出
+    PictureButton *Command2; // 新建
+    PictureButton *Command5; // 改名
+    PictureButton *Command1; // 名称确定
+    PictureButton *Command3; // 删除
+    PictureButton *Command4; // 退出
 
     QLineEdit *Text3; // the chosen category, "" when none
     QLineEdit *Text4; // the chosen category's test count

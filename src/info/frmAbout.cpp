@@ -1,6 +1,6 @@
 #include "info/frmAbout.h"
 
-#include "info/infowidgets.h"
+#include "app/controls.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
@@ -27,9 +27,9 @@ QLabel *label(const QString &text, const QRect &box, QWidget *parent)
 }
 
 // A link label is placed at its design corner and sized to its text.
-LinkLabel *link(const QString &text, double left, double top, QWidget *parent)
+HotLabel *link(const QString &text, double left, double top, QWidget *parent)
 {
-    auto *l = new LinkLabel(text, parent);
+    auto *l = new HotLabel(text, parent);
     l->move(twipsToPixels(left), twipsToPixels(top));
     l->adjustSize();
     l->setForeColor(Qt::black);
@@ -88,10 +88,10 @@ frmAbout::frmAbout()
     }
     setFocusProxy(cmdOK);
 
-    connect(Label1, &LinkLabel::MouseMove, this, &frmAbout::Label1_MouseMove);
-    connect(Label4, &LinkLabel::MouseMove, this, &frmAbout::Label4_MouseMove);
-    connect(Label1, &LinkLabel::Click, this, &frmAbout::Label1_Click);
-    connect(Label4, &LinkLabel::Click, this, &frmAbout::Label4_Click);
+    connect(Label1, &HotLabel::MouseMove, this, &frmAbout::Label1_MouseMove);
+    connect(Label4, &HotLabel::MouseMove, this, &frmAbout::Label4_MouseMove);
+    connect(Label1, &HotLabel::Click, this, &frmAbout::Label1_Click);
+    connect(Label4, &HotLabel::Click, this, &frmAbout::Label4_Click);
 }
 
 void frmAbout::Form_Load()

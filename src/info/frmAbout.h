@@ -6,7 +6,7 @@
 #include <QLine>
 #include <array>
 
-class LinkLabel;
+class HotLabel;
 class QLabel;
 class QMovie;
 class QPushButton;
@@ -33,9 +33,9 @@ public:
     QLabel *lblVersion;
     QLabel *lblDescription;
     QLabel *Label2;
-    LinkLabel *Label4; // the studio's web address
+    HotLabel *Label4; // the studio's web address
     QLabel *Label3;
-    LinkLabel *Label1; // the author's mail address
+    HotLabel *Label1; // the author's mail address
     QPushButton *cmdOK;
 
     // The etched separator: index 1 the grey line, index 0 the white one below it.

@@ -1,12 +1,11 @@
 #include "info/frmHelp.h"
 
+#include "app/controls.h"
 #include "app/handoff.h"
-#include "info/infowidgets.h"
 #include "platform/fonts.h"
 #include "platform/twips.h"
 
 #include <QLabel>
-#include <QToolButton>
 
 namespace {
 
@@ -65,8 +64,8 @@ frmHelp::frmHelp()
     : Form(QStringLiteral("Qelvi-Tovik的帮助"), 5124, 4404)
     , Label1(pageLabel(questionPage(), twipsRect(120, 120, 4092, 3132), this))
     , Label2(pageLabel(scorePage(), twipsRect(240, 120, 4092, 3132), this))
-    , Command1(pictureButton(
-          QStringLiteral("谢谢Tovik！"), QStringLiteral(":/images/btn-thanks.svg"), this))
+    , Command1(new PictureButton(
+          QStringLiteral("谢谢Tovik！"), QStringLiteral(":/images/btn-thanks.svg"), 28, this))
     , Image1(stretchedPicture(
           QStringLiteral(":/images/btn-help.svg"), twipsRect(4200, 2880, 852, 852), this))
 {
@@ -74,7 +73,7 @@ frmHelp::frmHelp()
     // it runs taller, so a half point less keeps the longer page whole in its label.
     setFont(designFont(QStringLiteral("SimSun"), 8.5));
     Command1->setGeometry(twipsRect(2040, 3360, 972, 852));
-    fitCaption(Command1);
+    Command1->fitCaption();
     connect(Command1, &QToolButton::clicked, this, &frmHelp::Command1_Click);
 }
 

@@ -2,8 +2,8 @@
 
 #include "app/form.h"
 
+class PictureButton;
 class QLabel;
-class QToolButton;
 
 // The editors' help: the page of the question editor (mode code 1 in temp1.txt) or
 // of the score-band editor (code 2). Any other code, or none, shows no page.
@@ -24,7 +24,7 @@ public:
 
     QLabel *Label1; // the question-editor page
     QLabel *Label2; // the score-band-editor page
-    QToolButton *Command1;
+    PictureButton *Command1;
     QLabel *Image1;
 
 public slots:

@@ -1,13 +1,12 @@
 #include "info/frmIntro.h"
 
-#include "info/infowidgets.h"
+#include "app/controls.h"
 #include "platform/fonts.h"
 #include "platform/twips.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QRadioButton>
-#include <QToolButton>
 
 namespace {
 
@@ -78,8 +77,8 @@ frmIntro::frmIntro()
     , Text1(new QPlainTextEdit(this))
     , Option1(option(QStringLiteral("情商简介"), twipsRect(480, 4200, 1332, 252), this))
     , Option2(option(QStringLiteral("本软件简介"), twipsRect(480, 4560, 1332, 372), this))
-    , Command1(pictureButton(
-          QStringLiteral("谢谢Tovik！"), QStringLiteral(":/images/btn-thanks.svg"), this))
+    , Command1(new PictureButton(
+          QStringLiteral("谢谢Tovik！"), QStringLiteral(":/images/btn-thanks.svg"), 28, this))
     , Image1(stretchedPicture(
           QStringLiteral(":/images/qelvi.svg"), twipsRect(4560, 3120, 852, 852), this))
     , Label1(hiddenLabel(eqPage(), this))
@@ -96,7 +95,7 @@ frmIntro::frmIntro()
     // The window's face, taken over by its children.
     setFont(designFont(QStringLiteral("SimSun"), 9));
     Command1->setGeometry(twipsRect(2640, 4200, 972, 852));
-    fitCaption(Command1);
+    Command1->fitCaption();
 
     connect(Option1, &QRadioButton::toggled, this, [this](bool on) {
         if (on)

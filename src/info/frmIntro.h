@@ -2,10 +2,10 @@
 
 #include "app/form.h"
 
+class PictureButton;
 class QLabel;
 class QPlainTextEdit;
 class QRadioButton;
-class QToolButton;
 
 // The introduction: two pages of text, one about the emotional quotient and one
 // about this program, chosen with two option buttons. It opens on the first.
@@ -26,7 +26,7 @@ public:
     QPlainTextEdit *Text1; // the page shown
     QRadioButton *Option1;
     QRadioButton *Option2;
-    QToolButton *Command1;
+    PictureButton *Command1;
     QLabel *Image1;
     QLabel *Label1; // hidden: the EQ page
     QLabel *Label2; // hidden: the program page

@@ -1,5 +1,6 @@
 #include "music/frmMusic.h"
 
+#include "app/controls.h"
 #include "music/musicini.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
@@ -7,27 +8,20 @@
 #include "platform/twips.h"
 
 #include <QDir>
-#include <QIcon>
 
 namespace {
 
 const QString kFilter = QStringLiteral(
     "MP3文件(*.MP3)|*.MP3|CD音频(*.WAV)|*.WAV|Windows音频(*.mid)|*.mid|所有文件(*.*)|*.*");
 
+// The transport buttons show their picture alone, smaller; the others a caption too.
 QToolButton *pictureButton(
     QWidget *parent, const char *picture, const QString &caption, const QRect &place)
 {
-    auto *button = new QToolButton(parent);
-    button->setIcon(QIcon(QStringLiteral(":/images/%1").arg(QLatin1String(picture))));
+    auto *button
+        = new PictureButton(caption, QStringLiteral(":/images/%1").arg(QLatin1String(picture)),
+            caption.isEmpty() ? 16 : 20, parent);
     button->setGeometry(place);
-    if (caption.isEmpty()) {
-        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        button->setIconSize(QSize(16, 16));
-    } else {
-        button->setText(caption);
-        button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-        button->setIconSize(QSize(20, 20));
-    }
     return button;
 }
 

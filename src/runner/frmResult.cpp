@@ -1,14 +1,12 @@
 #include "runner/frmResult.h"
 
+#include "app/controls.h"
 #include "platform/fonts.h"
 #include "platform/twips.h"
 
 #include <QEvent>
-#include <QIcon>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QTextEdit>
-#include <QToolButton>
 
 frmResult::frmResult()
     : Form(QStringLiteral("Qelvi"), 4428, 4128)
@@ -28,20 +26,12 @@ frmResult::frmResult()
     Text1->setPalette(pal);
     Text1->installEventFilter(this);
 
-    Command1 = new QToolButton(this);
-    Command1->setText(QStringLiteral("谢谢Tovik！"));
-    Command1->setIcon(QIcon(QStringLiteral(":/images/btn-thanks.svg")));
-    Command1->setIconSize(QSize(28, 28));
-    Command1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    Command1->setFocusPolicy(Qt::StrongFocus);
+    Command1 = new PictureButton(
+        QStringLiteral("谢谢Tovik！"), QStringLiteral(":/images/btn-thanks.svg"), 28, this);
     Command1->setGeometry(twipsRect(1560, 3120, 972, 852));
-    Command1->installEventFilter(this);
 
-    Image1 = new QLabel(this);
-    Image1->setGeometry(twipsRect(3600, 3240, 480, 480));
-    Image1->setPixmap(
-        QIcon(QStringLiteral(":/images/qelvi.svg")).pixmap(Image1->size(), devicePixelRatioF()));
-    Image1->setScaledContents(true);
+    Image1 = stretchedPicture(
+        QStringLiteral(":/images/qelvi.svg"), twipsRect(3600, 3240, 480, 480), this);
 
     setTabOrder(Text1, Command1);
     connect(Command1, &QToolButton::clicked, this, &frmResult::Command1_Click);
@@ -67,13 +57,5 @@ bool frmResult::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Text1 && event->type() == QEvent::FocusIn)
         Text1_GotFocus();
-    // Enter presses the button that has the focus, as Space does.
-    if (watched == Command1 && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent *>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            Command1->click();
-            return true;
-        }
-    }
     return Form::eventFilter(watched, event);
 }

@@ -1,5 +1,6 @@
 #include "runner/frmTest.h"
 
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "bank/Data.h"
@@ -9,7 +10,6 @@
 #include "platform/programfolder.h"
 #include "platform/twips.h"
 #include "runner/frmResult.h"
-#include "runner/hotlabel.h"
 #include "runner/scoring.h"
 
 #include <QApplication>

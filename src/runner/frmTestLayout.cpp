@@ -1,11 +1,11 @@
 // The runner's controls: places, fonts, bindings and connections.
 #include "runner/frmTest.h"
 
+#include "app/controls.h"
 #include "bank/Data.h"
 #include "bank/store/catalogue.h"
 #include "platform/fonts.h"
 #include "platform/twips.h"
-#include "runner/hotlabel.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -58,7 +58,6 @@ void frmTest::buildControls()
     for (int i = 0; i < 6; ++i) {
         auto *label = new HotLabel(QString(), this);
         label->move(twipsRect(i == 0 ? 3720 : 3840, optionTops[i], 0, 0).topLeft());
-        label->setCursor(pointingHand());
         label->setForeColor(QApplication::palette().color(QPalette::ButtonText));
         *options[i] = label;
     }
@@ -89,7 +88,6 @@ void frmTest::buildControls()
     Label14->setWordWrap(true);
     Label14->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Label14->setGeometry(twipsRect(240, 5880, 492, 972));
-    Label14->setCursor(pointingHand());
     Label14->setForeColor(QApplication::palette().color(QPalette::ButtonText));
 
     Timer1 = new QTimer(this);

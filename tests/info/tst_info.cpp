@@ -1,11 +1,11 @@
 // The information windows: the About box (animation, links, hover colours, keys),
 // the introduction's two pages, and the help window's page chosen by temp1.txt.
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "info/frmAbout.h"
 #include "info/frmHelp.h"
 #include "info/frmIntro.h"
-#include "info/infowidgets.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
 #include "platform/shellopen.h"
@@ -144,7 +144,7 @@ private slots:
         QFETCH(QString, target);
         ScriptedShell shell(shellWorks);
         frmAbout *about = openAbout();
-        LinkLabel *link = mail ? about->Label1 : about->Label4;
+        HotLabel *link = mail ? about->Label1 : about->Label4;
         QVERIFY(link->width() >= link->sizeHint().width());
         QTest::mouseClick(link, Qt::LeftButton);
         QCOMPARE(shell.opened, QStringList { target });

@@ -1,12 +1,12 @@
 // The result window: the text the runner writes, the focus that never stays in the
 // text, the keys that close it, and its reuse when another test ends while it is open.
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
-#include "runner/hotlabel.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
 

@@ -1,6 +1,7 @@
 // The test runner: questions one at a time, the running total, the band search, the
 // result text, the messages for missing questions and scoring, the scrolling title and
 // the hover colouring. Real windows offscreen, answered by mouse clicks on the options.
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "bank/store/bankfile.h"
@@ -9,7 +10,6 @@
 #include "platform/twips.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
-#include "runner/hotlabel.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
 

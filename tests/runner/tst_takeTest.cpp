@@ -1,6 +1,7 @@
 // Taking a test the way a user does: the test chosen from the menu in the chooser,
 // answered by clicks, the result read off the result window. Once on the shipped
 // sample bank, once on a test written in the new-test dialog and the two editors.
+#include "app/controls.h"
 #include "app/forms.h"
 #include "authoring/editorsteps.h"
 #include "authoring/frmEdittest.h"
@@ -12,7 +13,6 @@
 #include "platform/msgbox.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
-#include "runner/hotlabel.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
 

@@ -1,0 +1,61 @@
+#pragma once
+
+// The controls the windows share beyond Qt's own.
+
+#include <QColor>
+#include <QCursor>
+#include <QLabel>
+#include <QToolButton>
+
+// The pointing hand over links and clickable labels (our own picture, hot spot on the
+// fingertip).
+QCursor handCursor();
+
+// A button with its picture above its caption, or the picture alone when the caption
+// is empty. It takes the focus on a click, and Enter or Return clicks it while it has
+// the focus, as Space does, so that every window can be worked from the keyboard.
+class PictureButton : public QToolButton
+{
+    Q_OBJECT
+
+public:
+    // `pictureSize` is the side of the square picture in logical pixels.
+    PictureButton(const QString &caption, const QString &picture, int pictureSize, QWidget *parent);
+
+    // Takes a smaller size of the face until the whole caption fits the button's width;
+    // called once the button has its size and its window's font.
+    void fitCaption();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+};
+
+// A label that answers the mouse itself, under the hand cursor: it reports every move
+// over it and a click (press and release on it) and keeps both from reaching the window
+// below. A disabled label reports nothing.
+class HotLabel : public QLabel
+{
+    Q_OBJECT
+
+public:
+    explicit HotLabel(const QString &text, QWidget *parent = nullptr);
+
+    // The text colour while enabled; a disabled label keeps the greyed look.
+    QColor ForeColor() const;
+    void setForeColor(const QColor &colour);
+
+signals:
+    void MouseMove();
+    void Click();
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    bool m_pressed = false;
+};
+
+// A decorative picture drawn at the size of its box.
+QLabel *stretchedPicture(const QString &resource, const QRect &box, QWidget *parent);
