@@ -144,6 +144,10 @@ void Form::resizeEvent(QResizeEvent *event)
 
 void Form::closeEvent(QCloseEvent *event)
 {
+    if (!m_unloaded && !Form_QueryUnload()) {
+        event->ignore();
+        return;
+    }
     runUnload();
     event->accept();
     if (!m_subWindow)

@@ -10,8 +10,9 @@
 // Width/Height are the outer size (the frame), Left/Top its place in the main
 // window's client area, ScaleWidth/ScaleHeight the client area.
 //
-// The registry (Forms) creates a window, runs Form_Load once, and on unload runs
-// Form_Unload before the window goes away, whichever way it is closed.
+// The registry (Forms) creates a window, runs Form_Load once, and on unload asks
+// Form_QueryUnload and then runs Form_Unload before the window goes away, whichever
+// way it is closed.
 class Form : public QWidget
 {
     Q_OBJECT
@@ -23,6 +24,9 @@ public:
     virtual void Form_Load() { }
     // Runs when an open window is loaded again (Form_Load ran once already).
     virtual void Form_Reload() { }
+    // Asked first whenever the window is about to close, whichever way: false keeps it
+    // open (a record the bank refuses, so that nothing typed is lost).
+    virtual bool Form_QueryUnload() { return true; }
     // Commits what the window holds (its record sets) before it goes away.
     virtual void Form_Unload() { }
     // Runs on every change of size, also while the window is hidden.

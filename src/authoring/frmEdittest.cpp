@@ -10,7 +10,6 @@
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
 
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,22 +43,18 @@ void frmEdittest::Form_Load()
         stops(Data1->recordset().AddNew());
 }
 
-void frmEdittest::Form_Unload()
+// Leaving commits the question shown. A question the bank refuses keeps the window
+// open on it, so that nothing typed is lost.
+bool frmEdittest::Form_QueryUnload()
 {
-    // closeEvent has committed already; what fails here is the bank itself.
-    if (const StoreError e = Data::UnloadAll(this))
-        msgBox(refusedMessage(e, kRecord));
+    return !stops(Data1->recordset().commit());
 }
 
-void frmEdittest::closeEvent(QCloseEvent *event)
+void frmEdittest::Form_Unload()
 {
-    // Leaving commits the question shown. A question the bank refuses keeps the window
-    // open on it, so that nothing typed is lost.
-    if (stops(Data1->recordset().commit())) {
-        event->ignore();
-        return;
-    }
-    Form::closeEvent(event);
+    // Form_QueryUnload has committed already; what fails here is the bank itself.
+    if (const StoreError e = Data::UnloadAll(this))
+        msgBox(refusedMessage(e, kRecord));
 }
 
 // 添加

@@ -40,6 +40,7 @@ public:
     frmEdittest();
 
     void Form_Load() override;
+    bool Form_QueryUnload() override;
     void Form_Unload() override;
 
     QLabel *Label6; // the test name
@@ -79,7 +80,6 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createControls();

@@ -14,7 +14,6 @@
 #include "platform/programfolder.h"
 #include "platform/twips.h"
 
-#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -173,14 +172,10 @@ void frmScore::Form_Unload()
         msgBox(refusedMessage(e, kRecord));
 }
 
-void frmScore::closeEvent(QCloseEvent *event)
+// Leaving commits the band shown; a band the bank refuses keeps the window open.
+bool frmScore::Form_QueryUnload()
 {
-    // Leaving commits the band shown; a band the bank refuses keeps the window open.
-    if (stops(Data1->recordset().commit())) {
-        event->ignore();
-        return;
-    }
-    Form::closeEvent(event);
+    return !stops(Data1->recordset().commit());
 }
 
 // 上一档

@@ -32,6 +32,7 @@ public:
     static QString bandLabel(int n);
 
     void Form_Load() override;
+    bool Form_QueryUnload() override;
     void Form_Unload() override;
 
     QLabel *Label2; // the test name
@@ -63,7 +64,6 @@ public slots:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void createControls();
