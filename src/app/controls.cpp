@@ -88,6 +88,16 @@ void HotLabel::mouseReleaseEvent(QMouseEvent *event)
         emit Click();
 }
 
+void chainTabOrder(std::initializer_list<QWidget *> order)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *next : order) {
+        if (previous)
+            QWidget::setTabOrder(previous, next);
+        previous = next;
+    }
+}
+
 QLabel *stretchedPicture(const QString &resource, const QRect &box, QWidget *parent)
 {
     auto *label = new QLabel(parent);

@@ -6,6 +6,7 @@
 #include <QCursor>
 #include <QLabel>
 #include <QToolButton>
+#include <initializer_list>
 
 // The pointing hand over links and clickable labels (our own picture, hot spot on the
 // fingertip).
@@ -56,6 +57,9 @@ protected:
 private:
     bool m_pressed = false;
 };
+
+// Sets the keyboard focus order of the controls, one after the other.
+void chainTabOrder(std::initializer_list<QWidget *> order);
 
 // A decorative picture drawn at the size of its box.
 QLabel *stretchedPicture(const QString &resource, const QRect &box, QWidget *parent);

@@ -1,12 +1,61 @@
 #include "authoring/editorparts.h"
 
+#include "app/controls.h"
 #include "bank/Data.h"
 #include "bank/store/catalogue.h"
 #include "platform/msgbox.h"
+#include "platform/twips.h"
 
 #include <QFocusEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
+
+QLabel *editorLabel(const QString &text, const QRect &place, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setGeometry(place);
+    return label;
+}
+
+QLineEdit *lineBox(const QRect &place, QWidget *parent)
+{
+    auto *box = new QLineEdit(parent);
+    box->setGeometry(place);
+    // The boxes are as low as one line of their font: no room for inner padding.
+    box->setTextMargins(0, 0, 0, 0);
+    box->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; }"));
+    return box;
+}
+
+QTextEdit *textBox(const QRect &place, const QFont &font, QWidget *parent)
+{
+    auto *box = new QTextEdit(parent);
+    box->setGeometry(place);
+    box->setFont(font);
+    box->setAcceptRichText(false);
+    box->setTabChangesFocus(true);
+    box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    return box;
+}
+
+QToolButton *helpButton(double left, QWidget *parent)
+{
+    auto *button = new PictureButton(
+        QStringLiteral("求助"), QStringLiteral(":/images/btn-help.svg"), 20, parent);
+    button->setGeometry(twipsRect(left, 0, 612, 732));
+    return button;
+}
+
+void createButtonRow(std::initializer_list<EditorButtonDef> buttons, double top, QWidget *parent)
+{
+    for (const EditorButtonDef &b : buttons) {
+        *b.button = new PictureButton(QString::fromUtf16(b.caption),
+            QStringLiteral(":/images/btn-%1.svg").arg(QLatin1String(b.picture)), 20, parent);
+        (*b.button)->setGeometry(twipsRect(b.left, top, 732, 612));
+    }
+}
 
 namespace {
 

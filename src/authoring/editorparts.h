@@ -1,13 +1,40 @@
 #pragma once
 
-// Parts the question editor and the score-band editor share: the placeholder of their
-// option and evaluation boxes, and how their handlers treat a step that fails.
+// Parts the question editor and the score-band editor share: their controls, the
+// placeholder of their option and evaluation boxes, and how their handlers treat a
+// step that fails.
 
 #include <QString>
+#include <initializer_list>
 
 class Data;
+class QFont;
+class QLabel;
+class QLineEdit;
+class QRect;
+class QTextEdit;
+class QToolButton;
 class QWidget;
 class StoreError;
+
+// A label of plain text at its place.
+QLabel *editorLabel(const QString &text, const QRect &place, QWidget *parent);
+// A one-line box as low as one line of its font.
+QLineEdit *lineBox(const QRect &place, QWidget *parent);
+// The question or evaluation box: several lines, Tab moving on to the next control.
+QTextEdit *textBox(const QRect &place, const QFont &font, QWidget *parent);
+// 求助 in the top right corner.
+QToolButton *helpButton(double left, QWidget *parent);
+
+// The row of buttons along the bottom, each 732 x 612 twips.
+struct EditorButtonDef
+{
+    QToolButton **button;
+    const char16_t *caption;
+    const char *picture; // btn-<picture>.svg
+    double left;
+};
+void createButtonRow(std::initializer_list<EditorButtonDef> buttons, double top, QWidget *parent);
 
 // The placeholder of an option or evaluation box (a QLineEdit or a QTextEdit): a box
 // that gets the focus holding exactly one space is emptied; one that loses the focus

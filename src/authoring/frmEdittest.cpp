@@ -2,59 +2,29 @@
 
 #include "app/forms.h"
 #include "app/handoff.h"
-#include "authoring/editorparts.h"
 #include "authoring/frmScore.h"
 #include "authoring/keyfilter.h"
 #include "bank/Data.h"
-#include "info/frmHelp.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
-#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 
-namespace {
-const QString kRecord = QStringLiteral("这道题");
-}
-
 void frmEdittest::Form_Load()
 {
-    Data1->setDatabaseName(programFile(QStringLiteral("test.mdb")));
     const std::optional<QString> test = HandOff::readTestName();
     if (!test) {
-        msgBox(QStringLiteral("读不到要编辑的测试名称（%1）。").arg(HandOff::nameFile()));
-        closeSoon();
+        closeSoon(QStringLiteral("读不到要编辑的测试名称（%1）。").arg(HandOff::nameFile()));
         return;
     }
-    Data1->setRecordSource(*test);
-    Label6->setText(*test);
-    Label6->setToolTip(*test);
-    if (const StoreError e = Data1->Refresh()) {
-        msgBox(e.message());
-        closeSoon();
+    if (!openTable(*test, *test, Label6))
         return;
-    }
     if (Text1->toPlainText().isEmpty())
         stops(Data1->recordset().AddNew());
-}
-
-// Leaving commits the question shown. A question the bank refuses keeps the window
-// open on it, so that nothing typed is lost.
-bool frmEdittest::Form_QueryUnload()
-{
-    return !stops(Data1->recordset().commit());
-}
-
-void frmEdittest::Form_Unload()
-{
-    // Form_QueryUnload has committed already; what fails here is the bank itself.
-    if (const StoreError e = Data::UnloadAll(this))
-        msgBox(refusedMessage(e, kRecord));
 }
 
 // 添加
@@ -65,13 +35,9 @@ void frmEdittest::Command1_Click()
 
 bool frmEdittest::addQuestion()
 {
-    Recordset &rs = Data1->recordset();
-    if (stops(rs.AddNew()))
+    if (stops(Data1->recordset().AddNew()))
         return false;
-    if (stops(rs.MoveLast()))
-        return false;
-    showNumber(rs.RecordCount() + 1);
-    if (stops(rs.AddNew()))
+    if (!newAtEnd())
         return false;
     Text1->setFocus();
     return true;
@@ -80,93 +46,52 @@ bool frmEdittest::addQuestion()
 // 删除
 void frmEdittest::Command2_Click()
 {
-    if (msgBox(QStringLiteral("您确定删除当前题目吗？"), MsgStyle::Question) != MsgAnswer::Yes)
-        return;
-    Recordset &rs = Data1->recordset();
-    if (stops(rs.Delete()))
-        return;
-    if (stops(rs.MovePrevious()))
-        return;
-    const int n = rs.AbsolutePosition() + 1;
-    showNumber(n);
-    if (n == 0) {
-        if (stops(rs.AddNew()))
-            return;
-        showNumber(1);
-    }
+    deleteRecord(QStringLiteral("您确定删除当前题目吗？"));
 }
 
 // 完成
 void frmEdittest::Command3_Click()
 {
-    if (stops(Data1->recordset().AddNew()))
-        return;
-    Unload();
+    finish();
 }
 
 // 首题
 void frmEdittest::Command4_Click()
 {
-    if (stops(Data1->recordset().MoveFirst()))
-        return;
-    showNumber(1);
+    firstRecord();
 }
 
 // 上一题
 void frmEdittest::Command5_Click()
 {
-    previousQuestion();
-}
-
-bool frmEdittest::previousQuestion()
-{
-    Recordset &rs = Data1->recordset();
-    if (stops(rs.Update()))
-        return false;
-    if (stops(rs.MovePrevious()))
-        return false;
-    const int position = rs.AbsolutePosition();
-    showNumber(position + 1);
-    if (position != -1)
-        return true;
-    if (stops(rs.MoveNext()))
-        return false;
-    const int n = rs.AbsolutePosition() + 1;
-    showNumber(n);
-    if (n == 0) {
-        if (stops(rs.AddNew()))
-            return false;
-        showNumber(1);
-    }
-    msgBox(QStringLiteral("已经是第一题了！"));
-    return true;
+    moveQuestion(-1);
 }
 
 // 下一题
 void frmEdittest::Command6_Click()
 {
-    nextQuestion();
+    moveQuestion(1);
 }
 
-bool frmEdittest::nextQuestion()
+bool frmEdittest::moveQuestion(int step)
 {
     Recordset &rs = Data1->recordset();
-    if (stops(rs.MoveNext()))
+    const auto move
+        = [&rs](int direction) { return direction < 0 ? rs.MovePrevious() : rs.MoveNext(); };
+    // Only 上一题 stores the question first; 下一题 leaves that to the move.
+    if (step < 0 && stops(rs.Update()))
+        return false;
+    if (stops(move(step)))
         return false;
     const int position = rs.AbsolutePosition();
     showNumber(position + 1);
     if (position != -1)
         return true;
-    if (stops(rs.MovePrevious()))
+    if (stops(move(-step)))
         return false;
-    const int n = rs.AbsolutePosition() + 1;
-    showNumber(n);
-    if (n == 0) {
-        if (stops(rs.AddNew()))
-            return false;
-        showNumber(1);
-    }
-    msgBox(QStringLiteral("已经是最后一题了！"));
+    if (!showPositionOrNew())
+        return false;
+    msgBox(step < 0 ? QStringLiteral("已经是第一题了！") : QStringLiteral("已经是最后一题了！"));
     return true;
 }
 
@@ -181,20 +106,13 @@ void frmEdittest::Command7_Click()
 // 末题
 void frmEdittest::Command8_Click()
 {
-    Recordset &rs = Data1->recordset();
-    if (stops(rs.MoveLast()))
-        return;
-    showNumber(rs.RecordCount());
+    lastRecord();
 }
 
 // 求助
 void frmEdittest::cmmHelp_Click()
 {
-    if (!HandOff::writeModeCode(1))
-        return;
-    frmHelp *help = Forms::load<frmHelp>();
-    Forms::place(help, 4860, 5196, Forms::Base::Outer, 2);
-    help->Show();
+    openHelp(1);
 }
 
 bool frmEdittest::eventFilter(QObject *watched, QEvent *event)
@@ -227,11 +145,11 @@ void frmEdittest::KeyPress(QWidget *box, int &keyAscii)
             scores[score + 1]->setFocus();
     }
     if (inText && keyAscii == 27) {
-        if (previousQuestion())
+        if (moveQuestion(-1))
             Text1->setFocus();
     }
     if (inText && keyAscii == 29) {
-        if (nextQuestion())
+        if (moveQuestion(1))
             Text1->setFocus();
     }
     if (inText && keyAscii == 14) {
@@ -241,23 +159,12 @@ void frmEdittest::KeyPress(QWidget *box, int &keyAscii)
     if (inScore && keyAscii == '+') {
         keyAscii = 0;
         Command6->setFocus();
-        if (nextQuestion())
+        if (moveQuestion(1))
             Text8->setFocus();
     }
-}
-
-bool frmEdittest::stops(const StoreError &error)
-{
-    return stopsHandler(error, Data1, kRecord);
 }
 
 void frmEdittest::showNumber(int n)
 {
     Label4->setText(QString::number(n));
-}
-
-void frmEdittest::closeSoon()
-{
-    // The opener still places and shows the window after loading it.
-    QTimer::singleShot(0, this, &Form::Unload);
 }

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "app/form.h"
+#include "authoring/recordeditor.h"
 
 #include <array>
 
-class Data;
-class StoreError;
 class QLabel;
 class QLineEdit;
 class QTextEdit;
@@ -32,7 +30,7 @@ class QToolButton;
 //    the question shown first; when the bank refuses it the window stays open.
 //  - A test whose name cannot be read, or whose table is missing, is reported and the
 //    window closes again.
-class frmEdittest : public Form
+class frmEdittest : public RecordEditor
 {
     Q_OBJECT
 
@@ -40,8 +38,6 @@ public:
     frmEdittest();
 
     void Form_Load() override;
-    bool Form_QueryUnload() override;
-    void Form_Unload() override;
 
     QLabel *Label6; // the test name
     QLabel *Label1; // "第"
@@ -61,7 +57,6 @@ public:
     QToolButton *Command2; // 删除
     QToolButton *Command7; // 评分
     QToolButton *Command3; // 完成
-    Data *Data1;
 
     // The option boxes Text2..Text7 and the score boxes Text8..Text13 by option.
     std::array<QLineEdit *, 6> optionBoxes() const;
@@ -88,12 +83,10 @@ private:
 
     // The handlers' steps; false when a step stopped the handler.
     bool addQuestion();
-    bool previousQuestion();
-    bool nextQuestion();
+    // 上一题 (step -1) and 下一题 (step 1).
+    bool moveQuestion(int step);
     // The key table of the boxes; sets keyAscii to 0 to keep the key from the box.
     void KeyPress(QWidget *box, int &keyAscii);
 
-    bool stops(const StoreError &error);
-    void showNumber(int n);
-    void closeSoon();
+    void showNumber(int n) override;
 };

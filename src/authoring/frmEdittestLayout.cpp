@@ -12,30 +12,8 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace {
-
-QLabel *label(const QString &text, const QRect &place, QWidget *parent)
-{
-    auto *l = new QLabel(text, parent);
-    l->setTextFormat(Qt::PlainText);
-    l->setGeometry(place);
-    return l;
-}
-
-QLineEdit *lineBox(const QRect &place, QWidget *parent)
-{
-    auto *box = new QLineEdit(parent);
-    box->setGeometry(place);
-    // The boxes are as low as one line of their font: no room for inner padding.
-    box->setTextMargins(0, 0, 0, 0);
-    box->setStyleSheet(QStringLiteral("QLineEdit { padding: 0px; }"));
-    return box;
-}
-
-} // namespace
-
 frmEdittest::frmEdittest()
-    : Form(QStringLiteral("Qelvi——测试题目编辑器"), 7680, 5388)
+    : RecordEditor(QStringLiteral("Qelvi——测试题目编辑器"), 7680, 5388, QStringLiteral("这道题"))
 {
     createControls();
     setTabOrder();
@@ -59,64 +37,42 @@ void frmEdittest::createControls()
 
     // The test name runs on to the help button rather than being cut after four
     // characters; the whole name is also its tool tip.
-    Label6 = label(QStringLiteral("测试标题"), twipsRect(3804, 120, 7080 - 3804, 276), this);
+    Label6 = editorLabel(QStringLiteral("测试标题"), twipsRect(3804, 120, 7080 - 3804, 276), this);
     Label6->setFont(designFont(simSun, 13.8, true));
-    Label1 = label(QStringLiteral("第"), twipsRect(240, 240, 372, 252), this);
-    Label4 = label(QStringLiteral("1"), twipsRect(720, 240, 372, 252), this);
-    Label5 = label(QStringLiteral("题"), twipsRect(1200, 240, 492, 252), this);
-
-    cmmHelp = new PictureButton(
-        QStringLiteral("求助"), QStringLiteral(":/images/btn-help.svg"), 20, this);
-    cmmHelp->setGeometry(twipsRect(7080, 0, 612, 732));
-
-    Text1 = new QTextEdit(this);
-    Text1->setGeometry(twipsRect(240, 600, 6732, 852));
-    Text1->setFont(text);
-    Text1->setAcceptRichText(false);
-    Text1->setTabChangesFocus(true);
-    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Label1 = editorLabel(QStringLiteral("第"), twipsRect(240, 240, 372, 252), this);
+    Label4 = editorLabel(QStringLiteral("1"), twipsRect(720, 240, 372, 252), this);
+    Label5 = editorLabel(QStringLiteral("题"), twipsRect(1200, 240, 492, 252), this);
+    cmmHelp = helpButton(7080, this);
+    Text1 = textBox(twipsRect(240, 600, 6732, 852), text, this);
 
     QLineEdit **options[6] = { &Text2, &Text3, &Text4, &Text5, &Text6, &Text7 };
     QLineEdit **scores[6] = { &Text8, &Text9, &Text10, &Text11, &Text12, &Text13 };
     for (int i = 0; i < 6; ++i) {
         const double top = 1680 + 480 * i;
-        Label2[i] = label(
+        Label2[i] = editorLabel(
             QStringLiteral("选项%1").arg(QChar(u'A' + i)), twipsRect(240, top, 852, 252), this);
         Label2[i]->setFont(text);
         *options[i] = lineBox(twipsRect(1200, top, 4212, 264), this);
         (*options[i])->setFont(text);
-        Label3[i] = label(QStringLiteral("得分:"), twipsRect(5640, top, 612, 252), this);
+        Label3[i] = editorLabel(QStringLiteral("得分:"), twipsRect(5640, top, 612, 252), this);
         Label3[i]->setFont(text);
         *scores[i] = lineBox(twipsRect(6360, top, 612, 264), this);
     }
 
-    struct ButtonDef
-    {
-        QToolButton **button;
-        const char16_t *caption;
-        const char *icon;
-        double left;
-    };
-    const ButtonDef buttons[] = {
-        { &Command4, u"首题", "first", 360 },
-        { &Command5, u"上一题", "prev", 1080 },
-        { &Command6, u"下一题", "next", 1800 },
-        { &Command8, u"末题", "last", 2520 },
-        { &Command1, u"添加", "add", 3720 },
-        { &Command2, u"删除", "delete", 4440 },
-        { &Command7, u"评分", "score", 5400 },
-        { &Command3, u"完成", "done", 6360 },
-    };
-    for (const ButtonDef &b : buttons) {
-        *b.button = new PictureButton(QString::fromUtf16(b.caption),
-            QStringLiteral(":/images/btn-%1.svg").arg(QLatin1String(b.icon)), 20, this);
-        (*b.button)->setGeometry(twipsRect(b.left, 4560, 732, 612));
-    }
+    createButtonRow(
+        {
+            { &Command4, u"首题", "first", 360 },
+            { &Command5, u"上一题", "prev", 1080 },
+            { &Command6, u"下一题", "next", 1800 },
+            { &Command8, u"末题", "last", 2520 },
+            { &Command1, u"添加", "add", 3720 },
+            { &Command2, u"删除", "delete", 4440 },
+            { &Command7, u"评分", "score", 5400 },
+            { &Command3, u"完成", "done", 6360 },
+        },
+        4560, this);
 
-    // Only the top edge of the record set's bar lies inside the window.
-    Data1 = new Data(this);
-    Data1->setGeometry(twipsRect(120, 5280, 1932, 444));
-    Data1->setCaption(QStringLiteral("Data1"));
+    createData(twipsRect(120, 5280, 1932, 444));
     Data1->bind(Text1, BankNames::questionField());
     for (int i = 0; i < 6; ++i) {
         Data1->bind(*options[i], BankNames::optionField(i));
@@ -138,11 +94,9 @@ void frmEdittest::createControls()
 
 void frmEdittest::setTabOrder()
 {
-    const QList<QWidget *> order = { Text1, Text2, Text3, Text4, Text5, Text6, Text7, Command1,
-        Command2, Command3, Command5, Command6, Command7, cmmHelp, Command4, Command8, Text8, Text9,
-        Text10, Text11, Text12, Text13 };
-    for (int i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order[i - 1], order[i]);
+    chainTabOrder({ Text1, Text2, Text3, Text4, Text5, Text6, Text7, Command1, Command2, Command3,
+        Command5, Command6, Command7, cmmHelp, Command4, Command8, Text8, Text9, Text10, Text11,
+        Text12, Text13 });
 }
 
 void frmEdittest::connectHandlers()

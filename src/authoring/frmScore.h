@@ -1,13 +1,11 @@
 #pragma once
 
-#include "app/form.h"
+#include "authoring/recordeditor.h"
 
-class Data;
 class QLabel;
 class QLineEdit;
 class QTextEdit;
 class QToolButton;
-class StoreError;
 
 // The score-band editor: one band of a test at a time (lower bound, upper bound,
 // evaluation), bound to the test's scoring table. It is opened from the question
@@ -20,7 +18,7 @@ class StoreError;
 // empty bound is stored empty; every way of leaving commits the band shown first and
 // the window stays open when the bank refuses it; a band stored into an empty table
 // stays current; 删除 while a new band is pending discards only that band.
-class frmScore : public Form
+class frmScore : public RecordEditor
 {
     Q_OBJECT
 
@@ -32,8 +30,6 @@ public:
     static QString bandLabel(int n);
 
     void Form_Load() override;
-    bool Form_QueryUnload() override;
-    void Form_Unload() override;
 
     QLabel *Label2; // the test name
     QLabel *Label3; // the band label
@@ -50,7 +46,6 @@ public:
     QToolButton *Command3; // 添加
     QToolButton *Command5; // 删除
     QToolButton *Command4; // 完成
-    Data *Data1;
 
 public slots:
     void Command1_Click();
@@ -72,7 +67,5 @@ private:
 
     // 上一档 (step -1) and 下一档 (step 1), which differ only in direction and message.
     void moveBand(int step);
-    bool stops(const StoreError &error);
-    void showNumber(int n);
-    void closeSoon();
+    void showNumber(int n) override;
 };

@@ -1,0 +1,128 @@
+#include "authoring/recordeditor.h"
+
+#include "app/forms.h"
+#include "app/handoff.h"
+#include "authoring/editorparts.h"
+#include "bank/Data.h"
+#include "info/frmHelp.h"
+#include "platform/msgbox.h"
+#include "platform/programfolder.h"
+
+#include <QLabel>
+#include <QTimer>
+
+RecordEditor::RecordEditor(
+    const QString &caption, double clientWidth, double clientHeight, const QString &record)
+    : Form(caption, clientWidth, clientHeight)
+    , Data1(nullptr)
+    , m_record(record)
+{ }
+
+bool RecordEditor::Form_QueryUnload()
+{
+    return !stops(Data1->recordset().commit());
+}
+
+void RecordEditor::Form_Unload()
+{
+    // Form_QueryUnload has committed already; what fails here is the bank itself.
+    if (const StoreError e = Data::UnloadAll(this))
+        msgBox(refusedMessage(e, m_record));
+}
+
+void RecordEditor::createData(const QRect &place)
+{
+    Data1 = new Data(this);
+    Data1->setGeometry(place);
+    Data1->setCaption(QStringLiteral("Data1"));
+}
+
+bool RecordEditor::openTable(const QString &table, const QString &test, QLabel *title)
+{
+    Data1->setDatabaseName(programFile(QStringLiteral("test.mdb")));
+    Data1->setRecordSource(table);
+    title->setText(test);
+    title->setToolTip(test);
+    if (const StoreError e = Data1->Refresh()) {
+        closeSoon(e.message());
+        return false;
+    }
+    return true;
+}
+
+void RecordEditor::closeSoon(const QString &why)
+{
+    msgBox(why);
+    // The opener still places and shows the window after loading it.
+    QTimer::singleShot(0, this, &Form::Unload);
+}
+
+bool RecordEditor::stops(const StoreError &error)
+{
+    return stopsHandler(error, Data1, m_record);
+}
+
+void RecordEditor::firstRecord()
+{
+    if (stops(Data1->recordset().MoveFirst()))
+        return;
+    showNumber(1);
+}
+
+void RecordEditor::lastRecord()
+{
+    Recordset &rs = Data1->recordset();
+    if (stops(rs.MoveLast()))
+        return;
+    showNumber(rs.RecordCount());
+}
+
+bool RecordEditor::newAtEnd()
+{
+    Recordset &rs = Data1->recordset();
+    if (stops(rs.MoveLast()))
+        return false;
+    showNumber(rs.RecordCount() + 1);
+    return !stops(rs.AddNew());
+}
+
+bool RecordEditor::showPositionOrNew()
+{
+    Recordset &rs = Data1->recordset();
+    const int n = rs.AbsolutePosition() + 1;
+    showNumber(n);
+    if (n != 0)
+        return true;
+    if (stops(rs.AddNew()))
+        return false;
+    showNumber(1);
+    return true;
+}
+
+void RecordEditor::deleteRecord(const QString &question)
+{
+    if (msgBox(question, MsgStyle::Question) != MsgAnswer::Yes)
+        return;
+    Recordset &rs = Data1->recordset();
+    if (stops(rs.Delete()))
+        return;
+    if (stops(rs.MovePrevious()))
+        return;
+    showPositionOrNew();
+}
+
+void RecordEditor::finish()
+{
+    if (stops(Data1->recordset().AddNew()))
+        return;
+    Unload();
+}
+
+void RecordEditor::openHelp(qint16 modeCode)
+{
+    if (!HandOff::writeModeCode(modeCode))
+        return;
+    frmHelp *help = Forms::load<frmHelp>();
+    Forms::place(help, 4860, 5196, Forms::Base::Outer, 2);
+    help->Show();
+}
