@@ -25,6 +25,12 @@ Qt::WindowFlags Form::frameFlags() const
         | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
 }
 
+Qt::WindowFlags Form::fixedFrameFlags()
+{
+    return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+        | Qt::WindowCloseButtonHint;
+}
+
 QWidget *Form::frame() const
 {
     if (m_subWindow)

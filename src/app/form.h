@@ -36,6 +36,8 @@ public:
     virtual bool isMdiChild() const { return true; }
     // Frame of the child window: title bar and buttons.
     virtual Qt::WindowFlags frameFlags() const;
+    // The frame of a window of fixed size: no minimise or maximise button.
+    static Qt::WindowFlags fixedFrameFlags();
 
     double Width() const;
     double Height() const;

@@ -66,6 +66,16 @@ public:
     enum class Base { Outer, Inner };
     static void place(Form *form, double height, double width, Base base, double k);
 
+    // Loads a child window, sizes and places it as place() does, and shows it.
+    template<class T>
+    static T *show(double height, double width, Base base, double k)
+    {
+        T *form = load<T>();
+        place(form, height, width, base, k);
+        form->Show();
+        return form;
+    }
+
 private:
     friend class Form;
     static void adopt(Form *form);

@@ -21,19 +21,6 @@
 #include <QScreen>
 #include <QToolBar>
 
-namespace {
-
-// Loads a child window, sizes and places it by the command table, and shows it.
-template<class T>
-void openChild(double height, double width, Forms::Base base, double k)
-{
-    T *form = Forms::load<T>();
-    Forms::place(form, height, width, base, k);
-    form->Show();
-}
-
-} // namespace
-
 mdiMain::mdiMain()
     : m_area(new QMdiArea(this))
 {
@@ -143,14 +130,14 @@ bool mdiMain::subUnload()
 
 void mdiMain::mnuFL_Click()
 {
-    openChild<frmFL>(5268, 5892, Forms::Base::Inner, 2);
+    Forms::show<frmFL>(5268, 5892, Forms::Base::Inner, 2);
 }
 
 void mdiMain::mnuCreatTest_Click()
 {
     if (!subUnload())
         return;
-    openChild<frmAddTest>(3876, 3840, Forms::Base::Outer, 1);
+    Forms::show<frmAddTest>(3876, 3840, Forms::Base::Outer, 1);
 }
 
 void mdiMain::openChooser(qint16 mode)
@@ -159,7 +146,7 @@ void mdiMain::openChooser(qint16 mode)
         return;
     if (!HandOff::writeModeCode(mode))
         return;
-    openChild<frmBFEdit>(5304, 6240, Forms::Base::Outer, 1.5);
+    Forms::show<frmBFEdit>(5304, 6240, Forms::Base::Outer, 1.5);
 }
 
 void mdiMain::mnuOpenTest_Click()
@@ -179,17 +166,17 @@ void mdiMain::mnuDelTest_Click()
 
 void mdiMain::mnuBackMic_Click()
 {
-    openChild<frmMusic>(3876, 4968, Forms::Base::Outer, 1);
+    Forms::show<frmMusic>(3876, 4968, Forms::Base::Outer, 1);
 }
 
 void mdiMain::mnuIntro_Click()
 {
-    openChild<frmIntro>(5604, 5508, Forms::Base::Inner, 2);
+    Forms::show<frmIntro>(5604, 5508, Forms::Base::Inner, 2);
 }
 
 void mdiMain::mnuAbout_Click()
 {
-    openChild<frmAbout>(4020, 6288, Forms::Base::Outer, 1);
+    Forms::show<frmAbout>(4020, 6288, Forms::Base::Outer, 1);
 }
 
 void mdiMain::mnuExit_Click()

@@ -98,9 +98,7 @@ bool frmEdittest::moveQuestion(int step)
 // 评分: the question shown is not committed first; this editor stays open.
 void frmEdittest::Command7_Click()
 {
-    frmScore *score = Forms::load<frmScore>();
-    Forms::place(score, 4116, 5964, Forms::Base::Outer, 2);
-    score->Show();
+    Forms::show<frmScore>(4116, 5964, Forms::Base::Outer, 2);
 }
 
 // 末题

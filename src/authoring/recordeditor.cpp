@@ -122,7 +122,5 @@ void RecordEditor::openHelp(qint16 modeCode)
 {
     if (!HandOff::writeModeCode(modeCode))
         return;
-    frmHelp *help = Forms::load<frmHelp>();
-    Forms::place(help, 4860, 5196, Forms::Base::Outer, 2);
-    help->Show();
+    Forms::show<frmHelp>(4860, 5196, Forms::Base::Outer, 2);
 }

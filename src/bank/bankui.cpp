@@ -1,5 +1,7 @@
 #include "bank/bankui.h"
 
+#include "bank/Data.h"
+#include "bank/store/catalogue.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
 
@@ -22,4 +24,22 @@ bool reportBankFault(const StoreError &error)
         return false;
     msgBox(error.message());
     return true;
+}
+
+void openBank(Data *categories, Data *chosen)
+{
+    chosen->setDatabaseName(bankPath());
+    categories->setDatabaseName(bankPath());
+    categories->setRecordSource(BankNames::categoryList());
+    reportBankFault(categories->Refresh());
+}
+
+void reportNameRefused(const StoreError &error, const QString &taken, QWidget *nameBox)
+{
+    if (error.number() == StoreError::TableExists) {
+        msgBox(taken);
+        nameBox->setFocus();
+        return;
+    }
+    reportBankFault(error);
 }

@@ -9,10 +9,21 @@
 PictureButton *bankButton(
     const QString &caption, const QString &picture, const QRect &geometry, QWidget *parent);
 
+class Data;
+class QWidget;
+
 // The bank file of the program folder.
 QString bankPath();
+
+// Points both bindings at the bank and lists the categories in `categories`; a bank
+// that cannot be read is reported. `chosen` is for the table of one category.
+void openBank(Data *categories, Data *chosen);
 
 // Tells the user about a failure of the bank itself (file missing or broken, the
 // engine refusing); a refused name or a missing row is the window's own business and
 // passes silently here. Returns whether a message was shown.
 bool reportBankFault(const StoreError &error);
+
+// A name the store refused: a taken one is told with `taken` and the focus goes back to
+// the name box; a failure of the bank itself is reported as such.
+void reportNameRefused(const StoreError &error, const QString &taken, QWidget *nameBox);

@@ -41,27 +41,16 @@ frmAddTest::frmAddTest()
     Data1->bind(Text2, BankNames::testField());
     DBCombo1->setRowSource(Data2, BankNames::categoryField());
 
-    setTabOrder(Text1, Command1);
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, DBCombo1);
+    chainTabOrder({ Text1, Command1, Command2, DBCombo1 });
 
     connect(DBCombo1, &DBCombo::Change, this, &frmAddTest::DBCombo1_Change);
     connect(Command1, &QToolButton::clicked, this, &frmAddTest::Command1_Click);
     connect(Command2, &QToolButton::clicked, this, &frmAddTest::Command2_Click);
 }
 
-Qt::WindowFlags frmAddTest::frameFlags() const
-{
-    return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-        | Qt::WindowCloseButtonHint;
-}
-
 void frmAddTest::Form_Load()
 {
-    Data1->setDatabaseName(bankPath());
-    Data2->setDatabaseName(bankPath());
-    Data2->setRecordSource(BankNames::categoryList());
-    reportBankFault(Data2->Refresh());
+    openBank(Data2, Data1);
     Text1->setFocus();
 }
 
@@ -96,12 +85,7 @@ void frmAddTest::Command1_Click()
         return;
     }
     if (const StoreError e = Catalogue::createTest(bankPath(), test, category)) {
-        if (e.number() == StoreError::TableExists) {
-            msgBox(QStringLiteral("测试名称已经存在！"));
-            Text1->setFocus();
-        } else {
-            reportBankFault(e);
-        }
+        reportNameRefused(e, QStringLiteral("测试名称已经存在！"), Text1);
         return;
     }
     // The category, now listing the new test at its end.
@@ -120,7 +104,5 @@ void frmAddTest::Command1_Click()
     Unload();
     if (!handedOff)
         return;
-    frmEdittest *editor = Forms::load<frmEdittest>();
-    Forms::place(editor, 5892, 7740, Forms::Base::Outer, 1.5);
-    editor->Show();
+    Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
 }

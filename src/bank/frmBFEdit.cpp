@@ -71,14 +71,8 @@ frmBFEdit::frmBFEdit()
     DBCombo1->setRowSource(Data2, BankNames::categoryField());
     DBList1->setRowSource(Data1, BankNames::testField());
 
-    setTabOrder(DBList1, Command1);
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command3);
-    setTabOrder(Command3, Command4);
-    setTabOrder(Command4, Text1);
-    setTabOrder(Text1, Command5);
-    setTabOrder(Command5, Command6);
-    setTabOrder(Command6, DBCombo1);
+    chainTabOrder(
+        { DBList1, Command1, Command2, Command3, Command4, Text1, Command5, Command6, DBCombo1 });
 
     connect(DBCombo1, &DBCombo::Change, this, &frmBFEdit::DBCombo1_Change);
     connect(DBList1, &DBList::Click, this, &frmBFEdit::DBList1_Click);
@@ -91,18 +85,9 @@ frmBFEdit::frmBFEdit()
     connect(Command6, &QToolButton::clicked, this, &frmBFEdit::Command6_Click);
 }
 
-Qt::WindowFlags frmBFEdit::frameFlags() const
-{
-    return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-        | Qt::WindowCloseButtonHint;
-}
-
 void frmBFEdit::Form_Load()
 {
-    Data1->setDatabaseName(bankPath());
-    Data2->setDatabaseName(bankPath());
-    Data2->setRecordSource(BankNames::categoryList());
-    reportBankFault(Data2->Refresh());
+    openBank(Data2, Data1);
 
     if (HandOff::readModeCode() == HandOff::ManageMode) {
         Command1->hide();
@@ -161,14 +146,10 @@ void frmBFEdit::confirmChoice()
     if (!HandOff::writeTestName(test))
         return;
     if (mode == HandOff::EditMode) {
-        frmEdittest *editor = Forms::load<frmEdittest>();
-        Forms::place(editor, 5892, 7740, Forms::Base::Outer, 1.5);
-        editor->Show();
+        Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
         Unload();
     } else if (mode == HandOff::TakeMode) {
-        frmTest *runner = Forms::load<frmTest>();
-        Forms::place(runner, 7440, 8532, Forms::Base::Outer, 1.7);
-        runner->Show();
+        Forms::show<frmTest>(7440, 8532, Forms::Base::Outer, 1.7);
         Unload();
     }
 }
@@ -225,12 +206,7 @@ void frmBFEdit::Command6_Click()
     const QString oldName = Label1->text();
     const QString newName = Text1->text();
     if (const StoreError e = Catalogue::renameTest(bankPath(), oldName, newName, clickedCategory)) {
-        if (e.number() == StoreError::TableExists) {
-            msgBox(QStringLiteral("测试名称已经存在！"));
-            Text1->setFocus();
-        } else {
-            reportBankFault(e);
-        }
+        reportNameRefused(e, QStringLiteral("测试名称已经存在！"), Text1);
         return;
     }
     Data1->Refresh();

@@ -24,7 +24,7 @@ public:
 
     void Form_Load() override;
     void Form_Unload() override;
-    Qt::WindowFlags frameFlags() const override;
+    Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
 
     QLabel *Label2;
     DBCombo *DBCombo1; // the category

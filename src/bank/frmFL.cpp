@@ -15,6 +15,7 @@
 namespace {
 const QString kNew = QStringLiteral("new");
 const QString kChange = QStringLiteral("change");
+const QString kTaken = QStringLiteral("该名称已经存在，可能是分类，也可能是测试！");
 } // namespace
 
 frmFL::frmFL()
@@ -61,12 +62,7 @@ frmFL::frmFL()
     Data1->hide();
     DBList1->setRowSource(Data2, BankNames::categoryField());
 
-    setTabOrder(DBList1, Text1);
-    setTabOrder(Text1, Command2);
-    setTabOrder(Command2, Command5);
-    setTabOrder(Command5, Command1);
-    setTabOrder(Command1, Command3);
-    setTabOrder(Command3, Command4);
+    chainTabOrder({ DBList1, Text1, Command2, Command5, Command1, Command3, Command4 });
 
     connect(DBList1, &DBList::Click, this, &frmFL::DBList1_Click);
     connect(Command1, &QToolButton::clicked, this, &frmFL::Command1_Click);
@@ -80,10 +76,7 @@ void frmFL::Form_Load()
 {
     Text1->clear();
     Text3->clear();
-    Data1->setDatabaseName(bankPath());
-    Data2->setDatabaseName(bankPath());
-    Data2->setRecordSource(BankNames::categoryList());
-    reportBankFault(Data2->Refresh());
+    openBank(Data2, Data1);
 }
 
 void frmFL::Form_Unload()
@@ -136,7 +129,7 @@ void frmFL::Command1_Click()
     if (Label3->text() == kNew) {
         const QString name = Text1->text();
         if (const StoreError e = Catalogue::createCategory(bankPath(), name)) {
-            nameRefused(e);
+            reportNameRefused(e, kTaken, Text1);
             return;
         }
         Data2->Refresh();
@@ -147,7 +140,7 @@ void frmFL::Command1_Click()
         const QString oldName = Text3->text();
         const QString newName = Text1->text();
         if (const StoreError e = Catalogue::renameCategory(bankPath(), oldName, newName)) {
-            nameRefused(e);
+            reportNameRefused(e, kTaken, Text1);
             return;
         }
         Data2->Refresh();
@@ -200,14 +193,4 @@ void frmFL::releaseChosenTable()
 {
     Data1->setRecordSource(QString());
     Data1->Refresh();
-}
-
-void frmFL::nameRefused(const StoreError &error)
-{
-    if (error.number() == StoreError::TableExists) {
-        msgBox(QStringLiteral("该名称已经存在，可能是分类，也可能是测试！"));
-        Text1->setFocus();
-        return;
-    }
-    reportBankFault(error);
 }

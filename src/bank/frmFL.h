@@ -53,5 +53,4 @@ public slots:
 
 private:
     void releaseChosenTable();
-    void nameRefused(const StoreError &error);
 };

@@ -37,12 +37,6 @@ frmResult::frmResult()
     connect(Command1, &QToolButton::clicked, this, &frmResult::Command1_Click);
 }
 
-Qt::WindowFlags frmResult::frameFlags() const
-{
-    return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-        | Qt::WindowCloseButtonHint;
-}
-
 void frmResult::Command1_Click()
 {
     Unload();

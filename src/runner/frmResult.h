@@ -16,7 +16,7 @@ class frmResult : public Form
 public:
     frmResult();
 
-    Qt::WindowFlags frameFlags() const override;
+    Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
 
     QTextEdit *Text1; // the result text, read-only
     QToolButton *Command1; // 谢谢Tovik！

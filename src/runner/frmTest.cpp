@@ -44,12 +44,6 @@ frmTest::frmTest()
     buildControls();
 }
 
-Qt::WindowFlags frmTest::frameFlags() const
-{
-    return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-        | Qt::WindowCloseButtonHint;
-}
-
 void frmTest::Form_Load()
 {
     const std::optional<QString> name = HandOff::readTestName();

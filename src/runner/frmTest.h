@@ -27,7 +27,7 @@ class frmTest : public Form
 public:
     frmTest();
 
-    Qt::WindowFlags frameFlags() const override;
+    Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
     void Form_Load() override;
     void Form_Unload() override;
 
