@@ -32,13 +32,17 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return false;
 }
 
+// The longest line a reader takes: a test name is a table name, and SQLite refuses a
+// statement over 1,000,000 bytes, so every name the bank can hold fits, with its CR LF.
+constexpr qint64 kLineLimit = (1 << 20) + 2;
+
+// The file's first bytes, one more than a line may hold; nothing when it cannot be read.
 std::optional<QByteArray> readFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    // A hand-off file holds one short line; never read more than its first line's worth.
-    return file.read(64 * 1024);
+    return file.read(kLineLimit + 1);
 }
 
 bool isBlank(char c)
@@ -89,6 +93,9 @@ std::optional<QString> parseTestName(const QByteArray &bytes)
     QByteArray line = bytes.left(end);
     if (line.endsWith('\r'))
         line.chop(1);
+    // No test has an empty name; an empty line names none.
+    if (line.isEmpty())
+        return std::nullopt;
     return QString::fromUtf8(line);
 }
 
@@ -111,7 +118,11 @@ std::optional<qint16> readModeCode()
 std::optional<QString> readTestName()
 {
     const auto bytes = readFile(nameFile());
-    return bytes ? parseTestName(*bytes) : std::nullopt;
+    // A first line that runs on past the limit is no name the program wrote; cut
+    // short, it could name another test.
+    if (!bytes || (bytes->size() > kLineLimit && !bytes->left(kLineLimit).contains('\n')))
+        return std::nullopt;
+    return parseTestName(*bytes);
 }
 
 void removeAll()

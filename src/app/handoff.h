@@ -20,7 +20,8 @@ QString nameFile(); // temp.txt
 bool writeModeCode(qint16 code);
 bool writeTestName(const QString &name);
 
-// Readers: nothing when the file is missing or holds no value.
+// Readers: nothing when the file is missing or holds no value, and nothing when its
+// first line runs on past any name the bank can hold (it is never used cut short).
 std::optional<qint16> readModeCode();
 std::optional<QString> readTestName();
 
@@ -33,7 +34,7 @@ QByteArray modeCodeBytes(qint16 code); // " 2 \r\n"
 // outside 16 bits or no number at all gives nothing.
 std::optional<qint16> parseModeCode(const QByteArray &bytes);
 QByteArray testNameBytes(const QString &name); // name + "\r\n"
-// The first line without its line end, whole.
+// The first line without its line end, whole; nothing when it is empty.
 std::optional<QString> parseTestName(const QByteArray &bytes);
 
 } // namespace HandOff

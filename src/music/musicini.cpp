@@ -3,7 +3,6 @@
 #include "platform/programfolder.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -34,10 +33,18 @@ QString readPath()
     QFile file(iniPath());
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QString text = decode(file.readAll());
-    // The line ends at CR or LF, so files edited on either system read alike.
-    const qsizetype end = text.indexOf(QRegularExpression(QStringLiteral("[\r\n]")));
-    return end < 0 ? text : text.left(end);
+    // Only the first line is read. One that runs on past any path a system allows
+    // names no piece (read whole, a huge file would also become a huge label).
+    constexpr qint64 kLineLimit = 64 * 1024;
+    const QByteArray bytes = file.read(kLineLimit + 1);
+    // The line ends at CR or LF, so files edited on either system read alike; neither
+    // byte occurs inside a UTF-8 or GBK character.
+    qsizetype end = 0;
+    while (end < bytes.size() && bytes.at(end) != '\r' && bytes.at(end) != '\n')
+        ++end;
+    if (end > kLineLimit)
+        return {};
+    return decode(bytes.left(end));
 }
 
 QString resolve(const QString &path)

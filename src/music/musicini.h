@@ -10,7 +10,8 @@ namespace MusicIni {
 // The line that stands for gaoshanls.mp3 in the program folder, wherever that is.
 inline constexpr char16_t kShippedPiece[] = u"E:\\Qelvi\\gaoshanls.mp3";
 
-// The first line of music.ini; "" when the file is missing, unreadable or empty.
+// The first line of music.ini; "" when the file is missing, unreadable or empty, or
+// when that line runs on past any path (64 KiB).
 QString readPath();
 
 // The path to play for a line read from music.ini.

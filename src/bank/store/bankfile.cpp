@@ -182,6 +182,33 @@ QString quoteName(const QString &name)
     return u'"' + inner + u'"';
 }
 
+StoreError engineError(int code, const QString &text, const QString &path)
+{
+    switch (code & 0xff) { // the primary result code
+    case 3: // SQLITE_PERM
+    case 8: // SQLITE_READONLY: the file, or its folder (no room for the journal)
+    case 14: // SQLITE_CANTOPEN: the journal cannot be made beside the file
+        return fileProblem(StoreError::BankReadOnly, path,
+            QStringLiteral("不能写入（文件或它所在的文件夹是只读的），修改没有保存。"));
+    case 11: // SQLITE_CORRUPT
+    case 26: // SQLITE_NOTADB
+        return fileProblem(
+            StoreError::NotABank, path, QStringLiteral("不是题库文件，或者已经损坏。"));
+    case 10: // SQLITE_IOERR
+        return fileProblem(StoreError::BankUnreadable, path,
+            QStringLiteral("读写出错，修改没有保存：%1").arg(text));
+    case 13: // SQLITE_FULL
+        return fileProblem(
+            StoreError::Engine, path, QStringLiteral("所在的磁盘已满，修改没有保存。"));
+    case 5: // SQLITE_BUSY, after the busy timeout
+    case 6: // SQLITE_LOCKED
+        return fileProblem(StoreError::Engine, path,
+            QStringLiteral("正被另一个程序使用，修改没有保存。请稍后再试。"));
+    default:
+        return StoreError(StoreError::Engine, QStringLiteral("题库出错：%1").arg(text));
+    }
+}
+
 StoreError createFreshBank(const QString &path)
 {
     const QString wanted = absolute(path);

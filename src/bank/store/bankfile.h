@@ -44,6 +44,12 @@ void removeCloseListener(const void *owner);
 // A dot stays inside the name (never read as schema.table).
 QString quoteName(const QString &name);
 
+// The error for a failure SQLite reported with result code `code` and text `text`
+// on the bank at path: a bank that cannot be written, is damaged, is busy in another
+// copy or has no room left gets a message that says so and names the file; anything
+// else is Engine with SQLite's text.
+StoreError engineError(int code, const QString &text, const QString &path);
+
 // Writes a new bank holding only "分类列表" with its field 分类, and no rows.
 // Refuses (BankExists) when anything exists at path.
 StoreError createFreshBank(const QString &path);

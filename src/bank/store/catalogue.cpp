@@ -85,7 +85,8 @@ using BankFile::quoteName;
 
 StoreError engine(const QSqlError &error)
 {
-    return StoreError(StoreError::Engine, QStringLiteral("题库出错：%1").arg(error.databaseText()));
+    return BankFile::engineError(
+        error.nativeErrorCode().toInt(), error.databaseText(), BankFile::connectedPath());
 }
 
 // Runs one statement with bound values; finishes it.

@@ -35,6 +35,7 @@ public:
         NotABank = 3122, // test.mdb is not a database file
         NoCategoryList = 3123, // test.mdb holds no table "分类列表"
         BankExists = 3124, // createFreshBank on a path that exists
+        BankReadOnly = 3125, // test.mdb, or the folder that holds it, cannot be written
 
         Engine = 3199, // any other failure; the message carries SQLite's text
     };

@@ -3,6 +3,7 @@
 #include "bank/store/bankfile.h"
 #include "bank/store/valuerules.h"
 
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <sqlite3.h>
@@ -94,8 +95,8 @@ StoreError TableAccess::connect()
 
 StoreError TableAccess::failure() const
 {
-    return StoreError(StoreError::Engine,
-        QStringLiteral("题库出错：%1").arg(QString::fromUtf8(sqlite3_errmsg(m_handle))));
+    return BankFile::engineError(sqlite3_errcode(m_handle),
+        QString::fromUtf8(sqlite3_errmsg(m_handle)), QFileInfo(m_bank).absoluteFilePath());
 }
 
 StoreError TableAccess::prepare(
