@@ -9,15 +9,15 @@
 #include "authoring/frmScore.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
+#include "support/userinput.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QLineEdit>
-#include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
 
 namespace editorsteps {
+
+using namespace userinput;
 
 // A question row: text, then option and score for A..F. Options A and B are filled
 // (title + "A", score 1; title + "B", score 2), the rest empty.
@@ -60,63 +60,12 @@ inline frmEdittest *openEditor(MainWindowFixture &main, const QString &test)
 {
     if (!HandOff::writeTestName(test))
         return nullptr;
-    frmEdittest *w = Forms::load<frmEdittest>();
-    Forms::place(w, 5892, 7740, Forms::Base::Outer, 1.5);
-    w->Show();
+    frmEdittest *w = Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
     main->activateWindow();
     if (!QTest::qWaitForWindowActive(main.main))
         return nullptr;
     QCoreApplication::processEvents();
     return w;
-}
-
-inline void press(QAbstractButton *button)
-{
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-// Types text key by key into the widget that has the focus (QTest::keyClicks drops
-// characters outside Latin-1, so other characters go as key events with their text).
-inline void typeKeys(QWidget *widget, const QString &text)
-{
-    for (const QChar c : text) {
-        if (c.unicode() < 128)
-            QTest::keyClick(widget, char(c.unicode()));
-        else
-            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-}
-
-// Replaces a box's text by typing, the focus in the box.
-template<class Box>
-void type(Box *box, const QString &text)
-{
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_Delete);
-    typeKeys(box, text);
-}
-
-} // namespace editorsteps
-
-namespace editorsteps {
-
-// Where the keyboard is.
-inline QWidget *focused()
-{
-    return QApplication::focusWidget();
-}
-
-// A key as the user presses it: to whichever widget has the focus now.
-inline void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
-{
-    QTest::keyClick(focused(), k, mods);
-}
-
-inline void keys(const QString &text)
-{
-    for (const QChar c : text)
-        typeKeys(focused(), QString(c));
 }
 
 } // namespace editorsteps

@@ -2,6 +2,7 @@
 // end, what 添加, 删除 and the moves leave stored, its keys, its placeholder, and
 // what it does with a score that is no number.
 #include "editorsteps.h"
+#include "support/windowtest.h"
 
 #include "bank/Data.h"
 #include "bank/frmBFEdit.h"
@@ -22,13 +23,9 @@ const QString kLast = QStringLiteral("已经是最后一题了！");
 const QString kDelete = QStringLiteral("您确定删除当前题目吗？");
 } // namespace
 
-class tst_frmEdittest : public QObject
+class tst_frmEdittest : public WindowTest
 {
     Q_OBJECT
-
-    TestFolder *folder = nullptr;
-    MainWindowFixture *main = nullptr;
-    ScriptedMessages *messages = nullptr;
 
     // A test with `count` stored questions, open in the editor.
     frmEdittest *openWith(int count)
@@ -40,19 +37,6 @@ class tst_frmEdittest : public QObject
     QStringList stored() const { return firsts(folder->rows(kTest)); }
 
 private slots:
-    void init()
-    {
-        folder = new TestFolder;
-        main = new MainWindowFixture;
-        messages = new ScriptedMessages;
-    }
-    void cleanup()
-    {
-        delete main;
-        delete messages;
-        delete folder;
-    }
-
     void opening()
     {
         // An empty table opens on an empty new question numbered 1; 末题 on it shows

@@ -2,6 +2,7 @@
 // label, the messages at either end, what 添加, 删除 and the moves leave stored, Enter
 // in the bound boxes, the evaluation placeholder, and bounds that are no number.
 #include "editorsteps.h"
+#include "support/windowtest.h"
 
 #include "info/frmHelp.h"
 #include "platform/msgbox.h"
@@ -20,13 +21,9 @@ const QString kLast = QStringLiteral("已经是最后一档了！");
 const QString kDelete = QStringLiteral("您确定删除当前分数档吗？");
 } // namespace
 
-class tst_frmScore : public QObject
+class tst_frmScore : public WindowTest
 {
     Q_OBJECT
-
-    TestFolder *folder = nullptr;
-    MainWindowFixture *main = nullptr;
-    ScriptedMessages *messages = nullptr;
 
     // A test with `count` stored bands, its score-band editor open from the question
     // editor's 评分 button.
@@ -46,19 +43,6 @@ class tst_frmScore : public QObject
     QStringList stored() const { return firsts(folder->rows(kScoring)); }
 
 private slots:
-    void init()
-    {
-        folder = new TestFolder;
-        main = new MainWindowFixture;
-        messages = new ScriptedMessages;
-    }
-    void cleanup()
-    {
-        delete main;
-        delete messages;
-        delete folder;
-    }
-
     void bandLabels_data()
     {
         QTest::addColumn<int>("n");

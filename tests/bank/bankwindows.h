@@ -10,13 +10,13 @@
 #include "bank/bankui.h"
 #include "platform/twips.h"
 #include "support/testfolder.h"
+#include "support/userinput.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QLineEdit>
-#include <QTest>
 
 namespace bankwindows {
+
+using namespace userinput;
 
 inline QStringList entries(const QListWidget *list)
 {
@@ -75,22 +75,6 @@ inline bool pickEntry(QComboBox *combo, const QString &text)
     while (combo->currentIndex() > target)
         QTest::keyClick(combo, Qt::Key_Up);
     return combo->currentIndex() == target;
-}
-
-inline void press(QAbstractButton *button)
-{
-    QTest::mouseClick(button, Qt::LeftButton);
-}
-
-// Replaces a box's text by typing it, one key per character (keyClicks takes Latin-1
-// only, so each character goes as the text of its own key press).
-inline void type(QLineEdit *box, const QString &text)
-{
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_Delete);
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
 // One field of every row of a table, in stored order.

@@ -8,8 +8,7 @@
 #include "bank/store/catalogue.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
-#include "support/mainwindow.h"
-#include "support/testfolder.h"
+#include "support/windowtest.h"
 
 #include <QTest>
 
@@ -21,13 +20,9 @@ const QString kEditNow
     = QStringLiteral("新的测试项目已经建立，但还需要您编辑具体测试题目。您想立即编辑测试题目吗?");
 } // namespace
 
-class tst_frmAddTest : public QObject
+class tst_frmAddTest : public WindowTest
 {
     Q_OBJECT
-
-    TestFolder *folder = nullptr;
-    MainWindowFixture *main = nullptr;
-    ScriptedMessages *messages = nullptr;
 
     // Opens the dialog as the main window's new-test command does.
     frmAddTest *open()
@@ -47,19 +42,6 @@ class tst_frmAddTest : public QObject
     }
 
 private slots:
-    void init()
-    {
-        folder = new TestFolder;
-        main = new MainWindowFixture;
-        messages = new ScriptedMessages;
-    }
-    void cleanup()
-    {
-        delete messages;
-        delete main;
-        delete folder;
-    }
-
     void opensOnTheNameBox()
     {
         folder->addCategory(QStringLiteral("性格"));

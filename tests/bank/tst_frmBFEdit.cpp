@@ -9,8 +9,7 @@
 #include "bank/store/catalogue.h"
 #include "platform/msgbox.h"
 #include "runner/frmTest.h"
-#include "support/mainwindow.h"
-#include "support/testfolder.h"
+#include "support/windowtest.h"
 
 #include <QLabel>
 #include <QTest>
@@ -22,13 +21,9 @@ const QString kTaken = QStringLiteral("测试名称已经存在！");
 const QString kChooseExisting = QStringLiteral("请选择已经有测试项目！");
 } // namespace
 
-class tst_frmBFEdit : public QObject
+class tst_frmBFEdit : public WindowTest
 {
     Q_OBJECT
-
-    TestFolder *folder = nullptr;
-    MainWindowFixture *main = nullptr;
-    ScriptedMessages *messages = nullptr;
 
     // Opens the chooser through the main window's command for the mode.
     frmBFEdit *open(int mode)
@@ -66,19 +61,6 @@ class tst_frmBFEdit : public QObject
     }
 
 private slots:
-    void init()
-    {
-        folder = new TestFolder;
-        main = new MainWindowFixture;
-        messages = new ScriptedMessages;
-    }
-    void cleanup()
-    {
-        delete messages;
-        delete main;
-        delete folder;
-    }
-
     // Buttons shown per mode: 确定, 取消, 删除, 退出, 更名, 确定更名, name box, its label
     // ("1" shown, "d" shown disabled, "-" hidden).
     void layoutOfEachMode_data()

@@ -6,8 +6,7 @@
 #include "bank/frmFL.h"
 #include "bank/store/catalogue.h"
 #include "platform/msgbox.h"
-#include "support/mainwindow.h"
-#include "support/testfolder.h"
+#include "support/windowtest.h"
 
 #include <QLabel>
 #include <QTest>
@@ -19,13 +18,9 @@ const QString kNameExists = QStringLiteral("该名称已经存在，可能是分
 const QString kCategoryList = QStringLiteral("分类列表");
 } // namespace
 
-class tst_frmFL : public QObject
+class tst_frmFL : public WindowTest
 {
     Q_OBJECT
-
-    TestFolder *folder = nullptr;
-    MainWindowFixture *main = nullptr;
-    ScriptedMessages *messages = nullptr;
 
     // Opens the editor as the main window's category command does.
     frmFL *open()
@@ -49,19 +44,6 @@ class tst_frmFL : public QObject
     }
 
 private slots:
-    void init()
-    {
-        folder = new TestFolder;
-        main = new MainWindowFixture;
-        messages = new ScriptedMessages;
-    }
-    void cleanup()
-    {
-        delete messages;
-        delete main;
-        delete folder;
-    }
-
     void emptyBankAsksToChooseFirst()
     {
         frmFL *w = open();

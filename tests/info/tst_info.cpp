@@ -10,14 +10,13 @@
 #include "platform/programfolder.h"
 #include "platform/shellopen.h"
 #include "platform/twips.h"
-#include "support/mainwindow.h"
+#include "support/windowtest.h"
 
 #include <QFile>
 #include <QMovie>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 
@@ -46,14 +45,17 @@ QString shown(QString page)
 
 } // namespace
 
-class tst_info : public QObject
+class tst_info : public WindowTest
 {
     Q_OBJECT
 
-    QTemporaryDir *folder = nullptr;
-    MainWindowFixture *main = nullptr;
-    ScriptedMessages *messages = nullptr;
+public:
+    // No bank: these windows never read one.
+    tst_info()
+        : WindowTest(TestFolder::NoBank, true)
+    { }
 
+private:
     // Each window opened the way the user opens it.
     frmAbout *openAbout()
     {
@@ -68,32 +70,10 @@ class tst_info : public QObject
     // As an editor's help button does, after writing its code.
     frmHelp *openHelp()
     {
-        frmHelp *help = Forms::load<frmHelp>();
-        Forms::place(help, 4860, 5196, Forms::Base::Outer, 2);
-        help->Show();
-        return help;
+        return Forms::show<frmHelp>(4860, 5196, Forms::Base::Outer, 2);
     }
 
 private slots:
-    void init()
-    {
-        folder = new QTemporaryDir;
-        QVERIFY(folder->isValid());
-        setProgramFolder(folder->path());
-        messages = new ScriptedMessages;
-        main = new MainWindowFixture;
-        main->main->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(main->main));
-    }
-
-    void cleanup()
-    {
-        // Nothing here may ever bother the user with a box unless a test expects it.
-        delete main;
-        delete messages;
-        delete folder;
-    }
-
     void aboutAnimation_data()
     {
         QTest::addColumn<QByteArray>("file"); // empty: no file
