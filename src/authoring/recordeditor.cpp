@@ -20,7 +20,19 @@ RecordEditor::RecordEditor(
 
 bool RecordEditor::Form_QueryUnload()
 {
-    return !stops(Data1->recordset().commit());
+    const StoreError error = Data1->recordset().commit();
+    if (error.number() >= StoreError::BankMissing) {
+        // The bank itself refuses (read-only, damaged, gone): staying cannot help, so
+        // the user may leave without the change instead of being held in the window,
+        // and with it the whole program.
+        const QString question = QStringLiteral("%1\n要放弃这次的修改并关闭窗口吗？")
+                                     .arg(refusedMessage(error, m_record));
+        if (msgBox(question, MsgStyle::Question) != MsgAnswer::Yes)
+            return false;
+        Data1->recordset().release();
+        return true;
+    }
+    return !stops(error);
 }
 
 void RecordEditor::Form_Unload()
@@ -113,7 +125,9 @@ void RecordEditor::deleteRecord(const QString &question)
 
 void RecordEditor::finish()
 {
-    if (stops(Data1->recordset().AddNew()))
+    // A bank that refuses the record is asked about on unloading.
+    const StoreError error = Data1->recordset().AddNew();
+    if (error.number() < StoreError::BankMissing && stops(error))
         return;
     Unload();
 }

@@ -11,7 +11,9 @@ class StoreError;
 // Each editor shows the position of its record in its own words (showNumber).
 //
 // Every way of leaving commits the record shown first; when the bank refuses it the
-// window stays open on it, so that nothing typed is lost.
+// window stays open on it, so that nothing typed is lost. When the bank itself cannot
+// store anything (read-only, damaged, gone) the user is asked instead, and may leave
+// without the change.
 class RecordEditor : public Form
 {
     Q_OBJECT

@@ -728,12 +728,23 @@ void tst_hostilefiles::cannotWrite()
             QVERIFY(w && Forms::find<frmEdittest>());
             QVERIFY(!w->Text1->toPlainText().isEmpty());
             type(w->Text1, QStringLiteral("改了"));
-            click(w->Command6); // 下一题 commits first
+            click(w->Command6); // 下一题 commits first: told, and still on the question
             QCOMPARE(messages.texts().size(), 1);
-            // Leaving with the change that cannot be stored: the user is told again.
+            QVERIFY(w->Text1->toPlainText().contains(QStringLiteral("改了")));
+            // Leaving: asked whether to drop the change. No keeps the window (and the
+            // program) open; yes lets the user out.
+            click(w->Command3); // 完成
+            settle();
+            QVERIFY(Forms::find<frmEdittest>());
+            QVERIFY(!Forms::unloadAll());
+            QVERIFY(Forms::find<frmEdittest>());
+            messages.answer(MsgAnswer::Yes);
             click(w->Command3);
             settle();
-            refusals = 2;
+            QVERIFY(!Forms::find<frmEdittest>());
+            QCOMPARE(messages.shown().size(), 4);
+            QCOMPARE(messages.shown().at(3).style, MsgStyle::Question);
+            QVERIFY(messages.last().contains(QLatin1String("test.mdb")));
         } else if (what == QLatin1String("folder, chooser command")) {
             main->mnuTesting_Click();
             settle();
