@@ -68,10 +68,7 @@ private:
         return Forms::find<frmIntro>();
     }
     // As an editor's help button does, after writing its code.
-    frmHelp *openHelp()
-    {
-        return Forms::show<frmHelp>(4860, 5196, Forms::Base::Outer, 2);
-    }
+    frmHelp *openHelp() { return Forms::show<frmHelp>(4860, 5196, Forms::Base::Outer, 2); }
 
 private slots:
     void aboutAnimation_data()
