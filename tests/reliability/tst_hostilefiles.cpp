@@ -40,10 +40,12 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
+#include <cstdio>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/prctl.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
