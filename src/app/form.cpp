@@ -11,7 +11,8 @@ Form::Form(const QString &caption, double clientWidth, double clientHeight)
 {
     setWindowTitle(caption);
     setWindowIcon(QIcon(QStringLiteral(":/images/qelvi.svg")));
-    resize(twipsSize(clientWidth, clientHeight));
+    m_designClient = twipsSize(clientWidth, clientHeight);
+    resize(m_designClient);
 }
 
 Form::~Form()
@@ -27,8 +28,14 @@ Qt::WindowFlags Form::frameFlags() const
 
 Qt::WindowFlags Form::fixedFrameFlags()
 {
+    // The fixed-size hint also takes "Size" out of the window's system menu.
     return Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-        | Qt::WindowCloseButtonHint;
+        | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint;
+}
+
+bool Form::hasFixedBorder() const
+{
+    return isMdiChild() && !(frameFlags() & Qt::WindowMaximizeButtonHint);
 }
 
 QWidget *Form::frame() const
@@ -68,22 +75,51 @@ double Form::ScaleHeight() const
     return pixelsToTwips(height());
 }
 
+// The outer sizes that openers set were made for a frame of other widths than this
+// toolkit's: an outer size within a few pixels of the design client area plus this
+// frame keeps the design client area, so that every control stays inside it.
+int Form::clientFor(int outer, int decoration, int design) const
+{
+    constexpr int frameDifference = 8;
+    const int client = qMax(0, outer - decoration);
+    return qAbs(client - design) <= frameDifference ? design : client;
+}
+
+void Form::resizeFrame(int width, int height)
+{
+    QWidget *f = frame();
+    if (hasFixedBorder())
+        f->setMinimumSize(0, 0), f->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    f->resize(width, height);
+    if (hasFixedBorder())
+        f->setFixedSize(f->size());
+    if (!isVisible())
+        Form_Resize();
+}
+
+QSize Form::decoration() const
+{
+    if (m_subWindow)
+        return m_subWindow->size() - m_subWindow->contentsRect().size();
+    return frameGeometry().size() - size();
+}
+
 void Form::setWidth(double twips)
 {
     QWidget *f = frame();
-    const int decoration = f->frameGeometry().width() - f->width();
-    f->resize(qMax(0, twipsToPixels(twips) - decoration), f->height());
-    if (!isVisible())
-        Form_Resize();
+    const int inFrame = m_subWindow ? decoration().width() : 0;
+    const int client
+        = clientFor(twipsToPixels(twips), decoration().width(), m_designClient.width());
+    resizeFrame(client + inFrame, f->height());
 }
 
 void Form::setHeight(double twips)
 {
     QWidget *f = frame();
-    const int decoration = f->frameGeometry().height() - f->height();
-    f->resize(f->width(), qMax(0, twipsToPixels(twips) - decoration));
-    if (!isVisible())
-        Form_Resize();
+    const int inFrame = m_subWindow ? decoration().height() : 0;
+    const int client
+        = clientFor(twipsToPixels(twips), decoration().height(), m_designClient.height());
+    resizeFrame(f->width(), client + inFrame);
 }
 
 void Form::setLeft(double twips)
@@ -110,6 +146,9 @@ void Form::Show()
 {
     QWidget *f = frame();
     show();
+    // A window its command brings up again comes back at its size, not minimised.
+    if (f->isMinimized())
+        f->showNormal();
     f->show();
     f->raise();
     if (m_subWindow)

@@ -36,8 +36,10 @@ public:
     virtual bool isMdiChild() const { return true; }
     // Frame of the child window: title bar and buttons.
     virtual Qt::WindowFlags frameFlags() const;
-    // The frame of a window of fixed size: no minimise or maximise button.
+    // The frame of a window of fixed size: no minimise or maximise button, and a
+    // border that cannot be dragged to another size.
     static Qt::WindowFlags fixedFrameFlags();
+    bool hasFixedBorder() const;
 
     double Width() const;
     double Height() const;
@@ -48,6 +50,8 @@ public:
     void setLeft(double twips);
     void setTop(double twips);
     void Move(double left, double top);
+    // The client area the controls were laid out in, pixels.
+    QSize designClient() const { return m_designClient; }
     double ScaleWidth() const;
     double ScaleHeight() const;
 
@@ -71,7 +75,14 @@ private:
     friend class Forms;
     void attach(QMdiSubWindow *sub) { m_subWindow = sub; }
     void runUnload();
+    void resizeFrame(int width, int height);
+    // Frame around the client area: the subwindow's title bar and borders, or the
+    // window manager's frame of a top-level window.
+    QSize decoration() const;
+    int clientFor(int outer, int decoration, int design) const;
 
     QPointer<QMdiSubWindow> m_subWindow;
+    // The client area the window's controls were laid out in, pixels.
+    QSize m_designClient;
     bool m_unloaded = false;
 };

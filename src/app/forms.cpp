@@ -44,6 +44,8 @@ void Forms::adopt(Form *form)
     form->attach(sub);
     // The design size is the client area; the frame comes on top of it.
     sub->resize(client + (sub->size() - sub->contentsRect().size()));
+    if (form->hasFixedBorder())
+        sub->setFixedSize(sub->size());
     sub->hide();
 }
 
@@ -113,6 +115,8 @@ void Forms::place(Form *form, double height, double width, Base base, double k)
     // Single-precision arithmetic, as the placement formulas are given.
     const float w = float(form->Width());
     const float h = float(form->Height());
-    form->setLeft(float(main.width()) / 2.0f - w / 2.0f);
-    form->setTop(float(main.height()) / 2.0f - h / float(k));
+    // A small main window would put the title bar above or left of the client area,
+    // out of the user's reach: it stays inside.
+    form->setLeft(qMax(0.0f, float(main.width()) / 2.0f - w / 2.0f));
+    form->setTop(qMax(0.0f, float(main.height()) / 2.0f - h / float(k)));
 }

@@ -62,7 +62,7 @@ public:
     static QSizeF mainInner();
 
     // Sizes a child window (height first, then width) and places it:
-    // Left = width of base / 2 - W / 2, Top = height of base / 2 - H / k.
+    // Left = width of base / 2 - W / 2, Top = height of base / 2 - H / k, neither below 0.
     enum class Base { Outer, Inner };
     static void place(Form *form, double height, double width, Base base, double k);
 

@@ -1,5 +1,6 @@
 #include "app/handoff.h"
 
+#include "platform/filereason.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
 
@@ -28,7 +29,7 @@ bool writeFile(const QString &path, const QByteArray &bytes)
         file.close();
         return true;
     }
-    msgBox(QStringLiteral("无法写入文件 %1：%2").arg(path, file.errorString()));
+    msgBox(QStringLiteral("无法写入文件 %1：%2").arg(path, fileErrorReason(file)));
     return false;
 }
 

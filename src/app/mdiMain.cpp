@@ -29,11 +29,13 @@ mdiMain::mdiMain()
     setCentralWidget(m_area);
     m_area->viewport()->installEventFilter(this);
     m_area->setBackground(palette().brush(QPalette::Dark));
-    resize(5916 / 15 + 40, 4608 / 15 + 80);
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
     createMenus();
     createToolbar();
+    // Restored, the window is as wide as its toolbar, so that no button hides
+    // behind the overflow arrow.
+    resize(qMax(5916 / 15 + 40, Toolbar1->sizeHint().width() + 16), 4608 / 15 + 80);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     Forms::setHost(this, m_area);
 }
 
@@ -59,10 +61,14 @@ void mdiMain::createMenus()
     QMenu *test = menuBar()->addMenu(QStringLiteral("测试项目(&T)"));
     mnuTest = test->menuAction();
     mnuTest->setObjectName(QStringLiteral("mnuTest"));
-    mnuCreatTest = action("mnuCreatTest", QStringLiteral("建立测试项目(&C)"), &mdiMain::mnuCreatTest_Click);
-    mnuOpenTest = action("mnuOpenTest", QStringLiteral("修改测试项目(&E)"), &mdiMain::mnuOpenTest_Click);
-    mnuTesting = action("mnuTesting", QStringLiteral("进行测试项目(&R)"), &mdiMain::mnuTesting_Click);
-    mnuDelTest = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
+    mnuCreatTest
+        = action("mnuCreatTest", QStringLiteral("建立测试项目(&C)"), &mdiMain::mnuCreatTest_Click);
+    mnuOpenTest
+        = action("mnuOpenTest", QStringLiteral("修改测试项目(&E)"), &mdiMain::mnuOpenTest_Click);
+    mnuTesting
+        = action("mnuTesting", QStringLiteral("进行测试项目(&R)"), &mdiMain::mnuTesting_Click);
+    mnuDelTest
+        = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
     test->addActions({ mnuCreatTest, mnuOpenTest, mnuTesting, mnuDelTest });
 
     mnuBackMic = action("mnuBackMic", QStringLiteral("背景音乐(&M)"), &mdiMain::mnuBackMic_Click);
@@ -83,14 +89,18 @@ void mdiMain::createToolbar()
     Toolbar1->setMovable(false);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize(QSize(32, 32));
-    const struct {
+    const struct
+    {
         const char *key;
         const char *text;
         const char *icon;
     } buttons[] = {
-        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
-        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
-        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrMusic", "背景音乐", "tbr-music" },
+        { "tbrFL", "测试分类", "tbr-categories" },
+        { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },
+        { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },
+        { "tbrMusic", "背景音乐", "tbr-music" },
         { "tbrExit", "退出Qelvi", "tbr-exit" },
     };
     for (const auto &b : buttons) {
@@ -115,11 +125,19 @@ void mdiMain::Form_Load()
     music->setHeight(1);
     music->setWidth(1);
 
-    frmAno *ano = Forms::load<frmAno>();
+    Forms::load<frmAno>();
+    centreAno();
+    Forms::find<frmAno>()->Show();
+}
+
+void mdiMain::centreAno()
+{
+    frmAno *ano = Forms::find<frmAno>();
+    if (!ano)
+        return;
     const QSizeF inner = Forms::mainInner();
     ano->setLeft(float(inner.width()) / 2 - float(ano->Width()) / 2);
     ano->setTop(float(inner.height()) / 2 - float(ano->Height()) / 2);
-    ano->Show();
 }
 
 bool mdiMain::subUnload()
@@ -192,13 +210,17 @@ void mdiMain::mnuExit_Click()
 
 void mdiMain::Toolbar1_ButtonClick(const QString &key)
 {
-    const struct {
+    const struct
+    {
         const char *key;
         void (mdiMain::*handler)();
     } table[] = {
-        { "tbrCreatTest", &mdiMain::mnuCreatTest_Click }, { "tbrEditTest", &mdiMain::mnuOpenTest_Click },
-        { "tbrTesting", &mdiMain::mnuTesting_Click },     { "tbrDelTest", &mdiMain::mnuDelTest_Click },
-        { "tbrMusic", &mdiMain::mnuBackMic_Click },       { "tbrExit", &mdiMain::mnuExit_Click },
+        { "tbrCreatTest", &mdiMain::mnuCreatTest_Click },
+        { "tbrEditTest", &mdiMain::mnuOpenTest_Click },
+        { "tbrTesting", &mdiMain::mnuTesting_Click },
+        { "tbrDelTest", &mdiMain::mnuDelTest_Click },
+        { "tbrMusic", &mdiMain::mnuBackMic_Click },
+        { "tbrExit", &mdiMain::mnuExit_Click },
         { "tbrFL", &mdiMain::mnuFL_Click },
     };
     for (const auto &entry : table) {
@@ -223,12 +245,14 @@ void mdiMain::closeEvent(QCloseEvent *event)
 bool mdiMain::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_area->viewport() && event->type() == QEvent::Resize) {
+        // The window manager maximises the main window after it has loaded: the
+        // splash follows, centred in the client area the user sees.
+        centreAno();
         // The background picture fills the client area.
         static const QPixmap picture(QStringLiteral(":/images/background.jpg"));
         if (!picture.isNull())
             m_area->setBackground(picture.scaled(m_area->viewport()->size(),
-                                                 Qt::KeepAspectRatioByExpanding,
-                                                 Qt::SmoothTransformation));
+                Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -56,11 +56,14 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // The toolbar has no menu of its own (no "hide the toolbar").
+    QMenu *createPopupMenu() override { return nullptr; }
 
 private:
     void createMenus();
     void createToolbar();
     void openChooser(qint16 mode);
+    void centreAno();
 
     QMdiArea *m_area;
 };

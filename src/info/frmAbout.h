@@ -25,6 +25,7 @@ public:
     static QString mailAddress(); // the author
     static QString webAddress(); // the studio
 
+    Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
     void Form_Load() override;
     void Form_Unload() override;
 

@@ -18,6 +18,7 @@ public:
     static QString questionPage();
     static QString scorePage();
 
+    Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
     void Form_Load() override;
     // Asked for again while open (from the other editor): shows the page now asked for.
     void Form_Reload() override;

@@ -21,6 +21,7 @@ public:
     static QString eqPage();
     static QString programPage();
 
+    Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
     void Form_Load() override;
 
     QPlainTextEdit *Text1; // the page shown

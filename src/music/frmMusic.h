@@ -21,6 +21,7 @@ class frmMusic : public Form
 public:
     frmMusic();
 
+    Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
     void Form_Load() override;
     void Form_Resize() override;
 

@@ -1,5 +1,6 @@
 #include "music/musicini.h"
 
+#include "platform/filereason.h"
 #include "platform/programfolder.h"
 
 #include <QFile>
@@ -60,12 +61,12 @@ bool writePath(const QString &path, QString *reason)
     // A folder that allows writing the file but not creating one beside it.
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly)) {
-        *reason = file.errorString();
+        *reason = fileErrorReason(file);
         return false;
     }
     const QByteArray line = path.toUtf8() + "\r\n";
     if (file.write(line) != line.size() || !file.commit()) {
-        *reason = file.errorString();
+        *reason = fileErrorReason(file);
         file.cancelWriting();
         return false;
     }

@@ -1,7 +1,9 @@
 #include "platform/msgbox.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 
 namespace {
 ScriptedMessages *scripted = nullptr;
@@ -34,6 +36,24 @@ MsgAnswer ScriptedMessages::reply(const QString &text, MsgStyle style)
     return style == MsgStyle::Question ? MsgAnswer::No : MsgAnswer::Ok;
 }
 
+namespace {
+// The toolkit wraps a message at half the screen's width, anywhere in a Chinese
+// sentence; the box is made wide enough for each line of its text instead, as far
+// as the screen allows.
+void fitToText(QMessageBox &box, const QString &text)
+{
+    auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
+    if (!label)
+        return;
+    int widest = 0;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
+    const QScreen *screen = box.screen();
+    const int limit = screen ? screen->availableGeometry().width() * 3 / 5 : 800;
+    label->setMinimumWidth(qMin(widest + 4, limit));
+}
+} // namespace
+
 MsgAnswer msgBox(const QString &text, MsgStyle style)
 {
     if (scripted)
@@ -42,6 +62,7 @@ MsgAnswer msgBox(const QString &text, MsgStyle style)
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QStringLiteral("Qelvi"));
     box.setText(text);
+    fitToText(box, text);
     if (style == MsgStyle::Question) {
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);

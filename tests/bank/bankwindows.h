@@ -87,15 +87,22 @@ inline QStringList column(const TestFolder &folder, const QString &table, int fi
 }
 
 // The frame a window gets when it is opened at width x height twips on the main
-// window's outer size with divisor k: its size as whole pixels, then the place.
-inline QRect placedFrame(double width, double height, double k)
+// window's outer size with divisor k. The window keeps its design client area, so its
+// outer size may differ from the one asked by the few pixels of this toolkit's frame:
+// the size actually given counts when it is that close, then the place follows.
+inline QRect placedFrame(const QSize &given, double width, double height, double k)
 {
+    const QSize asked(twipsToPixels(width), twipsToPixels(height));
+    const QSize size = (given - asked).width() >= -8 && (given - asked).width() <= 8
+            && (given - asked).height() >= -8 && (given - asked).height() <= 8
+        ? given
+        : asked;
     const QSizeF outer = Forms::mainOuter();
-    const float w = float(pixelsToTwips(twipsToPixels(width)));
-    const float h = float(pixelsToTwips(twipsToPixels(height)));
-    return QRect(twipsToPixels(float(outer.width()) / 2.0f - w / 2.0f),
-        twipsToPixels(float(outer.height()) / 2.0f - h / float(k)), twipsToPixels(width),
-        twipsToPixels(height));
+    const float w = float(pixelsToTwips(size.width()));
+    const float h = float(pixelsToTwips(size.height()));
+    return QRect(QPoint(twipsToPixels(float(outer.width()) / 2.0f - w / 2.0f),
+                     twipsToPixels(float(outer.height()) / 2.0f - h / float(k))),
+        size);
 }
 
 inline QRect frameOf(const Form *form)

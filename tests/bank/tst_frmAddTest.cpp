@@ -146,7 +146,7 @@ private slots:
         frmEdittest *editor = Forms::find<frmEdittest>();
         QVERIFY(editor);
         QVERIFY(editor->Visible());
-        QCOMPARE(frameOf(editor), placedFrame(7740, 5892, 1.5));
+        QCOMPARE(frameOf(editor), placedFrame(frameOf(editor).size(), 7740, 5892, 1.5));
         QCOMPARE(
             column(*folder, QStringLiteral("性格")), QStringList { QStringLiteral("测试, 一") });
     }

@@ -157,9 +157,9 @@ private slots:
         QVERIFY(!(mode == 1 ? static_cast<Form *>(Forms::find<frmTest>())
                             : static_cast<Form *>(Forms::find<frmEdittest>())));
         if (mode == 1)
-            QCOMPARE(frameOf(opened), placedFrame(7740, 5892, 1.5));
+            QCOMPARE(frameOf(opened), placedFrame(frameOf(opened).size(), 7740, 5892, 1.5));
         else
-            QCOMPARE(frameOf(opened), placedFrame(8532, 7440, 1.7));
+            QCOMPARE(frameOf(opened), placedFrame(frameOf(opened).size(), 8532, 7440, 1.7));
     }
 
     // The mode is read again on confirming: a code other than 1 and 2 hands the name

@@ -156,8 +156,8 @@ void tst_frmMusic::startUpPlaysTheDefaultPiece()
     main->mnuBackMic_Click();
     QCOMPARE(controller(), m);
     QVERIFY(m->Visible());
-    QVERIFY(qAbs(m->Width() - 4968) < 15);
-    QVERIFY(qAbs(m->Height() - 3876) < 15);
+    QVERIFY(qAbs(m->Width() - 4968) <= 8 * 15);
+    QVERIFY(qAbs(m->Height() - 3876) <= 8 * 15);
     QCOMPARE(m->Label1->text(), piece);
     QCOMPARE(m->MMControl1->Mode(), int(MediaDevice::ModePlay));
 

@@ -1,0 +1,32 @@
+#include "platform/filereason.h"
+
+#include <QFileDevice>
+
+QString fileErrorReason(const QString &systemText)
+{
+    // The system's texts (strerror) and the toolkit's own for the same cases.
+    static const struct
+    {
+        const char *text;
+        const char *reason;
+    } reasons[] = {
+        { "No such file or directory", "文件或文件夹不存在" },
+        { "Permission denied", "没有访问权限" },
+        { "Operation not permitted", "没有访问权限" },
+        { "Is a directory", "这是一个文件夹，不是文件" },
+        { "Filename refers to a directory", "这是一个文件夹，不是文件" },
+        { "file to open is a directory", "这是一个文件夹，不是文件" },
+        { "No space left on device", "磁盘已满" },
+        { "Disk quota exceeded", "磁盘已满" },
+        { "Read-only file system", "磁盘是只读的" },
+    };
+    for (const auto &r : reasons)
+        if (systemText.contains(QLatin1String(r.text), Qt::CaseInsensitive))
+            return QString::fromUtf8(r.reason);
+    return systemText;
+}
+
+QString fileErrorReason(const QFileDevice &file)
+{
+    return fileErrorReason(file.errorString());
+}
