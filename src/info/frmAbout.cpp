@@ -36,6 +36,19 @@ HotLabel *link(const QString &text, double left, double top, QWidget *parent)
     return l;
 }
 
+// A stand-in face wider than the designed one would run the label into what sits to its
+// right: the label's type is made smaller until it fits the room it has.
+void fitWidth(QLabel *label, int room)
+{
+    QFont font = label->font();
+    label->adjustSize();
+    while (label->width() > room && font.pointSizeF() > 6) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        label->setFont(font);
+        label->adjustSize();
+    }
+}
+
 } // namespace
 
 QString frmAbout::mailAddress()
@@ -68,6 +81,7 @@ frmAbout::frmAbout()
 {
     // The face the window is designed in; its children take it over.
     setFont(designFont(QStringLiteral("SimSun"), 9));
+    fitWidth(Label4, twipsToPixels(4320 - 1572) - 6); // up to the OK button
     // Moves over the background clear the links' highlight; moves over other
     // controls do not reach the window.
     setMouseTracking(true);
