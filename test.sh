@@ -3,7 +3,7 @@
 #   ./test.sh              the normal build in build/
 #   ./test.sh --sanitize   (or QELVI_SANITIZE=1) a clang build in build-sanitize/ with
 #                          AddressSanitizer and UndefinedBehaviorSanitizer, plus short
-#                          fuzzing runs of the parsers
+#                          fuzzing runs of the parsers (without the desktop tests)
 # Other arguments go to ctest (e.g. -R tst_shell).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -22,6 +22,8 @@ if [ "$sanitize" = "1" ]; then
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=0:strict_string_checks=1:intercept_tls_get_addr=0"
   export LSAN_OPTIONS="suppressions=$here/tests/sanitizer/lsan.supp:print_suppressions=0"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  # The desktop layer looks at the program as a user does; it runs in the normal build.
+  args+=(-LE desktop)
 else
   build="$here/build"
   "$here/scripts/setup.sh" "$build"
