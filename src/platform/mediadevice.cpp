@@ -1,6 +1,7 @@
 #include "platform/mediadevice.h"
 
 #include "platform/midilength.h"
+#include "platform/safefile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -200,6 +201,11 @@ void MediaDevice::open()
     }
     if (m_fileName.isEmpty()) {
         setError(ErrorCannotOpen, QStringLiteral("no file name"));
+        return;
+    }
+    // A FIFO or device in a piece's place would block the decoder or never end.
+    if (!isRegularFile(m_fileName)) {
+        setError(ErrorCannotOpen, QStringLiteral("%1: not a regular file").arg(m_fileName));
         return;
     }
     std::optional<qint64> midiLength;
