@@ -62,6 +62,9 @@ public:
     void Hide();
     bool Visible() const;
     void Unload();
+    // Closes the window without asking Form_QueryUnload again: it was asked just now,
+    // together with the other windows that close with it.
+    bool closeAsked();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -74,4 +77,5 @@ private:
 
     QPointer<QMdiSubWindow> m_subWindow;
     bool m_unloaded = false;
+    bool m_asked = false;
 };

@@ -3,14 +3,18 @@
 #include "app/forms.h"
 #include "app/frmCover.h"
 #include "app/mdiMain.h"
+#include "bank/Data.h"
 #include "platform/fonts.h"
 
 #include <QApplication>
 #include <QIcon>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 namespace mdlQelvi {
@@ -26,8 +30,41 @@ void onSignal(int)
     [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
 }
 
-// SIGTERM and SIGINT end the program like the close box: open editors commit first.
-void handleTerminationSignals(QApplication &app)
+// What every window holds goes to the bank as far as the bank takes it, without a
+// question: nobody may be there to answer.
+void commitEverything()
+{
+    const auto widgets = QApplication::allWidgets();
+    for (QWidget *widget : widgets) {
+        if (auto *data = qobject_cast<Data *>(widget)) {
+            data->commitStorable();
+            data->Unload();
+        }
+    }
+}
+
+void endNow()
+{
+    static bool ending = false;
+    if (ending)
+        return;
+    ending = true;
+    // Should anything hold the program up (a bank locked by another copy makes a commit
+    // wait), it ends regardless: a logout does not wait. A commit cut short this way
+    // is rolled back by the bank, never left half done.
+    std::thread([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        std::_Exit(0);
+    }).detach();
+    commitEverything();
+    // Leaves every event loop, those of open message boxes too; whatever a handler
+    // still does on its way out cannot keep the program, since no box waits any more.
+    QCoreApplication::exit(0);
+}
+
+} // namespace
+
+void endOnSignals(QApplication &app)
 {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
@@ -35,19 +72,15 @@ void handleTerminationSignals(QApplication &app)
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
         char byte;
         [[maybe_unused]] const auto got = ::read(signalPipe[1], &byte, 1);
-        if (mainWindow)
-            mainWindow->close();
-        QCoreApplication::quit();
+        endNow();
     });
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    for (const int signal : { SIGTERM, SIGINT, SIGHUP })
+        sigaction(signal, &action, nullptr);
 }
-
-} // namespace
 
 void prepare(QApplication &app)
 {
@@ -70,7 +103,7 @@ void openMainWindow()
 int Main(QApplication &app)
 {
     prepare(app);
-    handleTerminationSignals(app);
+    endOnSignals(app);
     Forms::load<frmCover>()->Show();
     return app.exec();
 }
