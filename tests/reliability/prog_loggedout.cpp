@@ -35,9 +35,9 @@ int main(int argc, char *argv[])
     mdlQelvi::prepare(app);
     mdlQelvi::endOnSignals(app);
 
-    auto *main = new mdiMain;
-    main->resize(1024, 768);
-    main->show();
+    // The main window as the cover opens it, with its hidden music controller.
+    mdlQelvi::openMainWindow();
+    auto *main = qobject_cast<mdiMain *>(Forms::mainWindow());
 
     if (state == QLatin1String("asking")) {
         main->mnuDelTest_Click();
