@@ -73,13 +73,40 @@ bool Forms::unload(const QString &className)
     return form->frame()->close();
 }
 
+namespace {
+
+// Asks every window whether it may close, then closes them all; with one refusal
+// none is closed, so that a refused exit leaves the program whole.
+bool closeTogether(const QList<Form *> &forms)
+{
+    for (Form *form : forms) {
+        if (!form->Form_QueryUnload())
+            return false;
+    }
+    QList<QPointer<Form>> asked(forms.cbegin(), forms.cend());
+    bool all = true;
+    for (const QPointer<Form> &form : asked) {
+        if (form)
+            all = form->closeAsked() && all;
+    }
+    return all;
+}
+
+} // namespace
+
 bool Forms::unloadAll()
 {
-    bool all = true;
-    const QList<Form *> forms = openForms();
-    for (Form *form : forms)
-        all = form->frame()->close() && all;
-    return all;
+    return closeTogether(openForms());
+}
+
+bool Forms::unloadTogether(const QStringList &classNames)
+{
+    QList<Form *> forms;
+    for (const QString &name : classNames) {
+        if (Form *form = find(name))
+            forms << form;
+    }
+    return closeTogether(forms);
 }
 
 QList<Form *> Forms::openForms()

@@ -83,6 +83,10 @@ std::optional<QString> parseTestName(const QByteArray &bytes)
     if (bytes.isEmpty())
         return std::nullopt;
     qsizetype end = bytes.indexOf('\n');
+    // The writer ends the name with CR LF; a line feed alone was part of the name, and
+    // the line before it would name another test.
+    if (end >= 0 && (end == 0 || bytes.at(end - 1) != '\r'))
+        return std::nullopt;
     if (end < 0)
         end = bytes.size();
     QByteArray line = bytes.left(end);
@@ -101,6 +105,12 @@ bool writeModeCode(qint16 code)
 
 bool writeTestName(const QString &name)
 {
+    // A line feed would end the name early for the reader (an old bank may hold one).
+    if (name.contains(u'\n')) {
+        msgBox(QStringLiteral("这个测试的名称里有换行符，无法打开。请先在“删除测试项目”里用"
+                              "“更名”给它换一个名称。"));
+        return false;
+    }
     return writeFile(nameFile(), testNameBytes(name));
 }
 

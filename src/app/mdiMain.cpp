@@ -142,8 +142,10 @@ void mdiMain::centreAno()
 
 bool mdiMain::subUnload()
 {
-    return Forms::unload<frmAddTest>() && Forms::unload<frmBFEdit>() && Forms::unload<frmScore>()
-        && Forms::unload<frmTest>() && Forms::unload<frmEdittest>();
+    // All are asked first: an editor that stays open keeps the others open too.
+    return Forms::unloadTogether({ frmAddTest::staticMetaObject.className(),
+        frmBFEdit::staticMetaObject.className(), frmScore::staticMetaObject.className(),
+        frmTest::staticMetaObject.className(), frmEdittest::staticMetaObject.className() });
 }
 
 void mdiMain::mnuFL_Click()

@@ -21,8 +21,8 @@ public:
     // Loads the hidden music controller and shows the second splash.
     void Form_Load();
     // Unloads frmAddTest, frmBFEdit, frmScore, frmTest and frmEdittest, in that order.
-    // False when one of them stayed open (an editor whose record the bank refuses):
-    // the command that asked stops there.
+    // Each is asked first; when one stays open (an editor whose record the bank
+    // refuses) none is closed, false is returned and the command that asked stops.
     bool subUnload();
 
     QMdiArea *mdiArea() const { return m_area; }

@@ -4,6 +4,7 @@
 #include "editorsteps.h"
 #include "support/windowtest.h"
 
+#include "bank/Data.h"
 #include "info/frmHelp.h"
 #include "platform/msgbox.h"
 
@@ -43,6 +44,45 @@ class tst_frmScore : public WindowTest
     QStringList stored() const { return firsts(folder->rows(kScoring)); }
 
 private slots:
+    // In a test without bands the moves find none; whatever they do, a band typed
+    // afterwards is stored by whatever comes next.
+    void emptyTableWalkStoresWhatIsTyped_data()
+    {
+        QTest::addColumn<QString>("move");
+        QTest::addColumn<QString>("leave");
+        QTest::newRow("首档, 完成") << "首档" << "完成";
+        QTest::newRow("末档, close box") << "末档" << "close box";
+        QTest::newRow("bar first, 添加") << "首记录" << "添加";
+        QTest::newRow("bar last, 下一档") << "末记录" << "下一档";
+    }
+    void emptyTableWalkStoresWhatIsTyped()
+    {
+        QFETCH(QString, move);
+        QFETCH(QString, leave);
+        frmScore *w = openWith(0);
+        QVERIFY(w);
+        if (move == QStringLiteral("首档"))
+            press(w->Command6);
+        else if (move == QStringLiteral("末档"))
+            press(w->Command8);
+        else
+            press(barButton(w->Data1, move));
+        QVERIFY(!w->Text1->isReadOnly());
+        type(w->Text1, QStringLiteral("0"));
+        type(w->Text2, QStringLiteral("100000"));
+        type(w->Text3, QStringLiteral("空表里写的档"));
+        if (leave == QStringLiteral("完成"))
+            press(w->Command4);
+        else if (leave == QLatin1String("close box"))
+            w->subWindow()->close();
+        else if (leave == QStringLiteral("添加"))
+            press(w->Command3);
+        else
+            press(w->Command2);
+        settle();
+        QCOMPARE(folder->rows(kScoring), QList<QStringList>({ { "0", "100000", "空表里写的档" } }));
+    }
+
     void bandLabels_data()
     {
         QTest::addColumn<int>("n");

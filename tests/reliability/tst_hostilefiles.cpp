@@ -372,7 +372,8 @@ void tst_hostilefiles::nameFile_data()
     } kinds[] = {
         { "missing", kMissing, "tells", "quiet" },
         { "empty", QByteArray(), "tells", "quiet" },
-        { "random bytes", noise(4096, 21), "tells", "tells" },
+        // Its first line ends in a bare line feed, which no name written ends in.
+        { "random bytes", noise(4096, 21), "tells", "quiet" },
         { "1 MB line without end", megabyte, "tells", "tells" },
         { "1 MB line", megabyte + "\r\n", "tells", "tells" },
         { "an empty line", QByteArray("\r\n") + name + "\r\n", "tells", "quiet" },

@@ -19,7 +19,7 @@ public:
 
         EmptyName = 3101, // a table name that is empty
         ReservedName = 3102, // a table name beginning with "sqlite_"
-        InvalidName = 3103, // a name with a NUL character or broken UTF-16
+        InvalidName = 3103, // a name with a control character or broken UTF-16
         NotFound = 3104, // FindFirst, or a catalogue action, found no such row
         NothingPending = 3105, // Update with nothing changed
         NotANumber = 3106, // a Single field given text that is no number; see field() and text()
