@@ -11,6 +11,7 @@
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
+#include "results/frmHistory.h"
 #include "runner/frmTest.h"
 
 #include <QApplication>
@@ -59,11 +60,17 @@ void mdiMain::createMenus()
     QMenu *test = menuBar()->addMenu(QStringLiteral("测试项目(&T)"));
     mnuTest = test->menuAction();
     mnuTest->setObjectName(QStringLiteral("mnuTest"));
-    mnuCreatTest = action("mnuCreatTest", QStringLiteral("建立测试项目(&C)"), &mdiMain::mnuCreatTest_Click);
-    mnuOpenTest = action("mnuOpenTest", QStringLiteral("修改测试项目(&E)"), &mdiMain::mnuOpenTest_Click);
-    mnuTesting = action("mnuTesting", QStringLiteral("进行测试项目(&R)"), &mdiMain::mnuTesting_Click);
-    mnuDelTest = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
+    mnuCreatTest
+        = action("mnuCreatTest", QStringLiteral("建立测试项目(&C)"), &mdiMain::mnuCreatTest_Click);
+    mnuOpenTest
+        = action("mnuOpenTest", QStringLiteral("修改测试项目(&E)"), &mdiMain::mnuOpenTest_Click);
+    mnuTesting
+        = action("mnuTesting", QStringLiteral("进行测试项目(&R)"), &mdiMain::mnuTesting_Click);
+    mnuDelTest
+        = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
     test->addActions({ mnuCreatTest, mnuOpenTest, mnuTesting, mnuDelTest });
+    mnuHistory = action("mnuHistory", QStringLiteral("测试记录(&H)"), &mdiMain::mnuHistory_Click);
+    test->addAction(mnuHistory);
 
     mnuBackMic = action("mnuBackMic", QStringLiteral("背景音乐(&M)"), &mdiMain::mnuBackMic_Click);
     menuBar()->addAction(mnuBackMic);
@@ -83,14 +90,19 @@ void mdiMain::createToolbar()
     Toolbar1->setMovable(false);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize(QSize(32, 32));
-    const struct {
+    const struct
+    {
         const char *key;
         const char *text;
         const char *icon;
     } buttons[] = {
-        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
-        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
-        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrMusic", "背景音乐", "tbr-music" },
+        { "tbrFL", "测试分类", "tbr-categories" },
+        { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },
+        { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },
+        { "tbrHistory", "测试记录", "tbr-history" },
+        { "tbrMusic", "背景音乐", "tbr-music" },
         { "tbrExit", "退出Qelvi", "tbr-exit" },
     };
     for (const auto &b : buttons) {
@@ -164,6 +176,12 @@ void mdiMain::mnuDelTest_Click()
     openChooser(HandOff::ManageMode);
 }
 
+// The history works on no single test: nothing is closed first.
+void mdiMain::mnuHistory_Click()
+{
+    Forms::show<frmHistory>(8556, 10872, Forms::Base::Inner, 2);
+}
+
 void mdiMain::mnuBackMic_Click()
 {
     Forms::show<frmMusic>(3876, 4968, Forms::Base::Outer, 1);
@@ -192,14 +210,19 @@ void mdiMain::mnuExit_Click()
 
 void mdiMain::Toolbar1_ButtonClick(const QString &key)
 {
-    const struct {
+    const struct
+    {
         const char *key;
         void (mdiMain::*handler)();
     } table[] = {
-        { "tbrCreatTest", &mdiMain::mnuCreatTest_Click }, { "tbrEditTest", &mdiMain::mnuOpenTest_Click },
-        { "tbrTesting", &mdiMain::mnuTesting_Click },     { "tbrDelTest", &mdiMain::mnuDelTest_Click },
-        { "tbrMusic", &mdiMain::mnuBackMic_Click },       { "tbrExit", &mdiMain::mnuExit_Click },
+        { "tbrCreatTest", &mdiMain::mnuCreatTest_Click },
+        { "tbrEditTest", &mdiMain::mnuOpenTest_Click },
+        { "tbrTesting", &mdiMain::mnuTesting_Click },
+        { "tbrDelTest", &mdiMain::mnuDelTest_Click },
+        { "tbrMusic", &mdiMain::mnuBackMic_Click },
+        { "tbrExit", &mdiMain::mnuExit_Click },
         { "tbrFL", &mdiMain::mnuFL_Click },
+        { "tbrHistory", &mdiMain::mnuHistory_Click },
     };
     for (const auto &entry : table) {
         if (key == QLatin1String(entry.key)) {
@@ -227,8 +250,7 @@ bool mdiMain::eventFilter(QObject *watched, QEvent *event)
         static const QPixmap picture(QStringLiteral(":/images/background.jpg"));
         if (!picture.isNull())
             m_area->setBackground(picture.scaled(m_area->viewport()->size(),
-                                                 Qt::KeepAspectRatioByExpanding,
-                                                 Qt::SmoothTransformation));
+                Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
     }
     return QMainWindow::eventFilter(watched, event);
 }
