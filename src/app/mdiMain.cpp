@@ -60,14 +60,10 @@ void mdiMain::createMenus()
     QMenu *test = menuBar()->addMenu(QStringLiteral("测试项目(&T)"));
     mnuTest = test->menuAction();
     mnuTest->setObjectName(QStringLiteral("mnuTest"));
-    mnuCreatTest
-        = action("mnuCreatTest", QStringLiteral("建立测试项目(&C)"), &mdiMain::mnuCreatTest_Click);
-    mnuOpenTest
-        = action("mnuOpenTest", QStringLiteral("修改测试项目(&E)"), &mdiMain::mnuOpenTest_Click);
-    mnuTesting
-        = action("mnuTesting", QStringLiteral("进行测试项目(&R)"), &mdiMain::mnuTesting_Click);
-    mnuDelTest
-        = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
+    mnuCreatTest = action("mnuCreatTest", QStringLiteral("建立测试项目(&C)"), &mdiMain::mnuCreatTest_Click);
+    mnuOpenTest = action("mnuOpenTest", QStringLiteral("修改测试项目(&E)"), &mdiMain::mnuOpenTest_Click);
+    mnuTesting = action("mnuTesting", QStringLiteral("进行测试项目(&R)"), &mdiMain::mnuTesting_Click);
+    mnuDelTest = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
     test->addActions({ mnuCreatTest, mnuOpenTest, mnuTesting, mnuDelTest });
     mnuHistory = action("mnuHistory", QStringLiteral("测试记录(&H)"), &mdiMain::mnuHistory_Click);
     test->addAction(mnuHistory);
@@ -90,18 +86,14 @@ void mdiMain::createToolbar()
     Toolbar1->setMovable(false);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize(QSize(32, 32));
-    const struct
-    {
+    const struct {
         const char *key;
         const char *text;
         const char *icon;
     } buttons[] = {
-        { "tbrFL", "测试分类", "tbr-categories" },
-        { "tbrCreatTest", "建立测试", "tbr-create" },
-        { "tbrEditTest", "编辑测试", "tbr-edit" },
-        { "tbrDelTest", "删除测试", "tbr-delete" },
-        { "tbrTesting", "进行测试", "tbr-take" },
-        { "tbrHistory", "测试记录", "tbr-history" },
+        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrHistory", "测试记录", "tbr-history" },
         { "tbrMusic", "背景音乐", "tbr-music" },
         { "tbrExit", "退出Qelvi", "tbr-exit" },
     };
@@ -210,17 +202,13 @@ void mdiMain::mnuExit_Click()
 
 void mdiMain::Toolbar1_ButtonClick(const QString &key)
 {
-    const struct
-    {
+    const struct {
         const char *key;
         void (mdiMain::*handler)();
     } table[] = {
-        { "tbrCreatTest", &mdiMain::mnuCreatTest_Click },
-        { "tbrEditTest", &mdiMain::mnuOpenTest_Click },
-        { "tbrTesting", &mdiMain::mnuTesting_Click },
-        { "tbrDelTest", &mdiMain::mnuDelTest_Click },
-        { "tbrMusic", &mdiMain::mnuBackMic_Click },
-        { "tbrExit", &mdiMain::mnuExit_Click },
+        { "tbrCreatTest", &mdiMain::mnuCreatTest_Click }, { "tbrEditTest", &mdiMain::mnuOpenTest_Click },
+        { "tbrTesting", &mdiMain::mnuTesting_Click },     { "tbrDelTest", &mdiMain::mnuDelTest_Click },
+        { "tbrMusic", &mdiMain::mnuBackMic_Click },       { "tbrExit", &mdiMain::mnuExit_Click },
         { "tbrFL", &mdiMain::mnuFL_Click },
         { "tbrHistory", &mdiMain::mnuHistory_Click },
     };
@@ -250,7 +238,8 @@ bool mdiMain::eventFilter(QObject *watched, QEvent *event)
         static const QPixmap picture(QStringLiteral(":/images/background.jpg"));
         if (!picture.isNull())
             m_area->setBackground(picture.scaled(m_area->viewport()->size(),
-                Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
+                                                 Qt::KeepAspectRatioByExpanding,
+                                                 Qt::SmoothTransformation));
     }
     return QMainWindow::eventFilter(watched, event);
 }

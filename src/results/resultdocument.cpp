@@ -69,15 +69,14 @@ QString html(const Results::Record &record)
                .arg(escaped(record.resultText));
     if (record.answers.isEmpty())
         return out;
-    out += QStringLiteral(
-        "<h3>答题情况</h3><table cellspacing=\"0\" cellpadding=\"3\" border=\"1\">"
-        "<tr><th>题号</th><th>题目</th><th>选择</th><th>得分</th></tr>");
+    // One paragraph a question, so that the page reads in order wherever it breaks.
+    out += QStringLiteral("<h3>答题情况</h3>");
     for (const Results::Answer &a : record.answers) {
-        out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3. %4</td><td>%5</td></tr>")
+        out += QStringLiteral("<p>%1. %2<br/>&nbsp;&nbsp;&nbsp;&nbsp;选择 %3. %4（%5分）</p>")
                    .arg(QString::number(a.question), escaped(a.questionText), escaped(a.option),
                        escaped(a.optionText), escaped(a.score));
     }
-    return out + QStringLiteral("</table>");
+    return out;
 }
 
 bool savePdf(const Results::Record &record, const QString &path, QString *error)

@@ -101,8 +101,11 @@ namespace {
         {
             if (!query.prepare(sql))
                 return failure(query.lastError(), m_path);
-            for (const QVariant &v : values)
-                query.addBindValue(v);
+            for (const QVariant &v : values) {
+                // An empty text is stored as "", never as NULL (the columns refuse NULL).
+                const bool nullText = v.typeId() == QMetaType::QString && v.toString().isNull();
+                query.addBindValue(nullText ? QVariant(QStringLiteral("")) : v);
+            }
             if (!query.exec())
                 return failure(query.lastError(), m_path);
             return {};
