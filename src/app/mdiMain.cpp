@@ -11,6 +11,7 @@
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
+#include "results/frmHistory.h"
 #include "runner/frmTest.h"
 
 #include <QApplication>
@@ -70,6 +71,8 @@ void mdiMain::createMenus()
     mnuDelTest
         = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
     test->addActions({ mnuCreatTest, mnuOpenTest, mnuTesting, mnuDelTest });
+    mnuHistory = action("mnuHistory", QStringLiteral("测试记录(&H)"), &mdiMain::mnuHistory_Click);
+    test->addAction(mnuHistory);
 
     mnuBackMic = action("mnuBackMic", QStringLiteral("背景音乐(&M)"), &mdiMain::mnuBackMic_Click);
     menuBar()->addAction(mnuBackMic);
@@ -95,11 +98,9 @@ void mdiMain::createToolbar()
         const char *text;
         const char *icon;
     } buttons[] = {
-        { "tbrFL", "测试分类", "tbr-categories" },
-        { "tbrCreatTest", "建立测试", "tbr-create" },
-        { "tbrEditTest", "编辑测试", "tbr-edit" },
-        { "tbrDelTest", "删除测试", "tbr-delete" },
-        { "tbrTesting", "进行测试", "tbr-take" },
+        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrHistory", "测试记录", "tbr-history" },
         { "tbrMusic", "背景音乐", "tbr-music" },
         { "tbrExit", "退出Qelvi", "tbr-exit" },
     };
@@ -184,6 +185,12 @@ void mdiMain::mnuDelTest_Click()
     openChooser(HandOff::ManageMode);
 }
 
+// The history works on no single test: nothing is closed first.
+void mdiMain::mnuHistory_Click()
+{
+    Forms::show<frmHistory>(8556, 10872, Forms::Base::Inner, 2);
+}
+
 void mdiMain::mnuBackMic_Click()
 {
     Forms::show<frmMusic>(3876, 4968, Forms::Base::Outer, 1);
@@ -224,6 +231,7 @@ void mdiMain::Toolbar1_ButtonClick(const QString &key)
         { "tbrMusic", &mdiMain::mnuBackMic_Click },
         { "tbrExit", &mdiMain::mnuExit_Click },
         { "tbrFL", &mdiMain::mnuFL_Click },
+        { "tbrHistory", &mdiMain::mnuHistory_Click },
     };
     for (const auto &entry : table) {
         if (key == QLatin1String(entry.key)) {

@@ -36,6 +36,7 @@ public:
     QAction *mnuOpenTest;
     QAction *mnuTesting;
     QAction *mnuDelTest;
+    QAction *mnuHistory;
     QAction *mnuBackMic;
     QAction *mnuH;
     QAction *mnuIntro;
@@ -47,6 +48,7 @@ public slots:
     void mnuOpenTest_Click();
     void mnuTesting_Click();
     void mnuDelTest_Click();
+    void mnuHistory_Click();
     void mnuBackMic_Click();
     void mnuIntro_Click();
     void mnuAbout_Click();
