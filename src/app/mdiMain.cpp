@@ -8,6 +8,7 @@
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
+#include "bank/jetnotice.h"
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
@@ -35,6 +36,7 @@ mdiMain::mdiMain()
     createMenus();
     createToolbar();
     Forms::setHost(this, m_area);
+    installConversionNotice();
 }
 
 void mdiMain::createMenus()
