@@ -8,6 +8,7 @@
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
+#include "bank/jetnotice.h"
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
@@ -38,6 +39,7 @@ mdiMain::mdiMain()
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     Forms::setHost(this, m_area);
+    installConversionNotice();
 }
 
 void mdiMain::createMenus()

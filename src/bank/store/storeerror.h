@@ -36,6 +36,7 @@ public:
         NoCategoryList = 3123, // test.mdb holds no table "分类列表"
         BankExists = 3124, // createFreshBank on a path that exists
         BankReadOnly = 3125, // test.mdb, or the folder that holds it, cannot be written
+        JetUnsupported = 3126, // test.mdb is an Access database of a format other than 2000
 
         Engine = 3199, // any other failure; the message carries SQLite's text
     };
