@@ -26,11 +26,6 @@ const QString noScoring
     = QStringLiteral("测试的评分情况你还没有输入，请完成评分的输入后再进行测试！");
 const QString testGone = QStringLiteral("找不到这个测试的题目表或评分表，它可能已经被改名或删除！");
 
-bool isBlankOption(const QString &text)
-{
-    return text.isEmpty() || text == QStringLiteral(" ");
-}
-
 QColor buttonText()
 {
     return QApplication::palette().color(QPalette::ButtonText);
@@ -204,7 +199,7 @@ void frmTest::showOptions()
 void frmTest::hideBlankOptions()
 {
     for (HotLabel *label : optionLabels())
-        if (isBlankOption(label->text()))
+        if (Scoring::isBlankOption(label->text()))
             label->setVisible(false);
 }
 
