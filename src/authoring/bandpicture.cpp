@@ -151,14 +151,25 @@ void BandPicture::paintEvent(QPaintEvent *)
         p.fillRect(stripe(gap.from, gap.to, axis - 5, 5), gapColour);
 
     if (m_check.reachable()) {
+        // The lowest and highest total, then the band bounds where there is room.
         p.setPen(palette().color(QPalette::WindowText));
-        const QString low = singleText(m_check.lowest());
-        const QString high = singleText(m_check.highest());
-        p.drawText(QRect(x(m_check.lowest()) - 40, axis + 2, 80, axisHeight - 8),
-            Qt::AlignHCenter | Qt::AlignTop, low);
-        if (high != low)
-            p.drawText(QRect(x(m_check.highest()) - 40, axis + 2, 80, axisHeight - 8),
-                Qt::AlignHCenter | Qt::AlignTop, high);
+        QList<QRect> taken;
+        const auto label = [&](float value) {
+            const QString text = singleText(value);
+            const int w = p.fontMetrics().horizontalAdvance(text) + 6;
+            const QRect place(x(value) - w / 2, axis + 2, w, axisHeight - 8);
+            for (const QRect &other : std::as_const(taken))
+                if (other.intersects(place))
+                    return;
+            taken << place;
+            p.drawText(place, Qt::AlignHCenter | Qt::AlignTop, text);
+        };
+        label(m_check.lowest());
+        label(m_check.highest());
+        for (const auto &[lower, upper] : m_check.bounds) {
+            label(lower);
+            label(upper);
+        }
     } else {
         p.setPen(palette().color(QPalette::WindowText));
         p.drawText(plot, Qt::AlignCenter, QStringLiteral("还没有可能的得分"));
