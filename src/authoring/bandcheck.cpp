@@ -116,6 +116,8 @@ namespace {
             count += std::popcount(word);
         Totals totals;
         totals.exact = count <= limit;
+        if (!totals.exact)
+            totals.step = std::ldexp(1.0, -k);
         const auto total = [&](qint64 bit) { return float(std::ldexp(double(base + bit), -k)); };
         qint64 runStart = -1;
         qint64 previous = -2;
@@ -360,6 +362,13 @@ namespace {
         int m_last = -1;
     };
 
+    // A stretch of a span that holds no multiple of the step holds no reachable total
+    // (the stretch between two whole bounds, when every score is whole).
+    bool onlyBetweenSteps(const Totals &totals, float from, float to)
+    {
+        return totals.step > 0 && std::ceil(from / totals.step) > std::floor(to / totals.step);
+    }
+
 } // namespace
 
 Totals reachableTotals(const QList<Question> &questions, qsizetype limit)
@@ -412,7 +421,8 @@ Check check(const QList<Question> &questions, const QList<Band> &bands, qsizetyp
         for (float x = from;;) {
             float end = to;
             const int segment = segments.find(x, to, &end);
-            grouping.add(x, end, segment, each);
+            if (!onlyBetweenSteps(result.totals, x, end))
+                grouping.add(x, end, segment, each);
             if (end >= to)
                 break;
             x = std::nextafter(end, infinity);

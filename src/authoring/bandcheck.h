@@ -42,6 +42,8 @@ struct Totals
 {
     std::vector<std::pair<float, float>> spans;
     bool exact = true;
+    // When not exact: every total is a whole multiple of step (0 when nothing is known).
+    double step = 0;
 };
 
 // The reachable totals; none when a question shows no option (nobody gets past it).

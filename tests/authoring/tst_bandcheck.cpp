@@ -220,6 +220,12 @@ private slots:
             << qint64(-1) << "1.0000001..2.9999998:?"
             << ""
             << "";
+        QTest::newRow("approximate on a lattice, nothing between whole bounds")
+            << QList<Question> { zeroOne, zeroOne, zeroOne, zeroOne }
+            << bandsOf({ { "0", "1" }, { "2", "4" } }) << qsizetype(3) << "大致覆盖完整"
+            << qint64(-1) << ""
+            << ""
+            << "";
         const Question tenth = scores({ "0", "0.1" });
         QTest::newRow("approximate on any scores")
             << QList<Question> { tenth, tenth, tenth } << bandsOf({ { "0", "0.3" } })

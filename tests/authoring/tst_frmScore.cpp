@@ -357,6 +357,16 @@ private slots:
         QCOMPARE(stored(), QStringList({ "3", "7" }));
         QVERIFY(messages->texts().isEmpty());
 
+        // Esc closes it, as its button does; the editor stays.
+        QTest::mouseClick(check->Text1->viewport(), Qt::LeftButton);
+        QCOMPARE(focused(), check->Text1);
+        key(Qt::Key_Escape);
+        settle();
+        QVERIFY(!Forms::find<frmBandCheck>());
+        QVERIFY(Forms::find<frmScore>());
+        QTest::mouseClick(w->Label5, Qt::LeftButton);
+        QVERIFY(Forms::find<frmBandCheck>());
+
         // The check goes with the editor.
         press(w->Command4);
         settle();
