@@ -151,7 +151,8 @@ void frmScore::updateCheck()
         return;
     }
     m_check = BandCheck::check(questions, bands);
-    Label5->setText(BandCheck::summary(m_check));
+    // Two findings go on two lines rather than wrapping inside a word.
+    Label5->setText(BandCheck::summary(m_check).replace(u'，', QStringLiteral("，\n")));
     Label5->setToolTip(BandCheck::detail(m_check, 8) + QStringLiteral("\n单击看完整的检查。"));
     Label5->setForeColor(m_check.complete() ? QColor(0, 128, 0) : QColor(192, 0, 0));
     if (frmBandCheck *open = Forms::find<frmBandCheck>())
