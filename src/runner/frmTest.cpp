@@ -30,11 +30,6 @@ const QString noScoring
 const QString testGone = QStringLiteral("找不到这个测试的题目表或评分表，它可能已经被改名或删除！");
 const QString notKept = QStringLiteral("这次的测试结果没能保存到测试记录里。\n%1");
 
-bool isBlankOption(const QString &text)
-{
-    return text.isEmpty() || text == QStringLiteral(" ");
-}
-
 QColor buttonText()
 {
     return QApplication::palette().color(QPalette::ButtonText);
@@ -238,7 +233,7 @@ void frmTest::showOptions()
 void frmTest::hideBlankOptions()
 {
     for (HotLabel *label : optionLabels())
-        if (isBlankOption(label->text()))
+        if (Scoring::isBlankOption(label->text()))
             label->setVisible(false);
 }
 
