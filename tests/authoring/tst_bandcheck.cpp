@@ -275,7 +275,10 @@ private slots:
         std::set<int> held;
         qint64 uncovered = 0;
         qint64 doubly = 0;
-        for (const auto &[total, holders] : runs) {
+        for (const auto &run : runs) {
+            // Named copies: a lambda may not capture a structured binding (C++20 before clang 16).
+            const auto &total = run.first;
+            const auto &holders = run.second;
             const auto gap = std::find_if(
                 c.gaps.begin(), c.gaps.end(), [&](const Range &r) { return within(total, r); });
             const auto overlap = std::find_if(c.overlaps.begin(), c.overlaps.end(),
