@@ -79,6 +79,9 @@ void frmMusic::Form_Load()
 {
     Timer1->start(50);
     MMControl1->setTimeFormat(0);
+    // The loop check's restart then takes up the next round, which the device already
+    // plays without a gap.
+    MMControl1->setRepeat(true);
     CommonDialog1.Filter = kFilter;
 }
 
@@ -178,5 +181,9 @@ void frmMusic::Timer2_Timer()
     if (ProgressBar1->Value() == ProgressBar1->Max()) {
         MMControl1->setCommand(QStringLiteral("Prev"));
         MMControl1->setCommand(QStringLiteral("Play"));
+        // The piece is at its start again. Right after a restart the device may still
+        // read 0, which the bar refuses: left at its maximum, the next check would
+        // restart the piece once more, cutting its first buffer each time.
+        ProgressBar1->setValue(ProgressBar1->Min());
     }
 }
