@@ -5,10 +5,12 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScopedValueRollback>
 
 namespace {
 QPointer<QMainWindow> host;
 QPointer<QMdiArea> area;
+bool closingEverything = false;
 QHash<QString, QPointer<Form>> &open()
 {
     static QHash<QString, QPointer<Form>> forms;
@@ -73,11 +75,17 @@ bool Forms::unload(const QString &className)
 
 bool Forms::unloadAll()
 {
+    const QScopedValueRollback closing(closingEverything, true);
     bool all = true;
     const QList<Form *> forms = openForms();
     for (Form *form : forms)
         all = form->frame()->close() && all;
     return all;
+}
+
+bool Forms::closingAll()
+{
+    return closingEverything;
 }
 
 QList<Form *> Forms::openForms()

@@ -55,6 +55,9 @@ public:
     // Unloads every open window, each committing first (program end). False when a
     // window stayed open.
     static bool unloadAll();
+    // True while unloadAll closes the windows: a window that only hides when the user
+    // closes it (the music controller) goes then.
+    static bool closingAll();
     static QList<Form *> openForms();
 
     // The main window's outer size (whole window) and inner size (client area), twips.

@@ -1,6 +1,7 @@
 #include "music/frmMusic.h"
 
 #include "app/controls.h"
+#include "app/forms.h"
 #include "music/musicini.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
@@ -29,7 +30,7 @@ QToolButton *pictureButton(
 
 frmMusic::frmMusic()
     : Form(QStringLiteral("Qelvi——背景音乐控制器"), 4872, 3420)
-    , Label1(new QLabel(QStringLiteral("文件名"), this))
+    , Label1(new PathLabel(QStringLiteral("文件名"), this))
     , ProgressBar1(new ProgressBar(this))
     , Command4(pictureButton(this, "music-play.svg", {}, twipsRect(840, 1440, 975, 375)))
     , Command5(pictureButton(this, "music-pause.svg", {}, twipsRect(2040, 1440, 855, 375)))
@@ -100,6 +101,14 @@ void frmMusic::Form_Resize()
         Timer2->start();
 }
 
+bool frmMusic::Form_QueryUnload()
+{
+    if (Forms::closingAll())
+        return true;
+    Command3_Click();
+    return false;
+}
+
 // Shows the device's file name, opens it by the device-type rule and fits the bar to it.
 void frmMusic::openPiece()
 {
@@ -114,8 +123,7 @@ void frmMusic::openPiece()
 
 void frmMusic::showFileName(const QString &path)
 {
-    Label1->setText(path);
-    Label1->adjustSize();
+    Label1->setPath(path);
 }
 
 void frmMusic::Command1_Click()
