@@ -9,6 +9,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <alsa/asoundlib.h>
 
 #include <cmath>
 
@@ -47,6 +48,11 @@ void closeAudio()
     audioState = Audio::Closed;
 }
 
+// ALSA reports to the terminal every step of a failed probe (eight lines on a machine
+// without a sound card) and of later device errors; the program writes nothing there,
+// and a failed open is handled by playing into silence.
+void quietAlsa(const char *, int, const char *, int, const char *, ...) { }
+
 bool openMixer()
 {
     return Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) == 0;
@@ -68,6 +74,7 @@ bool ensureAudio()
     } else {
         fontInUse = qEnvironmentVariable("SDL_SOUNDFONTS");
     }
+    snd_lib_error_set_handler(quietAlsa);
     bool opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && openMixer();
     if (!opened) {
         // No sound device, or a busy one: play into silence instead.
