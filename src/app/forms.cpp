@@ -5,10 +5,12 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScopedValueRollback>
 
 namespace {
 QPointer<QMainWindow> host;
 QPointer<QMdiArea> area;
+bool closingEverything = false;
 QHash<QString, QPointer<Form>> &open()
 {
     static QHash<QString, QPointer<Form>> forms;
@@ -96,6 +98,8 @@ bool closeTogether(const QList<Form *> &forms)
 
 bool Forms::unloadAll()
 {
+    // The music controller, which only hides when the user closes it, goes too.
+    const QScopedValueRollback closing(closingEverything, true);
     return closeTogether(openForms());
 }
 
@@ -107,6 +111,11 @@ bool Forms::unloadTogether(const QStringList &classNames)
             forms << form;
     }
     return closeTogether(forms);
+}
+
+bool Forms::closingAll()
+{
+    return closingEverything;
 }
 
 QList<Form *> Forms::openForms()

@@ -57,6 +57,9 @@ public:
     static bool unloadAll();
     // The same for the windows of these classes that are open, closed in this order.
     static bool unloadTogether(const QStringList &classNames);
+    // True while unloadAll closes the windows: a window that only hides when the user
+    // closes it (the music controller) goes then.
+    static bool closingAll();
     static QList<Form *> openForms();
 
     // The main window's outer size (whole window) and inner size (client area), twips.
