@@ -63,6 +63,13 @@ void PictureButton::mouseDoubleClickEvent(QMouseEvent *event)
     event->accept();
 }
 
+bool PictureButton::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTipChange && text().isEmpty())
+        setAccessibleName(toolTip());
+    return QToolButton::event(event);
+}
+
 namespace {
 
 // A hot label as a screen reader sees it: a push button named by its text.

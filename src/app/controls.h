@@ -31,6 +31,8 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
     // The second press of a double click is no second click.
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    // A button with its picture alone goes by its tool tip on the accessibility bus.
+    bool event(QEvent *event) override;
 };
 
 // A label that answers the mouse itself, under the hand cursor: it reports every move
