@@ -1,5 +1,6 @@
 #include "bank/frmBFEdit.h"
 
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "authoring/frmEdittest.h"
@@ -262,8 +263,12 @@ bool frmBFEdit::eventFilter(QObject *watched, QEvent *event)
     if (watched == Text1 && event->type() == QEvent::FocusOut && Text1->isVisible()) {
         // Leaving the box for another control, not for another program or a menu.
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
             Text1_LostFocus();
+            // The message took the place of the press that left the box.
+            if (reason == Qt::MouseFocusReason && Text1->hasFocus())
+                dropInterruptedPress();
+        }
     }
     return Form::eventFilter(watched, event);
 }
