@@ -3,7 +3,8 @@
 #   ./test.sh              the normal build in build/
 #   ./test.sh --sanitize   (or QELVI_SANITIZE=1) a clang build in build-sanitize/ with
 #                          AddressSanitizer and UndefinedBehaviorSanitizer, plus short
-#                          fuzzing runs of the parsers (without the desktop tests)
+#                          fuzzing runs of the parsers (without the desktop tests); only
+#                          this run installs the clang packages of packages-sanitize.txt
 # Other arguments go to ctest (e.g. -R tst_shell).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -15,7 +16,8 @@ done
 
 if [ "$sanitize" = "1" ]; then
   build="$here/build-sanitize"
-  CC=clang CXX=clang++ "$here/scripts/setup.sh" "$build" -DQELVI_SANITIZE=ON -DQELVI_FUZZ=ON
+  CC=clang CXX=clang++ "$here/scripts/setup.sh" "$build" --packages "$here/packages-sanitize.txt" \
+      -DQELVI_SANITIZE=ON -DQELVI_FUZZ=ON
   # intercept_tls_get_addr=0: clang 14's leak checker misreads glibc 2.36's dynamic TLS
   # blocks and its tracer dies at exit ("Tracer caught signal 11") in some test programs;
   # static TLS, stacks and globals are still scanned.

@@ -1,30 +1,67 @@
 #!/usr/bin/env bash
 # Shared by run.sh and test.sh: installs missing Debian packages, then configures and builds.
-# Usage: scripts/setup.sh <build-dir> [extra cmake args...]
+# Usage: scripts/setup.sh <build-dir> [--packages FILE]... [--target NAME] [extra cmake args...]
+#   packages.txt is always read; --packages adds another list (e.g. packages-sanitize.txt).
+#   --target builds that target only (run.sh builds just the program).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$1"; shift
+lists=("$here/packages.txt")
+targets=()
+cmake_args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --packages) lists+=("$2"); shift 2 ;;
+    --target) targets+=(--target "$2"); shift 2 ;;
+    *) cmake_args+=("$1"); shift ;;
+  esac
+done
 
-mapfile -t wanted < <(grep -v -e '^#' -e '^[[:space:]]*$' "$here/packages.txt")
+# One dpkg-query for every package: names dpkg has never heard of print nothing.
+mapfile -t wanted < <(cat "${lists[@]}" | sed -e 's/#.*//' -e 's/[[:space:]]//g' | grep -v '^$')
+declare -A have=()
+while read -r status name; do
+  [ "${status:1:1}" = "i" ] && have[$name]=1
+done < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${wanted[@]}" 2>/dev/null || true)
 missing=()
 for p in "${wanted[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  [ -n "${have[$p]:-}" ] || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
+  install="apt-get update && apt-get install -y ${missing[*]}"
   if [ "$(id -u)" -eq 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq "${missing[@]}"
   else
-    echo "Qelvi needs these packages; install them with:" >&2
-    echo "  sudo apt-get install -y ${missing[*]}" >&2
+    {
+      echo "Qelvi needs these Debian packages: ${missing[*]}"
+      echo "Install them as root (it asks for the root password), then run this command again:"
+      echo "  su -c '$install'"
+      if command -v sudo >/dev/null 2>&1; then
+        echo "or, if your account may use sudo:"
+        echo "  sudo sh -c '$install'"
+      fi
+    } >&2
     exit 1
   fi
 fi
 
-launcher=()
-command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@"
+# The build uses Ninja: a build with nothing to do costs a fraction of a second. A build
+# folder configured earlier with another generator is reconfigured in place; the files the
+# program keeps there (the bank, the music setting) stay.
+if [ -f "$build/CMakeCache.txt" ] &&
+   ! grep -qx 'CMAKE_GENERATOR:INTERNAL=Ninja' "$build/CMakeCache.txt"; then
+  echo "Reconfiguring $build for Ninja (the files in it stay)" >&2
+  rm -f "$build/CMakeCache.txt"
+  find "$build" -name CMakeFiles -type d -prune -exec rm -rf {} +
+  find "$build" \( -name Makefile -o -name cmake_install.cmake -o -name CTestTestfile.cmake \) \
+       -type f -delete
 fi
-cmake --build "$build" -j"$(nproc)"
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  launcher=()
+  command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+        "${cmake_args[@]}"
+fi
+cmake --build "$build" "${targets[@]}" -j"$(nproc)"
