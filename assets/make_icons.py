@@ -132,9 +132,29 @@ TOOLBAR = {
         f'<ellipse cx="22.5" cy="20" rx="4" ry="3" transform="rotate(-20 22.5 20)" fill="{SKY}" '
         f'{STROKE}/>'),
     "tbr-exit": door() + exit_arrow(),
+    # A clipboard with a rising line of totals: the results kept so far.
+    "tbr-history": (
+        f'<rect x="6" y="5" width="20" height="24" rx="2" fill="{SKY}" {STROKE}/>'
+        f'<rect x="9" y="8" width="14" height="18" fill="{PAPER}" stroke="none"/>'
+        f'<rect x="12" y="3" width="8" height="4" rx="1" fill="{GOLD}" {STROKE}/>'
+        f'<path d="M11 23 L14 18 L17 20 L21 12" fill="none" stroke="{CORAL}" stroke-width="1.8" '
+        'stroke-linecap="round" stroke-linejoin="round"/>'
+        f'<circle cx="21" cy="12" r="1.4" fill="{CORAL}"/>'),
 }
 
 BUTTONS = {
+    # A printer with a sheet coming out.
+    "btn-print": (
+        f'<path d="M10 4 H22 V11 H10 Z" fill="{PAPER}" {STROKE}/>'
+        f'<rect x="4" y="11" width="24" height="11" rx="2" fill="{GREY}" {STROKE}/>'
+        f'<path d="M9 18 H23 V29 H9 Z" fill="{PAPER}" {STROKE}/>'
+        + lines(12, 20, [22, 25.5]) + f'<circle cx="24" cy="14.5" r="1.2" fill="{TEAL}"/>'),
+    # A sheet with a red band: a document to keep.
+    "btn-pdf": sheet() + f'<rect x="3" y="15" width="17" height="8" rx="1.5" fill="{CORAL}" {STROKE}/>'
+        + lines(10, 18, [8, 11]) + lines(6.5, 16.5, [19], PAPER),
+    # A sheet ruled into a table: rows for a spreadsheet.
+    "btn-csv": sheet() + f'<path d="M9 11 H21 V24 H9 Z" fill="{TEAL}" fill-opacity="0.25" {STROKE}/>'
+        f'<path d="M9 15.5 H21 M9 20 H21 M15 11 V24" fill="none" stroke="{INK}" stroke-width="1.2"/>',
     "btn-new": sheet() + badge(23, 23, GOLD, plus(23, 23)),
     # A name tag being rewritten.
     "btn-rename": (

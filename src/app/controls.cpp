@@ -1,10 +1,25 @@
 #include "app/controls.h"
 
+#include <QAccessibleWidget>
+#include <QApplication>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
+#include <QStyleOptionFocusRect>
+#include <QTimer>
+
+namespace {
+
+// A key with no modifier but the keypad's.
+bool plainKey(const QKeyEvent *event)
+{
+    return (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
+} // namespace
 
 QCursor handCursor()
 {
@@ -35,8 +50,7 @@ void PictureButton::fitCaption()
 void PictureButton::keyPressEvent(QKeyEvent *event)
 {
     // The keypad's Enter comes with the keypad modifier.
-    const bool plain = (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && plain) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && plainKey(event)) {
         click();
         event->accept();
         return;
@@ -44,9 +58,68 @@ void PictureButton::keyPressEvent(QKeyEvent *event)
     QToolButton::keyPressEvent(event);
 }
 
+void PictureButton::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    event->accept();
+}
+
+bool PictureButton::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTipChange && text().isEmpty())
+        setAccessibleName(toolTip());
+    return QToolButton::event(event);
+}
+
+namespace {
+
+// A hot label as a screen reader sees it: a push button named by its text.
+class HotLabelAccessible : public QAccessibleWidget
+{
+public:
+    explicit HotLabelAccessible(HotLabel *label)
+        : QAccessibleWidget(label, QAccessible::Button)
+    { }
+
+    HotLabel *label() const { return static_cast<HotLabel *>(widget()); }
+
+    QString text(QAccessible::Text t) const override
+    {
+        if (t == QAccessible::Name && label()->accessibleName().isEmpty())
+            return label()->text();
+        return QAccessibleWidget::text(t);
+    }
+
+    QStringList actionNames() const override
+    {
+        return QStringList { pressAction() } + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction())
+            label()->press();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface *hotLabelFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("HotLabel") && object && object->isWidgetType())
+        return new HotLabelAccessible(static_cast<HotLabel *>(object));
+    return nullptr;
+}
+
+} // namespace
+
 HotLabel::HotLabel(const QString &text, QWidget *parent)
     : QLabel(text, parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(hotLabelFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setTextFormat(Qt::PlainText);
     setMouseTracking(true);
     setCursor(handCursor());
@@ -86,6 +159,78 @@ void HotLabel::mouseReleaseEvent(QMouseEvent *event)
     event->accept();
     if (click)
         emit Click();
+}
+
+void HotLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // Not a press: a double click was one Click, on the first press and release.
+    event->accept();
+}
+
+bool HotLabel::press()
+{
+    if (!isVisible() || !isEnabled())
+        return false;
+    emit Click();
+    return true;
+}
+
+void HotLabel::keyPressEvent(QKeyEvent *event)
+{
+    const int k = event->key();
+    if ((k == Qt::Key_Return || k == Qt::Key_Enter || k == Qt::Key_Space) && plainKey(event)) {
+        event->accept();
+        press();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void HotLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter painter(this);
+    QStyleOptionFocusRect frame;
+    frame.initFrom(this);
+    frame.rect = rect();
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &frame, &painter, this);
+}
+
+namespace {
+
+// Eats the next mouse press of the application, once.
+class PressDropper : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonDblClick)
+            return false;
+        qApp->removeEventFilter(this);
+        deleteLater();
+        return true;
+    }
+};
+
+} // namespace
+
+void dropInterruptedPress()
+{
+    // The press is delivered to its widget right after the focus change that raised
+    // the message; when the focus moved for another reason no press follows, and the
+    // dropper goes at the next turn of the event loop.
+    auto *dropper = new PressDropper(qApp);
+    qApp->installEventFilter(dropper);
+    QTimer::singleShot(0, dropper, [dropper] {
+        qApp->removeEventFilter(dropper);
+        dropper->deleteLater();
+    });
 }
 
 void chainTabOrder(std::initializer_list<QWidget *> order)

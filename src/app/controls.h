@@ -29,11 +29,18 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // The second press of a double click is no second click.
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    // A button with its picture alone goes by its tool tip on the accessibility bus.
+    bool event(QEvent *event) override;
 };
 
 // A label that answers the mouse itself, under the hand cursor: it reports every move
 // over it and a click (press and release on it) and keeps both from reaching the window
-// below. A disabled label reports nothing.
+// below. The second press of a double click is no second click. A disabled label
+// reports nothing. Screen readers see it as a push button named by its text, with a
+// press action. A window that lets it take the focus (Qt::TabFocus) gets it drawn
+// with a focus frame and clicked by Enter, Return or Space.
 class HotLabel : public QLabel
 {
     Q_OBJECT
@@ -45,6 +52,9 @@ public:
     QColor ForeColor() const;
     void setForeColor(const QColor &colour);
 
+    // Clicks the label as the mouse does, when it is shown and enabled; false when not.
+    bool press();
+
 signals:
     void MouseMove();
     void Click();
@@ -53,10 +63,19 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     bool m_pressed = false;
 };
+
+// Drops the mouse press that is moving the focus now, for a handler of that focus
+// change that has shown a message box and put the focus back: the press the message
+// interrupted then does not half-happen (an entry highlighted, a button left drawn
+// down with its release gone to the box).
+void dropInterruptedPress();
 
 // Sets the keyboard focus order of the controls, one after the other.
 void chainTabOrder(std::initializer_list<QWidget *> order);

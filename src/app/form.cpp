@@ -172,6 +172,16 @@ void Form::Unload()
     Forms::unload(metaObject()->className());
 }
 
+bool Form::closeAsked()
+{
+    const QPointer<Form> self(this);
+    m_asked = true;
+    const bool closed = frame()->close();
+    if (self)
+        m_asked = false;
+    return closed;
+}
+
 void Form::runUnload()
 {
     if (m_unloaded)
@@ -189,7 +199,7 @@ void Form::resizeEvent(QResizeEvent *event)
 
 void Form::closeEvent(QCloseEvent *event)
 {
-    if (!m_unloaded && !Form_QueryUnload()) {
+    if (!m_unloaded && !m_asked && !Form_QueryUnload()) {
         event->ignore();
         return;
     }

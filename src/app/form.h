@@ -66,6 +66,9 @@ public:
     void Hide();
     bool Visible() const;
     void Unload();
+    // Closes the window without asking Form_QueryUnload again: it was asked just now,
+    // together with the other windows that close with it.
+    bool closeAsked();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -85,4 +88,5 @@ private:
     // The client area the window's controls were laid out in, pixels.
     QSize m_designClient;
     bool m_unloaded = false;
+    bool m_asked = false;
 };

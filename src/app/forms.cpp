@@ -5,10 +5,12 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScopedValueRollback>
 
 namespace {
 QPointer<QMainWindow> host;
 QPointer<QMdiArea> area;
+bool closingEverything = false;
 QHash<QString, QPointer<Form>> &open()
 {
     static QHash<QString, QPointer<Form>> forms;
@@ -73,13 +75,47 @@ bool Forms::unload(const QString &className)
     return form->frame()->close();
 }
 
+namespace {
+
+// Asks every window whether it may close, then closes them all; with one refusal
+// none is closed, so that a refused exit leaves the program whole.
+bool closeTogether(const QList<Form *> &forms)
+{
+    for (Form *form : forms) {
+        if (!form->Form_QueryUnload())
+            return false;
+    }
+    QList<QPointer<Form>> asked(forms.cbegin(), forms.cend());
+    bool all = true;
+    for (const QPointer<Form> &form : asked) {
+        if (form)
+            all = form->closeAsked() && all;
+    }
+    return all;
+}
+
+} // namespace
+
 bool Forms::unloadAll()
 {
-    bool all = true;
-    const QList<Form *> forms = openForms();
-    for (Form *form : forms)
-        all = form->frame()->close() && all;
-    return all;
+    // The music controller, which only hides when the user closes it, goes too.
+    const QScopedValueRollback closing(closingEverything, true);
+    return closeTogether(openForms());
+}
+
+bool Forms::unloadTogether(const QStringList &classNames)
+{
+    QList<Form *> forms;
+    for (const QString &name : classNames) {
+        if (Form *form = find(name))
+            forms << form;
+    }
+    return closeTogether(forms);
+}
+
+bool Forms::closingAll()
+{
+    return closingEverything;
 }
 
 QList<Form *> Forms::openForms()

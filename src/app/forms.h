@@ -52,9 +52,14 @@ public:
     // False when the window stays open: an editor whose record the bank refuses keeps
     // itself open so that nothing typed is lost; the caller then stops what it was doing.
     static bool unload(const QString &className);
-    // Unloads every open window, each committing first (program end). False when a
-    // window stayed open.
+    // Unloads every open window, each committing first (program end). Every window is
+    // asked before any closes: when one stays open (false), all stay as they were.
     static bool unloadAll();
+    // The same for the windows of these classes that are open, closed in this order.
+    static bool unloadTogether(const QStringList &classNames);
+    // True while unloadAll closes the windows: a window that only hides when the user
+    // closes it (the music controller) goes then.
+    static bool closingAll();
     static QList<Form *> openForms();
 
     // The main window's outer size (whole window) and inner size (client area), twips.

@@ -3,9 +3,9 @@
 #include "platform/filereason.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
+#include "platform/safefile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace HandOff {
 
@@ -21,35 +21,29 @@ QString nameFile()
 
 namespace {
 
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size()
-        && file.flush()) {
-        file.close();
-        return true;
+    bool writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QString reason;
+        if (replaceFile(path, bytes, &reason))
+            return true;
+        msgBox(QStringLiteral("无法写入文件 %1：%2").arg(path, reason));
+        return false;
     }
-    msgBox(QStringLiteral("无法写入文件 %1：%2").arg(path, fileErrorReason(file)));
-    return false;
-}
 
-// The longest line a reader takes: a test name is a table name, and SQLite refuses a
-// statement over 1,000,000 bytes, so every name the bank can hold fits, with its CR LF.
-constexpr qint64 kLineLimit = (1 << 20) + 2;
+    // The longest line a reader takes: a test name is a table name, and SQLite refuses a
+    // statement over 1,000,000 bytes, so every name the bank can hold fits, with its CR LF.
+    constexpr qint64 kLineLimit = (1 << 20) + 2;
 
-// The file's first bytes, one more than a line may hold; nothing when it cannot be read.
-std::optional<QByteArray> readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    return file.read(kLineLimit + 1);
-}
+    // The file's first bytes, one more than a line may hold; nothing when it cannot be read.
+    std::optional<QByteArray> readFile(const QString &path)
+    {
+        return readRegularFile(path, kLineLimit + 1);
+    }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+    bool isBlank(char c)
+    {
+        return c == ' ' || c == '\t';
+    }
 
 } // namespace
 
@@ -70,7 +64,7 @@ std::optional<qint16> parseModeCode(const QByteArray &bytes)
         ++i;
     qsizetype end = i;
     while (end < bytes.size() && !isBlank(bytes[end]) && bytes[end] != ',' && bytes[end] != '\r'
-           && bytes[end] != '\n')
+        && bytes[end] != '\n')
         ++end;
     bool ok = false;
     const int value = bytes.mid(i, end - i).toInt(&ok);
@@ -89,6 +83,10 @@ std::optional<QString> parseTestName(const QByteArray &bytes)
     if (bytes.isEmpty())
         return std::nullopt;
     qsizetype end = bytes.indexOf('\n');
+    // The writer ends the name with CR LF; a line feed alone was part of the name, and
+    // the line before it would name another test.
+    if (end >= 0 && (end == 0 || bytes.at(end - 1) != '\r'))
+        return std::nullopt;
     if (end < 0)
         end = bytes.size();
     QByteArray line = bytes.left(end);
@@ -107,6 +105,12 @@ bool writeModeCode(qint16 code)
 
 bool writeTestName(const QString &name)
 {
+    // A line feed would end the name early for the reader (an old bank may hold one).
+    if (name.contains(u'\n')) {
+        msgBox(QStringLiteral("这个测试的名称里有换行符，无法打开。请先在“删除测试项目”里用"
+                              "“更名”给它换一个名称。"));
+        return false;
+    }
     return writeFile(nameFile(), testNameBytes(name));
 }
 

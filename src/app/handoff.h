@@ -17,6 +17,7 @@ QString nameFile(); // temp.txt
 
 // Writers replace the file. When it cannot be written they tell the user which file
 // and why, and return false: the caller then does not open the window that reads it.
+// A test name with a line feed is refused the same way (the reader would cut it).
 bool writeModeCode(qint16 code);
 bool writeTestName(const QString &name);
 
@@ -34,7 +35,8 @@ QByteArray modeCodeBytes(qint16 code); // " 2 \r\n"
 // outside 16 bits or no number at all gives nothing.
 std::optional<qint16> parseModeCode(const QByteArray &bytes);
 QByteArray testNameBytes(const QString &name); // name + "\r\n"
-// The first line without its line end, whole; nothing when it is empty.
+// The first line without its line end, whole; nothing when it is empty or ends in a
+// line feed without CR (a name with a line feed in it).
 std::optional<QString> parseTestName(const QByteArray &bytes);
 
 } // namespace HandOff

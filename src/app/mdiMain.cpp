@@ -8,9 +8,11 @@
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
+#include "bank/jetnotice.h"
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
+#include "results/frmHistory.h"
 #include "runner/frmTest.h"
 
 #include <QApplication>
@@ -37,6 +39,7 @@ mdiMain::mdiMain()
     if (QScreen *screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     Forms::setHost(this, m_area);
+    installConversionNotice();
 }
 
 void mdiMain::createMenus()
@@ -70,6 +73,8 @@ void mdiMain::createMenus()
     mnuDelTest
         = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
     test->addActions({ mnuCreatTest, mnuOpenTest, mnuTesting, mnuDelTest });
+    mnuHistory = action("mnuHistory", QStringLiteral("测试记录(&H)"), &mdiMain::mnuHistory_Click);
+    test->addAction(mnuHistory);
 
     mnuBackMic = action("mnuBackMic", QStringLiteral("背景音乐(&M)"), &mdiMain::mnuBackMic_Click);
     menuBar()->addAction(mnuBackMic);
@@ -95,11 +100,9 @@ void mdiMain::createToolbar()
         const char *text;
         const char *icon;
     } buttons[] = {
-        { "tbrFL", "测试分类", "tbr-categories" },
-        { "tbrCreatTest", "建立测试", "tbr-create" },
-        { "tbrEditTest", "编辑测试", "tbr-edit" },
-        { "tbrDelTest", "删除测试", "tbr-delete" },
-        { "tbrTesting", "进行测试", "tbr-take" },
+        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrHistory", "测试记录", "tbr-history" },
         { "tbrMusic", "背景音乐", "tbr-music" },
         { "tbrExit", "退出Qelvi", "tbr-exit" },
     };
@@ -142,8 +145,10 @@ void mdiMain::centreAno()
 
 bool mdiMain::subUnload()
 {
-    return Forms::unload<frmAddTest>() && Forms::unload<frmBFEdit>() && Forms::unload<frmScore>()
-        && Forms::unload<frmTest>() && Forms::unload<frmEdittest>();
+    // All are asked first: an editor that stays open keeps the others open too.
+    return Forms::unloadTogether({ frmAddTest::staticMetaObject.className(),
+        frmBFEdit::staticMetaObject.className(), frmScore::staticMetaObject.className(),
+        frmTest::staticMetaObject.className(), frmEdittest::staticMetaObject.className() });
 }
 
 void mdiMain::mnuFL_Click()
@@ -180,6 +185,12 @@ void mdiMain::mnuTesting_Click()
 void mdiMain::mnuDelTest_Click()
 {
     openChooser(HandOff::ManageMode);
+}
+
+// The history works on no single test: nothing is closed first.
+void mdiMain::mnuHistory_Click()
+{
+    Forms::show<frmHistory>(8556, 10872, Forms::Base::Inner, 2);
 }
 
 void mdiMain::mnuBackMic_Click()
@@ -222,6 +233,7 @@ void mdiMain::Toolbar1_ButtonClick(const QString &key)
         { "tbrMusic", &mdiMain::mnuBackMic_Click },
         { "tbrExit", &mdiMain::mnuExit_Click },
         { "tbrFL", &mdiMain::mnuFL_Click },
+        { "tbrHistory", &mdiMain::mnuHistory_Click },
     };
     for (const auto &entry : table) {
         if (key == QLatin1String(entry.key)) {

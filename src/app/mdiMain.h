@@ -21,8 +21,8 @@ public:
     // Loads the hidden music controller and shows the second splash.
     void Form_Load();
     // Unloads frmAddTest, frmBFEdit, frmScore, frmTest and frmEdittest, in that order.
-    // False when one of them stayed open (an editor whose record the bank refuses):
-    // the command that asked stops there.
+    // Each is asked first; when one stays open (an editor whose record the bank
+    // refuses) none is closed, false is returned and the command that asked stops.
     bool subUnload();
 
     QMdiArea *mdiArea() const { return m_area; }
@@ -36,6 +36,7 @@ public:
     QAction *mnuOpenTest;
     QAction *mnuTesting;
     QAction *mnuDelTest;
+    QAction *mnuHistory;
     QAction *mnuBackMic;
     QAction *mnuH;
     QAction *mnuIntro;
@@ -47,6 +48,7 @@ public slots:
     void mnuOpenTest_Click();
     void mnuTesting_Click();
     void mnuDelTest_Click();
+    void mnuHistory_Click();
     void mnuBackMic_Click();
     void mnuIntro_Click();
     void mnuAbout_Click();

@@ -3,18 +3,21 @@
 #include "app/controls.h"
 #include "app/forms.h"
 #include "authoring/editorparts.h"
+#include "authoring/frmBandCheck.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/keyfilter.h"
 #include "bank/Data.h"
 #include "bank/store/catalogue.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
+#include "platform/programfolder.h"
 #include "platform/twips.h"
 
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTextEdit>
+#include <QTimer>
 
 frmScore::frmScore()
     : RecordEditor(QStringLiteral("Qelvi——评分编辑器"), 5892, 3660, QStringLiteral("这个分数档"))
@@ -48,6 +51,16 @@ void frmScore::createControls()
     Label4 = editorLabel(QStringLiteral("分"), twipsRect(3600, 480, 252, 252), this);
     Label4->setFont(text);
     Text3 = textBox(twipsRect(240, 960, 5412, 1692), text, this);
+    // In the free space between "分" and 求助, over two lines if need be.
+    Label5 = new HotLabel(QString(), this);
+    Label5->setGeometry(twipsRect(3900, 372, 1320, 576));
+    Label5->setFont(designFont(simSun, 9));
+    Label5->setWordWrap(true);
+    Label5->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Label5->setAccessibleName(QStringLiteral("分数档检查"));
+    m_checkTimer = new QTimer(this);
+    m_checkTimer->setSingleShot(true);
+    m_checkTimer->setInterval(0);
     cmmHelp = helpButton(5280, this);
 
     createButtonRow(
@@ -91,6 +104,11 @@ void frmScore::connectHandlers()
     connect(Command6, &QToolButton::clicked, this, &frmScore::Command6_Click);
     connect(Command8, &QToolButton::clicked, this, &frmScore::Command8_Click);
     connect(cmmHelp, &QToolButton::clicked, this, &frmScore::cmmHelp_Click);
+    connect(Label5, &HotLabel::Click, this, &frmScore::Label5_Click);
+    connect(m_checkTimer, &QTimer::timeout, this, &frmScore::updateCheck);
+    const auto later = [this] { m_checkTimer->start(); };
+    connect(Data1, &Data::rowsChanged, this, later);
+    connect(Data1, &Data::Reposition, this, later);
 }
 
 void frmScore::Form_Load()
@@ -105,6 +123,48 @@ void frmScore::Form_Load()
         return;
     if (Text1->text().isEmpty())
         stops(Data1->recordset().AddNew());
+    m_test = test;
+    // Questions stored in the question editor change the totals too.
+    connect(editor->Data1, &Data::rowsChanged, this, [this] { m_checkTimer->start(); });
+    updateCheck();
+}
+
+void frmScore::Form_Unload()
+{
+    RecordEditor::Form_Unload();
+    m_checkTimer->stop();
+    Forms::unload<frmBandCheck>();
+}
+
+void frmScore::updateCheck()
+{
+    m_checkTimer->stop();
+    if (m_test.isEmpty())
+        return;
+    QList<BandCheck::Question> questions;
+    QList<BandCheck::Band> bands;
+    if (const StoreError e
+        = BandCheck::read(programFile(QStringLiteral("test.mdb")), m_test, &questions, &bands)) {
+        // The editor reports what the bank refuses; the indicator only says it cannot tell.
+        Label5->setText(QStringLiteral("无法检查"));
+        Label5->setToolTip(e.message());
+        return;
+    }
+    m_check = BandCheck::check(questions, bands);
+    // Two findings go on two lines rather than wrapping inside a word.
+    Label5->setText(BandCheck::summary(m_check).replace(u'，', QStringLiteral("，\n")));
+    Label5->setToolTip(BandCheck::detail(m_check, 8) + QStringLiteral("\n单击看完整的检查。"));
+    Label5->setForeColor(m_check.complete() ? QColor(0, 128, 0) : QColor(192, 0, 0));
+    if (frmBandCheck *open = Forms::find<frmBandCheck>())
+        open->showCheck(m_test, m_check);
+}
+
+// The band check in full, in a window of its own.
+void frmScore::Label5_Click()
+{
+    updateCheck();
+    frmBandCheck *w = Forms::show<frmBandCheck>(6000, 7500, Forms::Base::Outer, 2);
+    w->showCheck(m_test, m_check);
 }
 
 // 上一档

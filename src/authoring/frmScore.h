@@ -1,8 +1,11 @@
 #pragma once
 
+#include "authoring/bandcheck.h"
 #include "authoring/recordeditor.h"
 
+class HotLabel;
 class QLabel;
+class QTimer;
 class QLineEdit;
 class QTextEdit;
 class QToolButton;
@@ -30,6 +33,7 @@ public:
     static QString bandLabel(int n);
 
     void Form_Load() override;
+    void Form_Unload() override;
 
     QLabel *Label2; // the test name
     QLabel *Label3; // the band label
@@ -46,6 +50,9 @@ public:
     QToolButton *Command3; // 添加
     QToolButton *Command5; // 删除
     QToolButton *Command4; // 完成
+    HotLabel *Label5; // the band check
+
+    const BandCheck::Check &bandCheck() const { return m_check; }
 
 public slots:
     void Command1_Click();
@@ -56,6 +63,9 @@ public slots:
     void Command6_Click();
     void Command8_Click();
     void cmmHelp_Click();
+    void Label5_Click();
+    // Reads the test's questions and stored bands again and shows their check.
+    void updateCheck();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -68,4 +78,8 @@ private:
     // 上一档 (step -1) and 下一档 (step 1), which differ only in direction and message.
     void moveBand(int step);
     void showNumber(int n) override;
+
+    QString m_test;
+    BandCheck::Check m_check;
+    QTimer *m_checkTimer; // one check for the changes of one handler
 };

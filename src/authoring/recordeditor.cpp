@@ -20,19 +20,26 @@ RecordEditor::RecordEditor(
 
 bool RecordEditor::Form_QueryUnload()
 {
-    const StoreError error = Data1->recordset().commit();
-    if (error.number() >= StoreError::BankMissing) {
-        // The bank itself refuses (read-only, damaged, gone): staying cannot help, so
-        // the user may leave without the change instead of being held in the window,
-        // and with it the whole program.
-        const QString question = QStringLiteral("%1\n要放弃这次的修改并关闭窗口吗？")
-                                     .arg(refusedMessage(error, m_record));
-        if (msgBox(question, MsgStyle::Question) != MsgAnswer::Yes)
-            return false;
-        Data1->recordset().release();
+    Recordset &rs = Data1->recordset();
+    // Let go already (the record was given up, or the table never opened), or nothing
+    // to store: asked along with other windows, the editor stays as it is.
+    if (!rs.isOpen() || !Data1->hasPendingChanges())
+        return true;
+    const StoreError error = rs.commit();
+    if (!error || error.number() == StoreError::NoCurrentRecord)
+        return true;
+    // The record is refused (a score that is no number) or the bank itself refuses
+    // (read-only, damaged, gone). The user may go back and mend it, or leave without
+    // it instead of being held in the window, and with it the whole program.
+    const QString question
+        = QStringLiteral("%1\n要放弃这次的修改并关闭窗口吗？").arg(refusedMessage(error, m_record));
+    if (msgBox(question, MsgStyle::Question) == MsgAnswer::Yes) {
+        rs.release();
         return true;
     }
-    return !stops(error);
+    if (QWidget *box = Data1->boundControl(error.field()))
+        box->setFocus(Qt::OtherFocusReason);
+    return false;
 }
 
 void RecordEditor::Form_Unload()
@@ -47,6 +54,11 @@ void RecordEditor::createData(const QRect &place)
     Data1 = new Data(this);
     Data1->setGeometry(place);
     Data1->setCaption(QStringLiteral("Data1"));
+    // The bar's first and last in an empty table find no record either.
+    connect(Data1, &Data::navigationFailed, this, [this](const StoreError &error) {
+        if (error.number() == StoreError::NoCurrentRecord)
+            newWhenEmpty();
+    });
 }
 
 bool RecordEditor::openTable(const QString &table, const QString &test, QLabel *title)
@@ -79,6 +91,7 @@ void RecordEditor::firstRecord()
     if (stops(Data1->recordset().MoveFirst()))
         return;
     showNumber(1);
+    newWhenEmpty();
 }
 
 void RecordEditor::lastRecord()
@@ -87,6 +100,14 @@ void RecordEditor::lastRecord()
     if (stops(rs.MoveLast()))
         return;
     showNumber(rs.RecordCount());
+    newWhenEmpty();
+}
+
+void RecordEditor::newWhenEmpty()
+{
+    Recordset &rs = Data1->recordset();
+    if (rs.isOpen() && rs.RecordCount() == 0 && !rs.isAdding())
+        stops(rs.AddNew());
 }
 
 bool RecordEditor::newAtEnd()

@@ -10,10 +10,13 @@ class StoreError;
 // a test's table, bound through Data1, and the handler steps both take the same way.
 // Each editor shows the position of its record in its own words (showNumber).
 //
-// Every way of leaving commits the record shown first; when the bank refuses it the
-// window stays open on it, so that nothing typed is lost. When the bank itself cannot
-// store anything (read-only, damaged, gone) the user is asked instead, and may leave
-// without the change.
+// Every way of leaving commits the record shown first. When it is refused (a score
+// that is no number, or a bank that cannot store anything) the user is asked: stay
+// on the record to mend it, or leave without the change. 完成 alone just says why
+// and stays.
+//
+// An empty table always has a new record begun, also after first, last and the bar's
+// buttons, so what is typed there is stored.
 class RecordEditor : public Form
 {
     Q_OBJECT
@@ -44,6 +47,8 @@ protected:
     // The handler steps both editors take.
     void firstRecord();
     void lastRecord();
+    // In an empty table a move finds no record: a blank new one takes its place.
+    void newWhenEmpty();
     // Moves past the last record to a new one, numbered one after the last.
     bool newAtEnd();
     // Shows the position of the current record; with none left, starts a new record

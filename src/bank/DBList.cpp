@@ -3,12 +3,12 @@
 #include "bank/Data.h"
 
 #include <QKeyEvent>
+#include <QMouseEvent>
 
 DBList::DBList(QWidget *parent)
     : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
-    connect(this, &QListWidget::itemClicked, this, [this] { emit Click(); });
     connect(this, &QListWidget::itemDoubleClicked, this, [this] { emit DblClick(); });
 }
 
@@ -25,8 +25,14 @@ void DBList::setRowSource(Data *source, const QString &listField)
 
 QString DBList::Text() const
 {
-    const QListWidgetItem *item = currentItem();
-    return item && item->isSelected() ? item->text() : QString();
+    const int row = chosenRow();
+    return row >= 0 ? item(row)->text() : QString();
+}
+
+int DBList::chosenRow() const
+{
+    const QList<QListWidgetItem *> chosen = selectedItems();
+    return chosen.isEmpty() ? -1 : row(chosen.first());
 }
 
 void DBList::reload()
@@ -37,10 +43,46 @@ void DBList::reload()
     setCurrentRow(-1);
 }
 
+template<class Handler>
+void DBList::userInput(Handler handler, bool clickAnyway)
+{
+    const int before = chosenRow();
+    handler();
+    const int after = chosenRow();
+    // The view keeps a current row of its own (drawn with the focus frame) that keys
+    // move from; it is the chosen row or none.
+    if (currentRow() != after)
+        selectionModel()->setCurrentIndex(
+            after >= 0 ? indexFromItem(item(after)) : QModelIndex(), QItemSelectionModel::NoUpdate);
+    if (after != before || clickAnyway)
+        emit Click();
+}
+
+void DBList::focusInEvent(QFocusEvent *event)
+{
+    // The view makes the first row current on getting the focus, drawn as if chosen.
+    userInput([&] { QListWidget::focusInEvent(event); });
+}
+
 void DBList::keyPressEvent(QKeyEvent *event)
 {
-    const int before = currentRow();
-    QListWidget::keyPressEvent(event);
-    if (currentRow() != before && currentRow() >= 0)
-        emit Click();
+    userInput([&] { QListWidget::keyPressEvent(event); });
+}
+
+void DBList::mousePressEvent(QMouseEvent *event)
+{
+    // Every press on an entry is a Click, also on the chosen one.
+    const bool onEntry = event->button() == Qt::LeftButton && itemAt(event->position().toPoint());
+    userInput([&] { QListWidget::mousePressEvent(event); }, onEntry);
+}
+
+void DBList::mouseMoveEvent(QMouseEvent *event)
+{
+    // Dragging with the button down moves the choice along.
+    userInput([&] { QListWidget::mouseMoveEvent(event); });
+}
+
+void DBList::mouseReleaseEvent(QMouseEvent *event)
+{
+    userInput([&] { QListWidget::mouseReleaseEvent(event); });
 }

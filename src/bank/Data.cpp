@@ -119,12 +119,41 @@ bool Data::DataChanged(const QWidget *box) const
     return false;
 }
 
+bool Data::hasPendingChanges() const
+{
+    if (m_recordset.hasChanges())
+        return true;
+    for (const Binding &b : m_bindings) {
+        if (b.box && DataChanged(b.box))
+            return true;
+    }
+    return false;
+}
+
 StoreError Data::Unload()
 {
     const StoreError error = m_recordset.Close();
     if (error)
         m_recordset.release();
     return error;
+}
+
+StoreError Data::commitStorable()
+{
+    for (;;) {
+        const StoreError error = m_recordset.commit();
+        if (error.number() != StoreError::NotANumber
+            && error.number() != StoreError::NumberOutOfRange)
+            return error;
+        // Each round leaves out one more refused value, so this ends.
+        for (Binding &b : m_bindings) {
+            if (b.field == error.field()) {
+                b.changed = false;
+                b.shown = textOf(b);
+            }
+        }
+        m_recordset.discardChange(error.field());
+    }
 }
 
 StoreError Data::UnloadAll(QWidget *window)
@@ -171,6 +200,15 @@ void Data::show()
         b.shown = text;
         b.last = text;
         b.changed = false;
+    }
+    // With no record to write to (none current, none begun) nothing typed could be
+    // stored: the boxes take no typing until the record set lands on one.
+    const bool writable = m_recordset.hasCurrent() || m_recordset.isAdding();
+    for (Binding &b : m_bindings) {
+        if (auto *line = qobject_cast<QLineEdit *>(b.box))
+            line->setReadOnly(!writable);
+        else if (auto *edit = qobject_cast<QTextEdit *>(b.box))
+            edit->setReadOnly(!writable);
     }
     m_showing = false;
 }

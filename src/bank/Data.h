@@ -90,6 +90,8 @@ public:
     // Binds a box to a field: it shows the field of the current record, and when its
     // text changes other than by the binding showing a record, the change is written
     // at the next commit. A label's change is its text differing from what was shown.
+    // While the record set has no record to write to (none current, no new one begun)
+    // the text boxes are read-only, so that nothing is typed in vain.
     void bind(QLineEdit *box, const QString &field);
     void bind(QTextEdit *box, const QString &field);
     void bind(QLabel *box, const QString &field);
@@ -97,10 +99,17 @@ public:
     QWidget *boundControl(const QString &field) const;
     // Whether the box's text changed since the record was shown.
     bool DataChanged(const QWidget *box) const;
+    // Whether anything waits to be committed: a box changed, or a change is pending in
+    // the record set.
+    bool hasPendingChanges() const;
 
     // Commits and closes the record set (rule 6 on closing a window). After a refused
     // commit the record set is released anyway and the error returned.
     StoreError Unload();
+    // Commits what the bank takes without asking anyone: a value it refuses (a score
+    // that is no number) is left out and the rest of the record stored. For a program
+    // that must end now (a logout).
+    StoreError commitStorable();
     // Unload() for every Data inside window; returns the first error.
     static StoreError UnloadAll(QWidget *window);
 

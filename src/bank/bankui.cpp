@@ -36,10 +36,28 @@ void openBank(Data *categories, Data *chosen)
 
 void reportNameRefused(const StoreError &error, const QString &taken, QWidget *nameBox)
 {
-    if (error.number() == StoreError::TableExists) {
+    switch (error.number()) {
+    case StoreError::TableExists:
         msgBox(taken);
-        nameBox->setFocus();
+        break;
+    case StoreError::ReservedName:
+    case StoreError::InvalidName:
+        msgBox(error.message());
+        break;
+    default:
+        reportBankFault(error);
         return;
     }
-    reportBankFault(error);
+    nameBox->setFocus();
+}
+
+bool reportGone(const StoreError &error, const QString &category)
+{
+    if (error.number() != StoreError::NoSuchTable && error.number() != StoreError::NotFound)
+        return false;
+    if (!Catalogue::hasTable(bankPath(), category))
+        msgBox(QStringLiteral("这个测试类已经不存在，可能已被改名或删除。"));
+    else
+        msgBox(QStringLiteral("这项测试已经不存在，可能已被改名或删除。"));
+    return true;
 }

@@ -24,6 +24,14 @@ void openBank(Data *categories, Data *chosen);
 // passes silently here. Returns whether a message was shown.
 bool reportBankFault(const StoreError &error);
 
-// A name the store refused: a taken one is told with `taken` and the focus goes back to
-// the name box; a failure of the bank itself is reported as such.
+// A name the store refused: a taken one is told with `taken`, a reserved one or one
+// with a control character with the store's own words, and the focus goes back to the
+// name box; an empty one passes silently; a failure of the bank itself is reported as
+// such.
 void reportNameRefused(const StoreError &error, const QString &taken, QWidget *nameBox);
+
+// A confirmed action that found its category or its test no longer in the bank
+// (renamed or deleted in another window since the lists were read): tells the user
+// which one is gone. Returns whether that was the failure; the window then reads its
+// lists again.
+bool reportGone(const StoreError &error, const QString &category);

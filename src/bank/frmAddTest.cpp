@@ -85,7 +85,11 @@ void frmAddTest::Command1_Click()
         return;
     }
     if (const StoreError e = Catalogue::createTest(bankPath(), test, category)) {
-        reportNameRefused(e, QStringLiteral("测试名称已经存在！"), Text1);
+        // A category renamed or deleted in another window leaves the box.
+        if (reportGone(e, category))
+            Data2->Refresh();
+        else
+            reportNameRefused(e, QStringLiteral("测试名称已经存在！"), Text1);
         return;
     }
     // The category, now listing the new test at its end.

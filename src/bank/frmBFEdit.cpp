@@ -1,5 +1,6 @@
 #include "bank/frmBFEdit.h"
 
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "authoring/frmEdittest.h"
@@ -177,12 +178,18 @@ void frmBFEdit::Command3_Click()
     if (msgBox(QStringLiteral("真的要删除这项测试吗？"), MsgStyle::Question) != MsgAnswer::Yes)
         return;
     // The list shows Data1's rows, so the test is listed in Data1's table.
-    if (const StoreError e = Catalogue::deleteTest(bankPath(), test, Data1->RecordSource())) {
-        reportBankFault(e);
+    const QString category = Data1->RecordSource();
+    if (const StoreError e = Catalogue::deleteTest(bankPath(), test, category)) {
+        if (reportGone(e, category))
+            showBankNow();
+        else
+            reportBankFault(e);
         return;
     }
     msgBox(QStringLiteral("该项测试已经删除！"));
     Data1->Refresh();
+    // The deleted test can be neither renamed nor deleted again.
+    clearChoice();
 }
 
 // 更名: opens the name box on the clicked test's name.
@@ -206,7 +213,10 @@ void frmBFEdit::Command6_Click()
     const QString oldName = Label1->text();
     const QString newName = Text1->text();
     if (const StoreError e = Catalogue::renameTest(bankPath(), oldName, newName, clickedCategory)) {
-        reportNameRefused(e, QStringLiteral("测试名称已经存在！"), Text1);
+        if (reportGone(e, clickedCategory))
+            showBankNow();
+        else
+            reportNameRefused(e, QStringLiteral("测试名称已经存在！"), Text1);
         return;
     }
     Data1->Refresh();
@@ -216,6 +226,28 @@ void frmBFEdit::Command6_Click()
     Label3->hide();
     Command5->setEnabled(true);
     Command6->setEnabled(false);
+}
+
+// Nothing chosen, and the name box closed.
+void frmBFEdit::clearChoice()
+{
+    Text1->hide();
+    Label3->hide();
+    Command5->setEnabled(true);
+    Command6->setEnabled(false);
+    Label1->clear();
+    Text1->clear();
+    clickedCategory.clear();
+}
+
+// After another window changed the bank under the lists: both lists as the bank holds
+// them now (a category that is gone leaves the box, and its tests the list).
+void frmBFEdit::showBankNow()
+{
+    Data2->Refresh();
+    if (!Data1->RecordSource().isEmpty())
+        Data1->Refresh();
+    clearChoice();
 }
 
 void frmBFEdit::Text1_LostFocus()
@@ -231,8 +263,12 @@ bool frmBFEdit::eventFilter(QObject *watched, QEvent *event)
     if (watched == Text1 && event->type() == QEvent::FocusOut && Text1->isVisible()) {
         // Leaving the box for another control, not for another program or a menu.
         const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
             Text1_LostFocus();
+            // The message took the place of the press that left the box.
+            if (reason == Qt::MouseFocusReason && Text1->hasFocus())
+                dropInterruptedPress();
+        }
     }
     return Form::eventFilter(watched, event);
 }

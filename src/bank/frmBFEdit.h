@@ -14,7 +14,8 @@ class QLineEdit;
 //
 // Mode 3 has two states: idle (name box hidden, 更名 enabled, 确定更名 disabled) and
 // renaming (name box shown, 更名 disabled, 确定更名 enabled). A successful 确定更名
-// returns to idle; a refused one stays in renaming.
+// returns to idle; a refused one stays in renaming. A delete leaves nothing chosen
+// and returns to idle.
 class frmBFEdit : public Form
 {
     Q_OBJECT
@@ -63,4 +64,6 @@ protected:
 
 private:
     void confirmChoice();
+    void clearChoice();
+    void showBankNow();
 };

@@ -140,7 +140,10 @@ void frmFL::Command1_Click()
         const QString oldName = Text3->text();
         const QString newName = Text1->text();
         if (const StoreError e = Catalogue::renameCategory(bankPath(), oldName, newName)) {
-            reportNameRefused(e, kTaken, Text1);
+            if (reportGone(e, oldName))
+                showBankNow();
+            else
+                reportNameRefused(e, kTaken, Text1);
             return;
         }
         Data2->Refresh();
@@ -173,6 +176,8 @@ void frmFL::Command3_Click()
         // The store counts the tests again; the count shown may be out of date.
         if (e.number() == StoreError::CategoryNotEmpty)
             msgBox(notEmpty);
+        else if (reportGone(e, name))
+            showBankNow();
         else
             reportBankFault(e);
         return;
@@ -186,6 +191,13 @@ void frmFL::Command3_Click()
 void frmFL::Command4_Click()
 {
     Unload();
+}
+
+// After another window changed the bank: the list as it holds it now, nothing chosen.
+void frmFL::showBankNow()
+{
+    Data2->Refresh();
+    Text3->clear();
 }
 
 // The counting binding lets go of the category table before it is renamed or dropped.

@@ -53,4 +53,5 @@ public slots:
 
 private:
     void releaseChosenTable();
+    void showBankNow();
 };

@@ -4,9 +4,11 @@
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
+#include "platform/safefile.h"
 #include "platform/shellopen.h"
 #include "platform/twips.h"
 
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QMouseEvent>
 #include <QMovie>
@@ -111,7 +113,11 @@ frmAbout::frmAbout()
 void frmAbout::Form_Load()
 {
     // A missing or unreadable animation leaves the box without it; nothing to report.
-    auto *movie = new QMovie(programFile(QStringLiteral("nosars.gif")), QByteArray(), this);
+    // Neither is a FIFO or device in its place, nor a file too big to be an animation.
+    const QString path = programFile(QStringLiteral("nosars.gif"));
+    if (!isRegularFile(path) || QFileInfo(path).size() > (64 << 20))
+        return;
+    auto *movie = new QMovie(path, QByteArray(), this);
     if (!movie->isValid() || !movie->jumpToFrame(0) || movie->currentImage().isNull()) {
         delete movie;
         return;

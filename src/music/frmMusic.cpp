@@ -1,6 +1,7 @@
 #include "music/frmMusic.h"
 
 #include "app/controls.h"
+#include "app/forms.h"
 #include "music/musicini.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
@@ -29,7 +30,7 @@ QToolButton *pictureButton(
 
 frmMusic::frmMusic()
     : Form(QStringLiteral("Qelvi——背景音乐控制器"), 4872, 3420)
-    , Label1(new QLabel(QStringLiteral("文件名"), this))
+    , Label1(new PathLabel(QStringLiteral("文件名"), this))
     , ProgressBar1(new ProgressBar(this))
     , Command4(pictureButton(this, "music-play.svg", {}, twipsRect(840, 1440, 975, 375)))
     , Command5(pictureButton(this, "music-pause.svg", {}, twipsRect(2040, 1440, 855, 375)))
@@ -79,6 +80,9 @@ void frmMusic::Form_Load()
 {
     Timer1->start(50);
     MMControl1->setTimeFormat(0);
+    // The loop check's restart then takes up the next round, which the device already
+    // plays without a gap.
+    MMControl1->setRepeat(true);
     CommonDialog1.Filter = kFilter;
 }
 
@@ -97,6 +101,14 @@ void frmMusic::Form_Resize()
         Timer2->start();
 }
 
+bool frmMusic::Form_QueryUnload()
+{
+    if (Forms::closingAll())
+        return true;
+    Command3_Click();
+    return false;
+}
+
 // Shows the device's file name, opens it by the device-type rule and fits the bar to it.
 void frmMusic::openPiece()
 {
@@ -111,8 +123,7 @@ void frmMusic::openPiece()
 
 void frmMusic::showFileName(const QString &path)
 {
-    Label1->setText(path);
-    Label1->adjustSize();
+    Label1->setPath(path);
 }
 
 void frmMusic::Command1_Click()
@@ -178,5 +189,9 @@ void frmMusic::Timer2_Timer()
     if (ProgressBar1->Value() == ProgressBar1->Max()) {
         MMControl1->setCommand(QStringLiteral("Prev"));
         MMControl1->setCommand(QStringLiteral("Play"));
+        // The piece is at its start again. Right after a restart the device may still
+        // read 0, which the bar refuses: left at its maximum, the next check would
+        // restart the piece once more, cutting its first buffer each time.
+        ProgressBar1->setValue(ProgressBar1->Min());
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/form.h"
+#include "music/pathlabel.h"
 #include "music/progressbar.h"
 #include "platform/filedialog.h"
 #include "platform/mediadevice.h"
@@ -24,13 +25,15 @@ public:
     Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
     void Form_Load() override;
     void Form_Resize() override;
+    // The close box hides the window as 退出 does; only the program's end unloads it.
+    bool Form_QueryUnload() override;
 
     // The device-type rule, on the last three letters of a file name, letter case
     // counting: "wav" is wave audio, "mid" the sequencer, anything else "" (chosen
     // from the extension when the piece opens).
     static QString deviceTypeFor(const QString &fileName);
 
-    QLabel *Label1; // the full path of the current piece
+    PathLabel *Label1; // the full path of the current piece
     ProgressBar *ProgressBar1;
     QToolButton *Command4; // play
     QToolButton *Command5; // pause

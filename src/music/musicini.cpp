@@ -2,9 +2,9 @@
 
 #include "platform/filereason.h"
 #include "platform/programfolder.h"
+#include "platform/safefile.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace MusicIni {
@@ -31,13 +31,10 @@ QString decode(const QByteArray &bytes)
 
 QString readPath()
 {
-    QFile file(iniPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
     // Only the first line is read. One that runs on past any path a system allows
     // names no piece (read whole, a huge file would also become a huge label).
     constexpr qint64 kLineLimit = 64 * 1024;
-    const QByteArray bytes = file.read(kLineLimit + 1);
+    const QByteArray bytes = readRegularFile(iniPath(), kLineLimit + 1).value_or(QByteArray());
     // The line ends at CR or LF, so files edited on either system read alike; neither
     // byte occurs inside a UTF-8 or GBK character.
     qsizetype end = 0;
@@ -57,20 +54,7 @@ QString resolve(const QString &path)
 
 bool writePath(const QString &path, QString *reason)
 {
-    QSaveFile file(iniPath());
-    // A folder that allows writing the file but not creating one beside it.
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *reason = fileErrorReason(file);
-        return false;
-    }
-    const QByteArray line = path.toUtf8() + "\r\n";
-    if (file.write(line) != line.size() || !file.commit()) {
-        *reason = fileErrorReason(file);
-        file.cancelWriting();
-        return false;
-    }
-    return true;
+    return replaceFile(iniPath(), path.toUtf8() + "\r\n", reason);
 }
 
 } // namespace MusicIni

@@ -32,7 +32,7 @@ QStringList qtNameFilters(const QString &filter)
 bool CommonDialog::ShowOpen(QWidget *parent)
 {
     if (scripted)
-        FileName = scripted->reply(*this);
+        FileName = scripted->reply(*this, false);
     else {
         QFileDialog dialog(parent, DialogTitle.isEmpty() ? QStringLiteral("打开") : DialogTitle);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -40,6 +40,26 @@ bool CommonDialog::ShowOpen(QWidget *parent)
         // The descriptions already name their patterns.
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setNameFilters(qtNameFilters(Filter));
+        if (!FileName.isEmpty())
+            dialog.selectFile(FileName);
+        FileName = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+            ? dialog.selectedFiles().constFirst()
+            : QString();
+    }
+    return !FileName.isEmpty();
+}
+
+bool CommonDialog::ShowSave(QWidget *parent)
+{
+    if (scripted)
+        FileName = scripted->reply(*this, true);
+    else {
+        QFileDialog dialog(parent, DialogTitle.isEmpty() ? QStringLiteral("另存为") : DialogTitle);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
+        dialog.setNameFilters(qtNameFilters(Filter));
+        dialog.setDefaultSuffix(DefaultExt);
         if (!FileName.isEmpty())
             dialog.selectFile(FileName);
         FileName = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
@@ -60,8 +80,8 @@ ScriptedFileDialog::~ScriptedFileDialog()
         scripted = nullptr;
 }
 
-QString ScriptedFileDialog::reply(const CommonDialog &dialog)
+QString ScriptedFileDialog::reply(const CommonDialog &dialog, bool save)
 {
-    m_shown.append({ dialog.Filter, dialog.FileName, dialog.Flags, dialog.CancelError });
+    m_shown.append({ dialog.Filter, dialog.FileName, dialog.Flags, dialog.CancelError, save });
     return m_answers.isEmpty() ? QString() : m_answers.takeFirst();
 }

@@ -22,15 +22,19 @@ public:
     // returned; on a cancel FileName is "" and false is returned (the error that
     // CancelError asks for; the caller decides what it means).
     bool ShowOpen(QWidget *parent = nullptr);
+    // The Save dialog: the same, for a file to write. FileName is the suggested name
+    // before; a name without an extension gets DefaultExt. Asks before replacing a file.
+    bool ShowSave(QWidget *parent = nullptr);
+    QString DefaultExt;
 };
 
 // The Qt name filters for a "description|patterns|..." list. Patterns are matched
 // without regard to letter case, as users of the program expect from "*.MP3".
 QStringList qtNameFilters(const QString &filter);
 
-// Stands in for the user while it exists: answers every Open dialog from a queue
+// Stands in for the user while it exists: answers every Open and Save dialog from a queue
 // (a path, or a cancel) and records the filter list and file name each one was shown
-// with. An Open dialog with no answer queued is cancelled.
+// with. A dialog with no answer queued is cancelled.
 class ScriptedFileDialog
 {
 public:
@@ -40,6 +44,7 @@ public:
         QString fileName;
         int flags;
         bool cancelError;
+        bool save; // a Save dialog
     };
 
     ScriptedFileDialog();
@@ -53,7 +58,7 @@ public:
 
 private:
     friend class CommonDialog;
-    QString reply(const CommonDialog &dialog);
+    QString reply(const CommonDialog &dialog, bool save);
 
     QStringList m_answers;
     QList<Shown> m_shown;

@@ -1,6 +1,7 @@
 #include "platform/mediadevice.h"
 
 #include "platform/midilength.h"
+#include "platform/safefile.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -9,6 +10,7 @@
 
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <alsa/asoundlib.h>
 
 #include <cmath>
 
@@ -47,6 +49,11 @@ void closeAudio()
     audioState = Audio::Closed;
 }
 
+// ALSA reports to the terminal every step of a failed probe (eight lines on a machine
+// without a sound card) and of later device errors; the program writes nothing there,
+// and a failed open is handled by playing into silence.
+void quietAlsa(const char *, int, const char *, int, const char *, ...) { }
+
 bool openMixer()
 {
     return Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 2048) == 0;
@@ -68,6 +75,7 @@ bool ensureAudio()
     } else {
         fontInUse = qEnvironmentVariable("SDL_SOUNDFONTS");
     }
+    snd_lib_error_set_handler(quietAlsa);
     bool opened = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 && openMixer();
     if (!opened) {
         // No sound device, or a busy one: play into silence instead.
@@ -202,6 +210,11 @@ void MediaDevice::open()
         setError(ErrorCannotOpen, QStringLiteral("no file name"));
         return;
     }
+    // A FIFO or device in a piece's place would block the decoder or never end.
+    if (!isRegularFile(m_fileName)) {
+        setError(ErrorCannotOpen, QStringLiteral("%1: not a regular file").arg(m_fileName));
+        return;
+    }
     std::optional<qint64> midiLength;
     if (type == MUS_MID || type == MUS_NONE) {
         QFile file(m_fileName);
@@ -232,16 +245,14 @@ void MediaDevice::open()
         m_length = toMs(Mix_MusicDuration(m_music));
     m_mode = ModeStop;
     m_stoppedAt = 0;
+    m_nextRound = false;
     clearError();
 }
 
 void MediaDevice::close()
 {
     if (m_music && audioState == Audio::Ready) {
-        if (ownsMixer()) {
-            Mix_HaltMusic();
-            mixerOwner = nullptr;
-        }
+        halt();
         Mix_FreeMusic(m_music);
     }
     if (mixerOwner == this)
@@ -250,7 +261,17 @@ void MediaDevice::close()
     m_length = 0;
     m_mode = ModeNotOpen;
     m_stoppedAt = 0;
+    m_nextRound = false;
     clearError();
+}
+
+void MediaDevice::halt() const
+{
+    if (ownsMixer()) {
+        Mix_HaltMusic();
+        mixerOwner = nullptr;
+    }
+    m_nextRound = false;
 }
 
 void MediaDevice::play()
@@ -264,21 +285,30 @@ void MediaDevice::play()
         clearError();
         return;
     }
-    if (m_mode == ModePause && ownsMixer()) {
+    if (m_nextRound && ownsMixer()) {
+        // The mixer went on into the next round by itself: the readings follow it.
+        ++m_round;
+        m_nextRound = false;
+    } else if (m_mode == ModePause && ownsMixer()) {
         Mix_ResumeMusic();
         m_playFrom = m_pausedAt;
+        m_clock.start();
     } else {
         // From the start, also when stopped at the end. Each run restarts the decoder,
         // which is exact for every format (a MIDI piece cannot be positioned at all).
-        if (Mix_PlayMusic(m_music, 0) != 0) {
+        if (Mix_PlayMusic(m_music, m_repeat ? -1 : 0) != 0) {
             setError(ErrorPlay, QString::fromUtf8(Mix_GetError()));
             return;
         }
         Mix_ResumeMusic();
         mixerOwner = this;
         m_playFrom = 0;
+        m_clock.start();
+        m_lastDecoded = 0;
+        m_wraps = 0;
+        m_round = 0;
+        m_nextRound = false;
     }
-    m_clock.start();
     m_mode = ModePlay;
     clearError();
 }
@@ -291,9 +321,12 @@ void MediaDevice::pause()
     }
     refresh();
     if (m_mode == ModePlay) {
-        m_pausedAt = playingPosition();
+        m_pausedAt = played();
         Mix_PauseMusic();
         m_mode = ModePause;
+    } else if (m_nextRound) {
+        // At the end of a round the device reads as stopped; so it must sound.
+        halt();
     }
     clearError();
 }
@@ -304,43 +337,59 @@ void MediaDevice::prev()
         setError(ErrorNotOpen, QStringLiteral("nothing is open"));
         return;
     }
-    // Going back to the start stops the media; "Play" then starts it again.
-    if (ownsMixer()) {
-        Mix_HaltMusic();
-        mixerOwner = nullptr;
-    }
+    // Going back to the start stops the media; "Play" then starts it again. A next
+    // round under way has just been at the start, and goes on.
+    if (!(m_nextRound && ownsMixer()))
+        halt();
     m_mode = ModeStop;
     m_stoppedAt = 0;
     clearError();
 }
 
-// Notices a piece that has played to its end, or lost the mixer to another device.
+// Notices a round that has played to its end, a piece that has stopped or lost the
+// mixer to another device, and a next round that nobody took up.
 void MediaDevice::refresh() const
 {
+    // Long enough for a reader that looks a few times a second.
+    constexpr qint64 kUnclaimedMs = 500;
+    if (m_nextRound && played() - (m_round + 1) * m_length > kUnclaimedMs)
+        halt();
     if (m_mode != ModePlay)
         return;
     bool over = !ownsMixer() || !Mix_PlayingMusic();
-    // The synthesiser plays on in silence after the last event; the tempo map says
-    // when the piece is over.
-    if (m_midi && m_playFrom + m_clock.elapsed() >= m_length)
+    // The synthesiser plays on in silence after the last event, and a repeating piece
+    // goes on by itself: the time played says when the round is over.
+    if (!over && (m_midi || m_repeat) && played() - m_round * m_length >= m_length) {
         over = true;
+        m_nextRound = m_repeat;
+    }
     if (over) {
         m_mode = ModeStop;
         m_stoppedAt = m_length;
     }
 }
 
-int MediaDevice::playingPosition() const
+qint64 MediaDevice::played() const
 {
-    const qint64 clock = qMin<qint64>(m_playFrom + m_clock.elapsed(), m_length);
-    if (!m_midi && ownsMixer()) {
-        // The decoder's own position, once it has decoded anything; right after a
-        // start it still reads 0, and the clock says better how far the piece is.
-        const int decoded = toMs(Mix_GetMusicPosition(m_music));
-        if (decoded > 0)
-            return qMin(decoded, m_length);
-    }
-    return int(clock);
+    const qint64 clock = m_playFrom + m_clock.elapsed();
+    if (m_midi || !ownsMixer() || !Mix_PlayingMusic())
+        return m_midi ? clock : m_wraps * m_length + m_lastDecoded;
+    // The decoder's own position, once it has decoded anything; right after a start
+    // it still reads 0, and the clock says better how far the piece is. It goes back
+    // to 0 each time a repeating piece starts its next round.
+    const int decoded = qMin(toMs(Mix_GetMusicPosition(m_music)), m_length);
+    if (m_repeat && decoded < m_lastDecoded)
+        ++m_wraps;
+    m_lastDecoded = decoded;
+    if (m_wraps == 0 && decoded == 0)
+        return qMin<qint64>(clock, m_length);
+    return m_wraps * m_length + decoded;
+}
+
+int MediaDevice::roundPosition() const
+{
+    const qint64 at = m_mode == ModePause ? m_pausedAt : played();
+    return int(qBound<qint64>(0, at - m_round * m_length, qint64(m_length)));
 }
 
 int MediaDevice::Mode() const
@@ -365,12 +414,5 @@ int MediaDevice::Position() const
         return 0;
     }
     refresh();
-    switch (m_mode) {
-    case ModePlay:
-        return playingPosition();
-    case ModePause:
-        return m_pausedAt;
-    default:
-        return m_stoppedAt;
-    }
+    return m_mode == ModePlay || m_mode == ModePause ? roundPosition() : m_stoppedAt;
 }

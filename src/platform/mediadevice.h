@@ -18,6 +18,12 @@ struct _Mix_Music;
 //
 // The mixer has one music stream: when another device starts playing, this one reads
 // as stopped.
+//
+// A repeating device (setRepeat) plays each round straight into the next inside the
+// mixer, so the seam has no gap and every round is as long as the first. Its readings
+// still tell the rounds apart: at the end of a round it reads as stopped at its end,
+// and "Prev" then "Play" take up the next round, already under way, instead of
+// starting the piece afresh. A next round that nobody takes up is stopped soon after.
 class MediaDevice : public QObject
 {
     Q_OBJECT
@@ -69,6 +75,11 @@ public:
     bool Notify() const { return m_notify; }
     void setNotify(qint16 notify) { m_notify = notify != 0; }
 
+    // Whether the piece goes round without a gap (see above); read when "Play" starts
+    // the piece from its beginning.
+    bool Repeat() const { return m_repeat; }
+    void setRepeat(bool repeat) { m_repeat = repeat; }
+
     int Error() const { return m_error; }
     QString ErrorMessage() const { return m_errorMessage; }
 
@@ -86,7 +97,9 @@ private:
     void setError(int code, const QString &message) const;
     void clearError() const;
     void refresh() const;
-    int playingPosition() const;
+    qint64 played() const;
+    int roundPosition() const;
+    void halt() const;
     bool ownsMixer() const;
 
     QString m_fileName;
@@ -95,14 +108,22 @@ private:
     bool m_notify = false;
     _Mix_Music *m_music = nullptr;
     bool m_midi = false;
+    bool m_repeat = false;
     int m_length = 0;
     // Readings change as the media plays, so the state they find is kept up to date
     // from the const readers too.
     mutable int m_mode = ModeNotOpen;
     mutable int m_stoppedAt = 0; // position while stopped: the start, or the end
-    int m_pausedAt = 0;
-    int m_playFrom = 0; // position where the current run of the play clock started
+    // The time played since the piece last started from its beginning, over all its
+    // rounds: from the decoder and the rounds it went through, or (MIDI, and before
+    // the decoder has anything) from a play clock that runs from m_playFrom.
+    mutable qint64 m_pausedAt = 0;
+    qint64 m_playFrom = 0;
     QElapsedTimer m_clock;
+    mutable int m_lastDecoded = 0; // the decoder's last position, to see it wrap
+    mutable qint64 m_wraps = 0; // rounds the decoder went through
+    qint64 m_round = 0; // the round the readings are in
+    mutable bool m_nextRound = false; // a round ended and the mixer plays the next one
     mutable int m_error = NoError;
     mutable QString m_errorMessage;
 };

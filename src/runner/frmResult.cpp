@@ -1,11 +1,17 @@
 #include "runner/frmResult.h"
 
 #include "app/controls.h"
+#include "platform/filedialog.h"
 #include "platform/fonts.h"
+#include "platform/msgbox.h"
 #include "platform/twips.h"
+#include "results/resultdocument.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
 #include <QEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QTextEdit>
 
 frmResult::frmResult()
@@ -35,6 +41,63 @@ frmResult::frmResult()
 
     setTabOrder(Text1, Command1);
     connect(Command1, &QToolButton::clicked, this, &frmResult::Command1_Click);
+
+    const auto action = [this](const QString &caption, Qt::Key key, void (frmResult::*slot)()) {
+        auto *a = new QAction(caption, this);
+        a->setShortcut(QKeySequence(Qt::CTRL | key));
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        addAction(a);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    mnuPrint = action(QStringLiteral("打印(&P)..."), Qt::Key_P, &frmResult::mnuPrint_Click);
+    mnuSavePdf = action(QStringLiteral("存为PDF(&S)..."), Qt::Key_S, &frmResult::mnuSavePdf_Click);
+    Text1->viewport()->installEventFilter(this);
+}
+
+void frmResult::setRecord(const Results::Record &record)
+{
+    m_record = record;
+}
+
+Results::Record frmResult::shownRecord() const
+{
+    Results::Record record = m_record;
+    record.resultText = Text1->toPlainText();
+    if (!record.takenAt.isValid())
+        record.takenAt = QDateTime::currentDateTime();
+    return record;
+}
+
+QMenu *frmResult::textMenu()
+{
+    QMenu *menu = Text1->createStandardContextMenu();
+    menu->addSeparator();
+    menu->addAction(mnuPrint);
+    menu->addAction(mnuSavePdf);
+    return menu;
+}
+
+void frmResult::mnuPrint_Click()
+{
+    QString error;
+    if (!ResultDocument::print(shownRecord(), this, &error) && !error.isEmpty())
+        msgBox(error);
+}
+
+void frmResult::mnuSavePdf_Click()
+{
+    CommonDialog dialog;
+    dialog.Filter = QStringLiteral("PDF 文件|*.pdf");
+    dialog.DefaultExt = QStringLiteral("pdf");
+    dialog.DialogTitle = QStringLiteral("把测试结果存为PDF");
+    dialog.FileName = m_record.test.isEmpty() ? QStringLiteral("测试结果.pdf")
+                                              : m_record.test + QStringLiteral("的测试结果.pdf");
+    if (!dialog.ShowSave(this))
+        return;
+    QString error;
+    if (!ResultDocument::savePdf(shownRecord(), dialog.FileName, &error))
+        msgBox(error);
 }
 
 void frmResult::Command1_Click()
@@ -51,5 +114,11 @@ bool frmResult::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == Text1 && event->type() == QEvent::FocusIn)
         Text1_GotFocus();
+    if (watched == Text1->viewport() && event->type() == QEvent::ContextMenu) {
+        QMenu *menu = textMenu();
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(static_cast<QContextMenuEvent *>(event)->globalPos());
+        return true;
+    }
     return Form::eventFilter(watched, event);
 }

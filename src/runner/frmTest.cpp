@@ -9,10 +9,13 @@
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
 #include "platform/twips.h"
+#include "results/frmHistory.h"
+#include "results/keeping.h"
 #include "runner/frmResult.h"
 #include "runner/scoring.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -25,11 +28,7 @@ const QString noQuestions = QStringLiteral("这个测试还没有题目，请先
 const QString noScoring
     = QStringLiteral("测试的评分情况你还没有输入，请完成评分的输入后再进行测试！");
 const QString testGone = QStringLiteral("找不到这个测试的题目表或评分表，它可能已经被改名或删除！");
-
-bool isBlankOption(const QString &text)
-{
-    return text.isEmpty() || text == QStringLiteral(" ");
-}
+const QString notKept = QStringLiteral("这次的测试结果没能保存到测试记录里。\n%1");
 
 QColor buttonText()
 {
@@ -130,6 +129,7 @@ void frmTest::Label14_Click()
 void frmTest::answer(int option)
 {
     Text7->setText(Scoring::addScore(Text7->text(), scoreBoxes()[option]->text()));
+    noteAnswer(option);
 
     const StoreError error
         = val(Label9->text()) != val(Label8->text()) ? nextQuestion() : finishTest();
@@ -168,7 +168,36 @@ StoreError frmTest::finishTest()
     result->Text1->setPlainText(Scoring::resultText(total, evaluation));
     Forms::place(result, 4584, 4500, Forms::Base::Inner, 2);
     result->Show();
+    keepResult(result, evaluation);
     return {};
+}
+
+void frmTest::noteAnswer(int option)
+{
+    m_answers.append({ int(val(Label8->text())), Label1->text(), QString(QLatin1Char('A' + option)),
+        optionLabels()[option]->text(), doubleText(val(scoreBoxes()[option]->text())) });
+}
+
+// The finished test goes into the results history; the result window is already up,
+// so a history that cannot be written costs the taker nothing but one message.
+void frmTest::keepResult(frmResult *result, const QString &evaluation)
+{
+    Results::Record record;
+    record.takenAt = QDateTime::currentDateTime();
+    record.test = Label13->text();
+    record.category = Keeping::categoryOf(programFile(QStringLiteral("test.mdb")), record.test);
+    record.resultText = result->Text1->toPlainText();
+    record.total = singleText(float(val(Text7->text())));
+    record.evaluation = evaluation;
+    record.answers = m_answers;
+    const StoreError error = Keeping::keep(&record);
+    result->setRecord(record);
+    if (error) {
+        msgBox(notKept.arg(error.message()));
+        return;
+    }
+    if (frmHistory *history = Forms::find<frmHistory>())
+        history->Refresh();
 }
 
 // Every band is examined, first to last; the last one that holds the total gives the
@@ -204,7 +233,7 @@ void frmTest::showOptions()
 void frmTest::hideBlankOptions()
 {
     for (HotLabel *label : optionLabels())
-        if (isBlankOption(label->text()))
+        if (Scoring::isBlankOption(label->text()))
             label->setVisible(false);
 }
 

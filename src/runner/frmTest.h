@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/form.h"
+#include "results/store/history.h"
 
 #include <QPixmap>
 #include <array>
 
 class Data;
+class frmResult;
 class HotLabel;
 class QLabel;
 class QLineEdit;
@@ -88,7 +90,11 @@ private:
     void fitQuestion();
     void fitOptions();
     void closeLater();
+    void noteAnswer(int option);
+    void keepResult(frmResult *result, const QString &evaluation);
 
+    // The answers given so far, for the results history.
+    QList<Results::Answer> m_answers;
     QPixmap m_background;
     QPixmap m_scaledBackground;
 };

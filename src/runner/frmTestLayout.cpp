@@ -6,6 +6,7 @@
 #include "bank/store/catalogue.h"
 #include "platform/fonts.h"
 #include "platform/twips.h"
+#include "runner/optionkeys.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -123,6 +124,7 @@ void frmTest::buildControls()
     });
     connect(Timer1, &QTimer::timeout, this, &frmTest::Timer1_Timer);
     Timer1->start();
+    new OptionKeys(this, optionLabels(), Label14);
 }
 
 std::array<HotLabel *, 6> frmTest::optionLabels() const

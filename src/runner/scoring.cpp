@@ -2,11 +2,24 @@
 
 #include "bank/store/valuerules.h"
 
+#include <cmath>
+
 namespace Scoring {
 
 QString addScore(const QString &total, const QString &score)
 {
     return doubleText(val(total) + val(score));
+}
+
+double addScoreValue(double total, double score)
+{
+    const double sum = total + score;
+    return std::isfinite(sum) && sum != 0 ? sum : 0.0;
+}
+
+bool isBlankOption(const QString &text)
+{
+    return text.isEmpty() || text == QStringLiteral(" ");
 }
 
 bool bandHolds(float total, float lower, float upper)

@@ -3,8 +3,10 @@
 #include "app/controls.h"
 #include "platform/fonts.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
+#include <memory>
 
 class tst_controls : public QObject
 {
@@ -13,34 +15,122 @@ class tst_controls : public QObject
 private slots:
     void initTestCase() { installFontSubstitutes(); }
 
+    // The keys that click a picture button, and a hot label that takes the focus.
     void buttonKeys_data()
     {
+        QTest::addColumn<bool>("label");
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
         QTest::addColumn<int>("clicks");
-        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << 1;
-        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1;
-        QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << 1;
-        QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << 0;
-        QTest::newRow("a letter") << int(Qt::Key_A) << int(Qt::NoModifier) << 0;
+        for (const bool label : { false, true }) {
+            const char *kind = label ? "label, " : "button, ";
+            const auto row = [&](const char *name, int key, int modifiers, int clicks) {
+                QTest::newRow((QByteArray(kind) + name).constData())
+                    << label << key << modifiers << clicks;
+            };
+            row("Return", Qt::Key_Return, Qt::NoModifier, 1);
+            row("keypad Enter", Qt::Key_Enter, Qt::KeypadModifier, 1);
+            row("Space", Qt::Key_Space, Qt::NoModifier, 1);
+            row("Ctrl+Return", Qt::Key_Return, Qt::ControlModifier, 0);
+            row("a letter", Qt::Key_A, Qt::NoModifier, 0);
+        }
     }
     void buttonKeys()
     {
+        QFETCH(bool, label);
         QFETCH(int, key);
         QFETCH(int, modifiers);
         QFETCH(int, clicks);
         QWidget window;
-        auto *button = new PictureButton(
-            QStringLiteral("确定"), QStringLiteral(":/images/btn-ok.svg"), 24, &window);
+        QWidget *control;
+        std::unique_ptr<QSignalSpy> clicked;
+        if (label) {
+            auto *hot = new HotLabel(QStringLiteral("退出"), &window);
+            hot->setFocusPolicy(Qt::TabFocus);
+            clicked = std::make_unique<QSignalSpy>(hot, &HotLabel::Click);
+            control = hot;
+        } else {
+            auto *button = new PictureButton(
+                QStringLiteral("确定"), QStringLiteral(":/images/btn-ok.svg"), 24, &window);
+            clicked = std::make_unique<QSignalSpy>(button, &QToolButton::clicked);
+            control = button;
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        control->setFocus(Qt::TabFocusReason);
+        QCOMPARE(QApplication::focusWidget(), control);
+        QTest::keyClick(control, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(clicked->size(), clicks);
+    }
+
+    // A double click is one click (the second press is the double click itself), on
+    // every kind of clickable control; a plain tool button shows the sequence is real.
+    void doubleClickIsOneClick_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("hot label") << 0 << 1;
+        QTest::newRow("picture button") << 1 << 1;
+        QTest::newRow("plain tool button") << 2 << 2;
+    }
+    void doubleClickIsOneClick()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, clicks);
+        QWidget window;
+        QWidget *control;
+        std::unique_ptr<QSignalSpy> clicked;
+        if (kind == 0) {
+            auto *hot = new HotLabel(QStringLiteral("当场沉下脸"), &window);
+            clicked = std::make_unique<QSignalSpy>(hot, &HotLabel::Click);
+            control = hot;
+        } else {
+            auto *button = kind == 1 ? new PictureButton(QStringLiteral("确定"),
+                               QStringLiteral(":/images/btn-ok.svg"), 24, &window)
+                                     : new QToolButton(&window);
+            clicked = std::make_unique<QSignalSpy>(button, &QToolButton::clicked);
+            control = button;
+        }
+        control->resize(80, 40);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QSignalSpy clicked(button, &QToolButton::clicked);
-        // A click gives the button the focus, so the keys reach it afterwards.
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(QApplication::focusWidget(), button);
-        clicked.clear();
-        QTest::keyClick(button, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-        QCOMPARE(clicked.size(), clicks);
+        // A double click arrives as a click, then the double click and its release.
+        QTest::mouseClick(control, Qt::LeftButton);
+        QTest::mouseDClick(control, Qt::LeftButton);
+        QTest::mouseRelease(control, Qt::LeftButton);
+        QCOMPARE(clicked->size(), clicks);
+    }
+
+    // A screen reader sees a hot label as a push button named by its text, and its
+    // press action clicks it while it is shown and enabled.
+    void hotLabelForScreenReaders()
+    {
+        QWidget window;
+        auto *label = new HotLabel(QStringLiteral("当场沉下脸，数落对方不守时"), &window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy clicks(label, &HotLabel::Click);
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(label);
+        QVERIFY(a);
+        QCOMPARE(a->role(), QAccessible::Button);
+        QCOMPARE(a->text(QAccessible::Name), label->text());
+        QAccessibleActionInterface *actions = a->actionInterface();
+        QVERIFY(actions);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(clicks.size(), 1);
+        label->setEnabled(false);
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        label->setEnabled(true);
+        label->hide();
+        actions->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(clicks.size(), 1);
+
+        // A button with its picture alone goes by its tool tip.
+        PictureButton bare({}, QStringLiteral(":/images/music-play.svg"), 16, &window);
+        bare.setToolTip(QStringLiteral("播放"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(&bare)->text(QAccessible::Name),
+            QStringLiteral("播放"));
     }
 
     void buttonFaces()

@@ -18,6 +18,7 @@
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
 #include "platform/twips.h"
+#include "results/frmHistory.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
 #include "support/mainwindow.h"
@@ -176,6 +177,9 @@ private slots:
         QTest::newRow("about") << "mnuAbout_Click"
                                << "frmAbout" << 4020. << 6288. << false << 1. << false
                                << QByteArray();
+        QTest::newRow("history") << "mnuHistory_Click"
+                                 << "frmHistory" << 8556. << 10872. << true << 2. << false
+                                 << QByteArray();
     }
 
     void commandsOpenTheirWindowAtItsPlace()
@@ -228,10 +232,15 @@ private slots:
     {
         MainWindowFixture main;
         const QStringList keys { "tbrFL", "tbrCreatTest", "tbrEditTest", "tbrDelTest", "tbrTesting",
-            "tbrMusic" };
+            "tbrHistory", "tbrMusic" };
         const QStringList windows { "frmFL", "frmAddTest", "frmBFEdit", "frmBFEdit", "frmBFEdit",
-            "frmMusic" };
-        QCOMPARE(main->Toolbar1->actions().size(), 7);
+            "frmHistory", "frmMusic" };
+        QCOMPARE(main->Toolbar1->actions().size(), 8);
+        // The history's button comes right after 进行测试.
+        QCOMPARE(
+            main->Toolbar1->actions().indexOf(main->Toolbar1->findChild<QAction *>("tbrHistory")),
+            main->Toolbar1->actions().indexOf(main->Toolbar1->findChild<QAction *>("tbrTesting"))
+                + 1);
         for (int i = 0; i < keys.size(); ++i) {
             QAction *button = main->Toolbar1->findChild<QAction *>(keys[i]);
             QVERIFY2(button, qPrintable(keys[i]));
@@ -256,6 +265,7 @@ private slots:
         QCOMPARE(main->mnuBackMic->text(), QStringLiteral("背景音乐(&M)"));
         QCOMPARE(main->mnuIntro->text(), QStringLiteral("Qelvi简介(&I)"));
         QCOMPARE(main->mnuAbout->text(), QStringLiteral("关于Qelvi(&A)"));
+        QCOMPARE(main->mnuHistory->text(), QStringLiteral("测试记录(&H)"));
     }
 
     void subUnloadClosesTheFiveSingleTestWindowsOnly()
@@ -273,12 +283,13 @@ private slots:
         Forms::load<frmHelp>();
         Forms::load<frmResult>();
         Forms::load<frmAno>();
+        Forms::load<frmHistory>();
 
         main->subUnload();
         for (const char *gone : { "frmAddTest", "frmBFEdit", "frmScore", "frmTest", "frmEdittest" })
             QVERIFY2(!openForm(gone), gone);
-        for (const char *kept :
-            { "frmFL", "frmMusic", "frmAbout", "frmIntro", "frmHelp", "frmResult", "frmAno" })
+        for (const char *kept : { "frmFL", "frmMusic", "frmAbout", "frmIntro", "frmHelp",
+                 "frmResult", "frmAno", "frmHistory" })
             QVERIFY2(openForm(kept), kept);
 
         // Unloading windows that are not open loads nothing.

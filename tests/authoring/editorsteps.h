@@ -55,6 +55,16 @@ inline QStringList firsts(const QList<QStringList> &rows)
     return out;
 }
 
+// A button of a Data's navigation bar by its tip ("首记录", "末记录", ...).
+inline QToolButton *barButton(QWidget *data, const QString &tip)
+{
+    for (QToolButton *button : data->findChildren<QToolButton *>()) {
+        if (button->toolTip() == tip)
+            return button;
+    }
+    return nullptr;
+}
+
 // Opens the question editor as the new-test dialog and the chooser do.
 inline frmEdittest *openEditor(MainWindowFixture &main, const QString &test)
 {

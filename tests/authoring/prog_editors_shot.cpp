@@ -1,7 +1,10 @@
 // Draws the question editor and the score-band editor offscreen on the sample test
-// and saves one picture of each, to look at their layout.
+// and saves one picture of each, to look at their layout; with a third file, also the
+// band check that a click on the score-band editor's indicator opens.
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
+#include "authoring/frmBandCheck.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
 #include "support/mainwindow.h"
@@ -14,7 +17,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     if (argc < 3) {
-        fprintf(stderr, "usage: %s <question-editor.png> <score-editor.png>\n", argv[0]);
+        fprintf(stderr, "usage: %s <question-editor.png> <score-editor.png> [band-check.png]\n",
+            argv[0]);
         return 2;
     }
     TestFolder folder(TestFolder::SampleBank);
@@ -25,7 +29,14 @@ int main(int argc, char *argv[])
     editor->Show();
     editor->Command7_Click();
     QTest::qWait(100);
-    const bool saved = editor->frame()->grab().save(QString::fromLocal8Bit(argv[1]))
-        && Forms::find<frmScore>()->frame()->grab().save(QString::fromLocal8Bit(argv[2]));
+    frmScore *score = Forms::find<frmScore>();
+    bool saved = editor->frame()->grab().save(QString::fromLocal8Bit(argv[1]))
+        && score->frame()->grab().save(QString::fromLocal8Bit(argv[2]));
+    if (argc > 3) {
+        score->Label5_Click();
+        QTest::qWait(100);
+        saved = saved
+            && Forms::find<frmBandCheck>()->frame()->grab().save(QString::fromLocal8Bit(argv[3]));
+    }
     return saved ? 0 : 1;
 }

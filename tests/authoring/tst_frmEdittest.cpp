@@ -7,7 +7,9 @@
 #include "bank/Data.h"
 #include "bank/frmBFEdit.h"
 #include "info/frmHelp.h"
+#include "music/frmMusic.h"
 #include "platform/msgbox.h"
+#include "support/testpieces.h"
 
 #include <QFile>
 #include <QLabel>
@@ -403,6 +405,148 @@ private slots:
         QCOMPARE(folder->rows(kTest).at(1).at(0), QStringLiteral("改过"));
         QCOMPARE(folder->rows(kTest).at(1).at(4), QStringLiteral("4"));
         QCOMPARE(w->Label4->text(), QStringLiteral("3"));
+    }
+
+    // In an empty test the moves find no question; whatever they do, a question typed
+    // afterwards is stored by whatever comes next.
+    void emptyTableWalkStoresWhatIsTyped_data()
+    {
+        QTest::addColumn<QString>("move");
+        QTest::addColumn<QString>("leave");
+        QTest::newRow("首题, 完成") << "首题" << "完成";
+        QTest::newRow("末题, close box") << "末题" << "close box";
+        QTest::newRow("bar first, 添加") << "首记录" << "添加";
+        QTest::newRow("bar last, 下一题") << "末记录" << "下一题";
+        QTest::newRow("首题 then 末题, 上一题") << "首题 末题" << "上一题";
+    }
+    void emptyTableWalkStoresWhatIsTyped()
+    {
+        QFETCH(QString, move);
+        QFETCH(QString, leave);
+        frmEdittest *w = openWith(0);
+        QVERIFY(w);
+        for (const QString &step : move.split(u' ')) {
+            if (step == QStringLiteral("首题"))
+                press(w->Command4);
+            else if (step == QStringLiteral("末题"))
+                press(w->Command8);
+            else
+                press(barButton(w->Data1, step));
+        }
+        QVERIFY(!w->Text1->isReadOnly());
+        type(w->Text1, QStringLiteral("空表里写的题"));
+        type(w->Text2, QStringLiteral("是"));
+        type(w->Text8, QStringLiteral("3"));
+        if (leave == QStringLiteral("完成"))
+            press(w->Command3);
+        else if (leave == QLatin1String("close box"))
+            w->subWindow()->close();
+        else if (leave == QStringLiteral("添加"))
+            press(w->Command1);
+        else if (leave == QStringLiteral("下一题"))
+            press(w->Command6);
+        else
+            press(w->Command5);
+        settle();
+        const QList<QStringList> rows = folder->rows(kTest);
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().mid(0, 3), QStringList({ "空表里写的题", "是", "3" }));
+    }
+
+    // Ctrl+Q, the toolbar's exit and the main close box, refused by a score that is
+    // no number: every other window, the music among them, stays as it was. Asked
+    // again, the user may leave without the question.
+    void refusedExitLeavesTheProgramWhole_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("Ctrl+Q") << "Ctrl+Q";
+        QTest::newRow("toolbar") << "tbrExit";
+        QTest::newRow("main close box") << "close box";
+    }
+    void refusedExitLeavesTheProgramWhole()
+    {
+        QFETCH(QString, way);
+        QVERIFY(QFile::copy(TestPieces::shipped(QStringLiteral("music.ini")),
+            folder->file(QStringLiteral("music.ini"))));
+        QVERIFY(QFile::copy(TestPieces::shipped(QStringLiteral("gaoshanls.mp3")),
+            folder->file(QStringLiteral("gaoshanls.mp3"))));
+        (*main)->Form_Load();
+        frmMusic *music = Forms::find<frmMusic>();
+        QVERIFY(music);
+        QCOMPARE(music->MMControl1->Mode(), int(MediaDevice::ModePlay));
+        (*main)->mnuFL_Click();
+        frmEdittest *w = openWith(1);
+        press(w->Command7);
+        QVERIFY(Forms::find<frmScore>());
+        w->activateWindow();
+        type(w->Text1, QStringLiteral("改过的题"));
+        type(w->Text8, QStringLiteral("-"));
+        const QStringList before = [] {
+            QStringList names;
+            for (Form *f : Forms::openForms())
+                names << QString::fromLatin1(f->metaObject()->className());
+            names.sort();
+            return names;
+        }();
+        const auto leave = [&] {
+            if (way == QLatin1String("Ctrl+Q"))
+                QTest::keyClick(w->Text1, Qt::Key_Q, Qt::ControlModifier);
+            else if (way == QLatin1String("tbrExit"))
+                (*main)->Toolbar1_ButtonClick(way);
+            else
+                return (*main)->close();
+            return true;
+        };
+
+        leave();
+        settle();
+        QCOMPARE(messages->texts().size(), 1);
+        QVERIFY(messages->last().contains(QStringLiteral("选项A的得分")));
+        QStringList after;
+        for (Form *f : Forms::openForms())
+            after << QString::fromLatin1(f->metaObject()->className());
+        after.sort();
+        QCOMPARE(after, before);
+        QCOMPARE(music->MMControl1->Mode(), int(MediaDevice::ModePlay));
+        QCOMPARE(w->Text8->text(), QStringLiteral("-"));
+        QCOMPARE(focused(), w->Text8);
+        QVERIFY(QFile::exists(folder->file(QStringLiteral("temp.txt"))));
+
+        // Leaving without the question: everything closes, the question is not stored.
+        messages->answer(MsgAnswer::Yes);
+        QVERIFY(leave());
+        settle();
+        QVERIFY(Forms::openForms().isEmpty());
+        QCOMPARE(stored(), QStringList { "题1" });
+        QCOMPARE(QFile::exists(folder->file(QStringLiteral("temp.txt"))),
+            way == QLatin1String("close box"));
+    }
+
+    // Scores come back as plain decimals, however large or small they were typed.
+    void scoresShowAsPlainDecimals_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("100000") << "100000" << "100000";
+        QTest::newRow("a million") << "1000000" << "1000000";
+        QTest::newRow("0.0001") << "0.0001" << "0.0001";
+        QTest::newRow("1234567") << "1234567" << "1234567";
+        QTest::newRow("12.5") << "12.5" << "12.5";
+        QTest::newRow("-3") << "-3" << "-3";
+        QTest::newRow("-0.75") << "-0.75" << "-0.75";
+        // Single precision keeps 123456792 of 123456789.
+        QTest::newRow("past single precision") << "123456789" << "123456792";
+    }
+    void scoresShowAsPlainDecimals()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        frmEdittest *w = openWith(2);
+        type(w->Text8, typed);
+        press(w->Command6);
+        press(w->Command5);
+        QCOMPARE(w->Text8->text(), shown);
+        QCOMPARE(folder->rows(kTest).first().at(2), shown);
     }
 
     void refusedQuestionKeepsTheProgramOpen()

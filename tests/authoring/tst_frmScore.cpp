@@ -4,11 +4,15 @@
 #include "editorsteps.h"
 #include "support/windowtest.h"
 
+#include "app/controls.h"
+#include "authoring/frmBandCheck.h"
+#include "bank/Data.h"
 #include "info/frmHelp.h"
 #include "platform/msgbox.h"
 
 #include <QLabel>
 #include <QMdiSubWindow>
+#include <QTextEdit>
 #include <functional>
 
 using namespace editorsteps;
@@ -43,6 +47,45 @@ class tst_frmScore : public WindowTest
     QStringList stored() const { return firsts(folder->rows(kScoring)); }
 
 private slots:
+    // In a test without bands the moves find none; whatever they do, a band typed
+    // afterwards is stored by whatever comes next.
+    void emptyTableWalkStoresWhatIsTyped_data()
+    {
+        QTest::addColumn<QString>("move");
+        QTest::addColumn<QString>("leave");
+        QTest::newRow("首档, 完成") << "首档" << "完成";
+        QTest::newRow("末档, close box") << "末档" << "close box";
+        QTest::newRow("bar first, 添加") << "首记录" << "添加";
+        QTest::newRow("bar last, 下一档") << "末记录" << "下一档";
+    }
+    void emptyTableWalkStoresWhatIsTyped()
+    {
+        QFETCH(QString, move);
+        QFETCH(QString, leave);
+        frmScore *w = openWith(0);
+        QVERIFY(w);
+        if (move == QStringLiteral("首档"))
+            press(w->Command6);
+        else if (move == QStringLiteral("末档"))
+            press(w->Command8);
+        else
+            press(barButton(w->Data1, move));
+        QVERIFY(!w->Text1->isReadOnly());
+        type(w->Text1, QStringLiteral("0"));
+        type(w->Text2, QStringLiteral("100000"));
+        type(w->Text3, QStringLiteral("空表里写的档"));
+        if (leave == QStringLiteral("完成"))
+            press(w->Command4);
+        else if (leave == QLatin1String("close box"))
+            w->subWindow()->close();
+        else if (leave == QStringLiteral("添加"))
+            press(w->Command3);
+        else
+            press(w->Command2);
+        settle();
+        QCOMPARE(folder->rows(kScoring), QList<QStringList>({ { "0", "100000", "空表里写的档" } }));
+    }
+
     void bandLabels_data()
     {
         QTest::addColumn<int>("n");
@@ -312,6 +355,63 @@ private slots:
         press(w->cmmHelp);
         QCOMPARE(folder->read(QStringLiteral("temp1.txt")), QByteArray(" 2 \r\n"));
         QVERIFY(Forms::find<frmHelp>());
+    }
+
+    // The band check beside the bounds follows every stored change of a band, and a
+    // click shows it in full, kept up to date, without a message box.
+    void bandCheckFollowsTheBands()
+    {
+        folder->addTest(QStringLiteral("情商"), kTest);
+        folder->addRows(kTest, questions(3)); // each question 1 or 2: totals 3 to 6
+        folder->addRows(kScoring, { { "3", "4", "低" } });
+        frmEdittest *editor = openEditor(*main, kTest);
+        QVERIFY(editor);
+        press(editor->Command7);
+        frmScore *w = Forms::find<frmScore>();
+        QVERIFY(w);
+        QCOMPARE(w->Label5->text(), QStringLiteral("1 处缺口"));
+        QVERIFY(w->Label5->toolTip().contains(QStringLiteral("5 到 6（2 个）")));
+
+        type(w->Text2, QStringLiteral("6"));
+        press(w->Command6); // stores the band
+        QTRY_COMPARE(w->Label5->text(), QStringLiteral("覆盖完整"));
+
+        press(w->Command3);
+        type(w->Text1, QStringLiteral("6"));
+        type(w->Text2, QStringLiteral("9"));
+        press(w->Command6);
+        QTRY_COMPARE(w->Label5->text(), QStringLiteral("1 处重叠"));
+
+        QTest::mouseClick(w->Label5, Qt::LeftButton);
+        frmBandCheck *check = Forms::find<frmBandCheck>();
+        QVERIFY(check);
+        QCOMPARE(check->Label1->text(), kTest);
+        QVERIFY(check->Text1->toPlainText().contains(
+            QStringLiteral("6（1 个）：第 1、2 档，给出第 2 档")));
+
+        press(w->Command2);
+        type(w->Text1, QStringLiteral("7"));
+        press(w->Command6);
+        QTRY_COMPARE(check->Label2->text(), QStringLiteral("覆盖完整"));
+        QCOMPARE(w->Label5->text(), QStringLiteral("覆盖完整"));
+        QCOMPARE(stored(), QStringList({ "3", "7" }));
+        QVERIFY(messages->texts().isEmpty());
+
+        // Esc closes it, as its button does; the editor stays.
+        QTest::mouseClick(check->Text1->viewport(), Qt::LeftButton);
+        QCOMPARE(focused(), check->Text1);
+        key(Qt::Key_Escape);
+        settle();
+        QVERIFY(!Forms::find<frmBandCheck>());
+        QVERIFY(Forms::find<frmScore>());
+        QTest::mouseClick(w->Label5, Qt::LeftButton);
+        QVERIFY(Forms::find<frmBandCheck>());
+
+        // The check goes with the editor.
+        press(w->Command4);
+        settle();
+        QVERIFY(!Forms::find<frmScore>());
+        QVERIFY(!Forms::find<frmBandCheck>());
     }
 };
 

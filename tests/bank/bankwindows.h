@@ -57,9 +57,10 @@ inline bool doubleClickEntry(QListWidget *list, const QString &text)
     if (list->findItems(text, Qt::MatchExactly).isEmpty())
         return false;
     const QPoint at = entryCentre(list, text);
-    // A double click arrives as a click followed by the double click.
+    // A double click arrives as a click, then the double click and its release.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at);
     return true;
 }
 

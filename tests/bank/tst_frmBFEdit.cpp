@@ -101,7 +101,12 @@ private slots:
         fill();
         frmBFEdit *w = open(HandOff::EditMode);
         press(w->Command1);
-        QVERIFY(doubleClickEntry(w->DBList1, QString()) == false);
+        // A double click on the empty list chooses nothing and opens nothing.
+        QWidget *viewport = w->DBList1->viewport();
+        const QPoint empty(5, viewport->height() - 5);
+        QTest::mouseClick(viewport, Qt::LeftButton, {}, empty);
+        QTest::mouseDClick(viewport, Qt::LeftButton, {}, empty);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, empty);
         QCOMPARE(messages->texts(), QStringList { kChooseExisting });
         QVERIFY(Forms::find<frmBFEdit>());
         QVERIFY(!QFile::exists(folder->file(QStringLiteral("temp.txt"))));
@@ -276,6 +281,46 @@ private slots:
         QCOMPARE(entries(w->DBList1),
             (QStringList { QStringLiteral("测试一"), QStringLiteral("测试二") }));
         QCOMPARE(column(*folder, QStringLiteral("情商")), entries(w->DBList1));
+    }
+
+    // Renaming with the name box emptied: a press on another entry or on a button
+    // brings the message and nothing else. The list keeps drawing the test the window
+    // holds, the button is not left down, and the rename names the test shown.
+    void emptyNameMessageTakesThePress_data()
+    {
+        QTest::addColumn<bool>("onButton");
+        QTest::newRow("another entry") << false;
+        QTest::newRow("删除") << true;
+    }
+    void emptyNameMessageTakesThePress()
+    {
+        QFETCH(bool, onButton);
+        fill();
+        frmBFEdit *w = open(HandOff::ManageMode);
+        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试一")));
+        press(w->Command5);
+        type(w->Text1, QString());
+
+        QWidget *target = onButton ? static_cast<QWidget *>(w->Command3) : w->DBList1->viewport();
+        const QPoint at = onButton ? w->Command3->rect().center()
+                                   : entryCentre(w->DBList1, QStringLiteral("测试二"));
+        QTest::mousePress(target, Qt::LeftButton, {}, at);
+        QCOMPARE(messages->texts(), QStringList { QStringLiteral("请输入新的测试名称！") });
+        QCOMPARE(focused(), w->Text1);
+        QVERIFY(!w->Command3->isDown());
+        QCOMPARE(w->Label1->text(), QStringLiteral("测试一"));
+        QCOMPARE(w->DBList1->Text(), QStringLiteral("测试一"));
+        QCOMPARE(w->DBList1->selectedItems().size(), 1);
+        QTest::mouseRelease(target, Qt::LeftButton, {}, at);
+        QCOMPARE(messages->texts().size(), 1); // no delete question
+        QCOMPARE(w->DBList1->Text(), QStringLiteral("测试一"));
+
+        typeKeys(w->Text1, QStringLiteral("新名"));
+        press(w->Command6);
+        QCOMPARE(entries(w->DBList1),
+            (QStringList { QStringLiteral("新名"), QStringLiteral("测试二") }));
+        QVERIFY(folder->tables().contains(QStringLiteral("测试二")));
     }
 
     void renameAccepted()

@@ -232,6 +232,71 @@ private slots:
             (QStringList { QStringLiteral("A"), QStringLiteral("B'新"), QStringLiteral("D") }));
     }
 
+    // What the list draws selected is the chosen category at every moment, whatever
+    // the mouse and the keys did: 改名 acts on it, or asks for one when none is drawn.
+    // Steps: "tab" gives the list the focus as the Tab key does, a key name presses
+    // it, "click X" clicks entry X, "empty" clicks below the entries, "drag X Y"
+    // presses on X and lets go on Y.
+    void shownIsChosen_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QString>("chosen");
+        const auto row = [](const char *name, const char *steps, const char *chosen) {
+            QTest::newRow(name) << QString::fromUtf8(steps).split(u',')
+                                << QString::fromUtf8(chosen);
+        };
+        row("first Down from a fresh focus", "tab,Down", "A");
+        row("Down, Down, Up", "tab,Down,Down,Up", "A");
+        row("Space on a fresh focus chooses nothing", "tab,Space", "");
+        row("Space keeps the entry moved to", "tab,Down,Down,Space", "B");
+        row("End", "tab,Down,End", "C");
+        row("Ctrl+Space takes the choice back", "click B,ctrl+Space", "");
+        row("a click on the empty area", "click B,empty", "");
+        row("a click after the empty area", "click B,empty,click C", "C");
+        row("Down after the empty area", "click B,empty,Down", "A");
+        row("a drag ends on its last entry", "drag A C", "C");
+    }
+    void shownIsChosen()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QString, chosen);
+        for (const char *name : { "A", "B", "C" })
+            folder->addCategory(QString::fromLatin1(name));
+        frmFL *w = open();
+        QWidget *viewport = w->DBList1->viewport();
+        for (const QString &step : steps) {
+            const QStringList words = step.split(u' ');
+            if (step == u"tab")
+                w->DBList1->setFocus(Qt::TabFocusReason);
+            else if (words[0] == u"click")
+                QVERIFY(clickEntry(w->DBList1, words[1]));
+            else if (step == u"empty")
+                QTest::mouseClick(viewport, Qt::LeftButton, {}, QPoint(5, viewport->height() - 5));
+            else if (words[0] == u"drag") {
+                QTest::mousePress(viewport, Qt::LeftButton, {}, entryCentre(w->DBList1, words[1]));
+                QTest::mouseMove(viewport, entryCentre(w->DBList1, words[2]));
+                QTest::mouseRelease(
+                    viewport, Qt::LeftButton, {}, entryCentre(w->DBList1, words[2]));
+            } else {
+                const QKeySequence seq(step);
+                QTest::keyClick(w->DBList1, Qt::Key(seq[0].key()), seq[0].keyboardModifiers());
+            }
+        }
+        QCOMPARE(w->Text3->text(), chosen);
+        QStringList drawn;
+        for (const QListWidgetItem *item : w->DBList1->selectedItems())
+            drawn << item->text();
+        QCOMPARE(drawn, chosen.isEmpty() ? QStringList() : QStringList { chosen });
+        QListWidgetItem *current = w->DBList1->currentItem();
+        QCOMPARE(current ? current->text() : QString(), chosen);
+
+        press(w->Command5);
+        if (chosen.isEmpty())
+            QCOMPARE(messages->texts(), QStringList { QStringLiteral("请选择要改名的测试类！") });
+        else
+            QCOMPARE(w->Text1->text(), chosen);
+    }
+
     void deleteOnlyEmptyCategories()
     {
         folder->addTest(QStringLiteral("满"), QStringLiteral("测试一"));

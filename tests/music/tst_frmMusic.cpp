@@ -10,7 +10,6 @@
 #include "support/testpieces.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -93,6 +92,8 @@ private slots:
     void loopsAtTheEnd_data();
     void loopsAtTheEnd();
     void openingAShorterPieceDoesNotStartIt();
+    void closeBoxHidesAndTheMusicGoesOn();
+    void longPathShowsItsEnd();
 };
 
 void tst_frmMusic::layoutAndStartState()
@@ -472,21 +473,8 @@ void tst_frmMusic::loopsAtTheEnd()
     QCOMPARE(device->Mode(), int(MediaDevice::ModePlay));
     QVERIFY(device->Position() < device->Length());
 
-    // With the timers running it keeps going round.
-    m->Timer1->start();
-    m->Timer2->start();
-    int rounds = 0;
-    int last = device->Position();
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < 6 * device->Length()) {
-        QTest::qWait(20);
-        const int now = device->Position();
-        if (now < last - device->Length() / 2)
-            ++rounds;
-        last = now;
-    }
-    QVERIFY2(rounds >= 2, qPrintable(QString::number(rounds)));
+    // One restart: the bar is back at its start, and the check leaves the piece alone.
+    QCOMPARE(m->ProgressBar1->Value(), m->ProgressBar1->Min());
 }
 
 // The bar keeps the old piece's place until the new one plays; a shorter new piece
@@ -508,6 +496,65 @@ void tst_frmMusic::openingAShorterPieceDoesNotStartIt()
     QVERIFY(m->ProgressBar1->Value() < m->ProgressBar1->Max());
     QTest::qWait(150);
     QCOMPARE(m->MMControl1->Mode(), int(MediaDevice::ModeStop));
+}
+
+// The close box is 退出: the same controller, with the same piece still playing, comes
+// back with the music command; only the program's end unloads it.
+void tst_frmMusic::closeBoxHidesAndTheMusicGoesOn()
+{
+    Folder folder;
+    const QString piece = folder.write(QStringLiteral("long.wav"), TestPieces::wav(3000));
+    folder.write(QStringLiteral("music.ini"), iniLine(piece));
+    MainWindowFixture main(QSize(1024, 768), true);
+    main->mnuBackMic_Click();
+    frmMusic *m = controller();
+    QVERIFY(m->Visible());
+
+    QVERIFY(!m->subWindow()->close());
+    QVERIFY(!m->Visible());
+    settle();
+    QCOMPARE(controller(), m);
+    const int before = m->MMControl1->Position();
+    QTRY_VERIFY(m->MMControl1->Position() > before + 100);
+    QCOMPARE(m->MMControl1->Mode(), int(MediaDevice::ModePlay));
+
+    main->mnuBackMic_Click();
+    QCOMPARE(controller(), m);
+    QVERIFY(m->Visible());
+    QCOMPARE(m->Label1->text(), piece);
+    QCOMPARE(m->MMControl1->FileName(), piece);
+    QCOMPARE(m->MMControl1->Mode(), int(MediaDevice::ModePlay));
+
+    // Closing the main window still ends everything.
+    QVERIFY(main->close());
+    settle();
+    QVERIFY(!controller());
+}
+
+void tst_frmMusic::longPathShowsItsEnd()
+{
+    Folder folder;
+    const QString deep(60, u'长');
+    QVERIFY(QDir(folder.file(QString())).mkdir(deep));
+    const QString piece
+        = folder.write(deep + QStringLiteral("/高山流水.wav"), TestPieces::wav(300));
+    folder.write(QStringLiteral("music.ini"), iniLine(piece));
+    MainWindowFixture main(QSize(1024, 768), true);
+    main->mnuBackMic_Click();
+    frmMusic *m = controller();
+
+    // The label keeps the whole path: it is what 存为默认 stores.
+    QCOMPARE(m->Label1->text(), piece);
+    QCOMPARE(m->Label1->toolTip(), piece);
+    QVERIFY(m->Label1->geometry().right() < m->width() - m->Label1->x());
+    const QString shown = m->Label1->shownText();
+    QVERIFY2(shown.startsWith(u'…') && shown.endsWith(QStringLiteral("长/高山流水.wav")),
+        qPrintable(shown));
+
+    // A path that fits is shown whole.
+    const QString shorter = QStringLiteral("/音乐/高山流水.wav");
+    m->Label1->setPath(shorter);
+    QCOMPARE(m->Label1->shownText(), shorter);
 }
 
 QTEST_MAIN(tst_frmMusic)

@@ -207,6 +207,29 @@ private slots:
         QTest::newRow("tenths") << QStringList { "0.1", "0.2" }
                                 << QList<QStringList> { band("0.3", "1", "三") }
                                 << QStringLiteral("0.3。三");
+        // Only single precision matches these: as doubles 0.1 + 0.2 lies above 0.3 and
+        // 0.7 + 0.1 below 0.8.
+        QTest::newRow("0.1 + 0.2 on an upper bound of 0.3")
+            << QStringList { "0.1", "0.2" }
+            << QList<QStringList> { band("0", "0.3", "到三"), band("0.31", "1", "过三") }
+            << QStringLiteral("0.3。到三");
+        QTest::newRow("0.7 + 0.1 on a lower bound of 0.8")
+            << QStringList { "0.7", "0.1" }
+            << QList<QStringList> { band("0", "0.79", "不到"), band("0.8", "1", "八") }
+            << QStringLiteral("0.8。八");
+        // Totals read as plain decimals, however large or small.
+        QTest::newRow("100000") << QStringList { "60000", "40000" }
+                                << QList<QStringList> { band("100000", "100000", "十万") }
+                                << QStringLiteral("100000。十万");
+        QTest::newRow("a million") << QStringList { "1000000" }
+                                   << QList<QStringList> { band("0", "1e7", "百万") }
+                                   << QStringLiteral("1000000。百万");
+        QTest::newRow("0.0001") << QStringList { "0.0001" }
+                                << QList<QStringList> { band("0.0001", "1", "万分之一") }
+                                << QStringLiteral("0.0001。万分之一");
+        QTest::newRow("1234567") << QStringList { "1234560", "7" }
+                                 << QList<QStringList> { band("1234567", "1234567", "七") }
+                                 << QStringLiteral("1234567。七");
         QTest::newRow("fraction on a lower bound")
             << QStringList { "30", "29.5" }
             << QList<QStringList> { band("0", "59", "低"), band("59.5", "70", "中") }

@@ -1,5 +1,7 @@
 #include "bank/store/bankfile.h"
 
+#include "bank/store/jetbank.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -115,7 +117,10 @@ QSqlDatabase connection(const QString &path, StoreError *error)
     }
     closeOpen();
 
-    StoreError problem = checkFile(wanted);
+    // A user's Access 2000 bank becomes an SQLite bank before its first connection.
+    StoreError problem = JetBank::convertIfJet(wanted);
+    if (!problem)
+        problem = checkFile(wanted);
     if (!problem) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
         // mode=rw: SQLite must not create the file when it vanished since the check.

@@ -14,7 +14,8 @@
 // the new file opened. The file is never created here: a missing file, one that
 // cannot be read, one that is no database and one without the table "分类列表"
 // are refused with BankMissing, BankUnreadable, NotABank and NoCategoryList, whose
-// messages name the file.
+// messages name the file. An Access 2000 file is converted first (JetBank), so every
+// window that opens the bank meets a user's old bank as an SQLite one.
 namespace BankFile {
 
 // The connection to the bank at path, opened (and checked) when needed.

@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
+#include <algorithm>
 #include <optional>
 
 namespace BankNames {
@@ -141,13 +142,22 @@ StoreError noSuchTable(const QString &name)
     return StoreError(StoreError::NoSuchTable, QStringLiteral("找不到表“%1”。").arg(name));
 }
 
-// Whether a name can be given to a new table: not empty, not reserved, no NUL, and
-// not the name of anything in the bank (ASCII letter case ignored) but `self`.
+bool isControl(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7f;
+}
+
+// Whether a name can be given to a new table: not empty, not reserved, no control
+// character, and not the name of anything in the bank (ASCII letter case ignored) but
+// `self`. A line break would also cut the name short in temp.txt.
 StoreError checkNewName(QSqlDatabase &db, const QString &name, const QString &self = {})
 {
     if (name.isEmpty())
         return StoreError(StoreError::EmptyName, QStringLiteral("名称不能为空。"));
-    if (name.contains(QChar(0)) || QString::fromUtf8(name.toUtf8()) != name)
+    if (std::any_of(name.cbegin(), name.cend(), isControl))
+        return StoreError(StoreError::InvalidName,
+            QStringLiteral("名称里不能有换行符、制表符或其他控制字符，请重新输入。"));
+    if (QString::fromUtf8(name.toUtf8()) != name)
         return StoreError(
             StoreError::InvalidName, QStringLiteral("名称“%1”含有无法保存的字符。").arg(name));
     if (name.startsWith(QLatin1String("sqlite_"), Qt::CaseInsensitive))

@@ -539,6 +539,11 @@ StoreError Recordset::setValue(const QString &field, const QString &text)
     return {};
 }
 
+void Recordset::discardChange(const QString &field)
+{
+    d->edits.remove(int(d->fields().indexOf(field)));
+}
+
 QStringList Recordset::column(const QString &field) const
 {
     QStringList values;

@@ -102,6 +102,8 @@ public:
     // there is neither, NoSuchField for an unknown field. The text is checked when it is
     // committed.
     StoreError setValue(const QString &field, const QString &text);
+    // Drops the pending change of one field; the other changes stay pending.
+    void discardChange(const QString &field);
     // One field of every record in record-set order (for bound lists).
     QStringList column(const QString &field) const;
 

@@ -19,7 +19,7 @@ public:
 
         EmptyName = 3101, // a table name that is empty
         ReservedName = 3102, // a table name beginning with "sqlite_"
-        InvalidName = 3103, // a name with a NUL character or broken UTF-16
+        InvalidName = 3103, // a name with a control character or broken UTF-16
         NotFound = 3104, // FindFirst, or a catalogue action, found no such row
         NothingPending = 3105, // Update with nothing changed
         NotANumber = 3106, // a Single field given text that is no number; see field() and text()
@@ -36,6 +36,7 @@ public:
         NoCategoryList = 3123, // test.mdb holds no table "分类列表"
         BankExists = 3124, // createFreshBank on a path that exists
         BankReadOnly = 3125, // test.mdb, or the folder that holds it, cannot be written
+        JetUnsupported = 3126, // test.mdb is an Access database of a format other than 2000
 
         Engine = 3199, // any other failure; the message carries SQLite's text
     };

@@ -62,8 +62,14 @@ QString shortest(T value)
 {
     if (value == 0)
         return QStringLiteral("0");
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    // Plain decimals for the numbers people type and read (100000, 0.0001, 1234567);
+    // only the very large and the very small take the exponent form.
+    const T magnitude = value < 0 ? -value : value;
+    const bool plain = magnitude >= T(0.0001) && magnitude < T(1e15);
+    char buffer[400];
+    const auto result = plain
+        ? std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed)
+        : std::to_chars(buffer, buffer + sizeof buffer, value);
     QString text = QString::fromLatin1(buffer, result.ptr - buffer);
     // Exponent form as "1E+20", "1E-07".
     const qsizetype e = text.indexOf(u'e');

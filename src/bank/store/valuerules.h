@@ -14,7 +14,9 @@ double val(const QString &text);
 bool parseNumber(const QString &text, double *value);
 
 // The shortest decimal text that reads back as the same double (or single): no
-// leading blank, no trailing zeros, no decimal point for an integral value
-// ("30", "12.5", "0.1", "-3", "1E+20").
+// leading blank, no trailing zeros, no decimal point for an integral value. Zero and
+// every value with 0.0001 <= |v| < 1E+15 are plain decimals ("30", "12.5", "0.0001",
+// "100000", "-0.75"); beyond that range the shorter of plain and exponent form
+// ("1E+20", "1E-07").
 QString doubleText(double value);
 QString singleText(float value);

@@ -252,6 +252,12 @@ void tst_Catalogue::namesNoTableMayHave_data()
     QTest::newRow("sqlite_ prefix") << u"sqlite_stat1"_s << int(StoreError::ReservedName);
     QTest::newRow("SQLITE_ any case") << u"SQLite_测试"_s << int(StoreError::ReservedName);
     QTest::newRow("NUL inside") << QString(u"a\0b"_s) << int(StoreError::InvalidName);
+    // A line break would cut the name short in temp.txt; no control character is kept.
+    QTest::newRow("newline") << u"第一行\n第二行"_s << int(StoreError::InvalidName);
+    QTest::newRow("CR LF") << u"第一行\r\n第二行"_s << int(StoreError::InvalidName);
+    QTest::newRow("tab") << u"甲\t乙"_s << int(StoreError::InvalidName);
+    QTest::newRow("U+001F") << u"甲\u001f"_s << int(StoreError::InvalidName);
+    QTest::newRow("DEL") << u"\u007f甲"_s << int(StoreError::InvalidName);
     QTest::newRow("broken UTF-16") << QString(QChar(0xD800)) << int(StoreError::InvalidName);
 }
 
@@ -334,7 +340,7 @@ void tst_Catalogue::hostileNamesRoundTripOrAreRefused_data()
         { "emoji", u"😀测试🎉"_s },
         { "right to left", u"مرحبا بالعالم"_s },
         { "percent and underscore", u"50%_off"_s },
-        { "newline", u"第一行\n第二行"_s },
+        { "just past the control characters", u"a\u0080b"_s },
         { "backslash", u"C:\\temp\\x"_s },
     };
     for (const auto &[row, name] : names)

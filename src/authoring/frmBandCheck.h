@@ -1,0 +1,34 @@
+#pragma once
+
+#include "app/form.h"
+#include "authoring/bandcheck.h"
+
+class BandPicture;
+class QLabel;
+class QTextEdit;
+class QToolButton;
+
+// The band check of the test open in the score-band editor, in full: what the
+// editor's indicator sums up, with a picture of the bands over the totals. It only
+// shows; the score-band editor sends it every new check while both are open and
+// closes it with itself. Enter and Esc close it, as 关闭 does.
+class frmBandCheck : public Form
+{
+    Q_OBJECT
+
+public:
+    frmBandCheck();
+
+    Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
+
+    void showCheck(const QString &test, const BandCheck::Check &check);
+
+    QLabel *Label1; // the test name
+    QLabel *Label2; // the summary
+    BandPicture *Picture1;
+    QTextEdit *Text1; // the whole check, read-only
+    QToolButton *Command1; // 关闭
+
+public slots:
+    void Command1_Click();
+};

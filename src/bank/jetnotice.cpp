@@ -1,0 +1,65 @@
+#include "bank/jetnotice.h"
+
+#include "bank/store/jetbank.h"
+#include "platform/msgbox.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+class ConversionNotice : public JetBank::Observer
+{
+public:
+    void started(const QString &, int tables) override
+    {
+        m_dialog = std::make_unique<QProgressDialog>(QApplication::activeWindow());
+        m_dialog->setWindowTitle(QStringLiteral("Qelvi"));
+        m_dialog->setLabelText(QStringLiteral("正在把 Access 2000 格式的题库转换为新格式……"));
+        m_dialog->setCancelButton(nullptr);
+        m_dialog->setWindowModality(Qt::ApplicationModal);
+        m_dialog->setMinimumDuration(500);
+        m_dialog->setRange(0, tables);
+        m_dialog->setValue(0);
+    }
+
+    void progress(int tablesDone) override
+    {
+        if (m_dialog)
+            m_dialog->setValue(tablesDone);
+    }
+
+    void finished(const JetBank::Conversion *converted) override
+    {
+        m_dialog.reset();
+        if (!converted)
+            return; // the window that opened the bank reports the failure
+        // Told once the window that opened the bank has done so: the store is in the
+        // middle of connecting now.
+        QTimer::singleShot(0, qApp, [text = conversionMessage(*converted)] { msgBox(text); });
+    }
+
+private:
+    std::unique_ptr<QProgressDialog> m_dialog;
+};
+
+} // namespace
+
+void installConversionNotice()
+{
+    static ConversionNotice notice;
+    JetBank::setObserver(&notice);
+}
+
+QString conversionMessage(const JetBank::Conversion &conversion)
+{
+    QString text = QStringLiteral("已把 Access 2000 格式的题库转换为新格式；原文件保存为 %1。")
+                       .arg(QFileInfo(conversion.keptAs).fileName());
+    if (conversion.replaced > 0)
+        text += QStringLiteral("有 %1 个字符无法原样读出，已换成“\uFFFD”。")
+                    .arg(conversion.replaced);
+    return text;
+}

@@ -1,0 +1,378 @@
+#include "results/frmHistory.h"
+
+#include "app/controls.h"
+#include "bank/store/valuerules.h"
+#include "platform/filedialog.h"
+#include "platform/fonts.h"
+#include "platform/msgbox.h"
+#include "platform/twips.h"
+#include "results/keeping.h"
+#include "results/resultdocument.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QDateTimeAxis>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QShortcut>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QValueAxis>
+#include <algorithm>
+
+namespace {
+
+const QString allTests = QStringLiteral("全部测试");
+
+} // namespace
+
+frmHistory::frmHistory()
+    : Form(QStringLiteral("Qelvi——测试记录"), 10800, 8100)
+{
+    buildControls();
+}
+
+void frmHistory::Form_Load()
+{
+    Refresh();
+}
+
+void frmHistory::Form_Reload()
+{
+    Refresh();
+}
+
+void frmHistory::Refresh()
+{
+    const Results::Record *selected = selectedRecord();
+    const qint64 keep = selected ? selected->id : 0;
+    StoreError error;
+    m_records = Results::History(Keeping::historyPath()).records(&error);
+    if (error)
+        msgBox(error.message());
+    fillTests();
+    fillList(keep);
+}
+
+// The chooser of tests: all of them, then each test of the history by name.
+void frmHistory::fillTests()
+{
+    const QString chosen = chosenTest();
+    QStringList tests;
+    for (const Results::Record &r : std::as_const(m_records))
+        if (!tests.contains(r.test))
+            tests << r.test;
+    std::sort(tests.begin(), tests.end(),
+        [](const QString &a, const QString &b) { return QString::localeAwareCompare(a, b) < 0; });
+
+    const QSignalBlocker blocker(Combo1);
+    Combo1->clear();
+    Combo1->addItem(allTests);
+    for (const QString &test : std::as_const(tests))
+        Combo1->addItem(test, test);
+    const int at = chosen.isEmpty() ? -1 : Combo1->findData(chosen);
+    Combo1->setCurrentIndex(at < 0 ? 0 : at);
+}
+
+QString frmHistory::chosenTest() const
+{
+    return Combo1->currentData().toString();
+}
+
+// The records of the chosen test, newest first; the record `select` stays selected,
+// otherwise the newest one is.
+void frmHistory::fillList(qint64 select)
+{
+    const QString test = chosenTest();
+    m_shown.clear();
+    for (const Results::Record &r : std::as_const(m_records))
+        if (test.isEmpty() || r.test == test)
+            m_shown.append(r);
+
+    const QSignalBlocker blocker(List1);
+    List1->clear();
+    QTreeWidgetItem *current = nullptr;
+    for (const Results::Record &r : std::as_const(m_shown)) {
+        auto *item = new QTreeWidgetItem(
+            List1, { ResultDocument::dateText(r.takenAt), r.test, r.total, r.evaluation });
+        item->setData(0, Qt::UserRole, r.id);
+        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+        if (r.id == select || !current)
+            current = item;
+    }
+    List1->setCurrentItem(current);
+    List1_Click();
+}
+
+const Results::Record *frmHistory::selectedRecord() const
+{
+    const QTreeWidgetItem *item = List1->currentItem();
+    if (!item)
+        return nullptr;
+    const qint64 id = item->data(0, Qt::UserRole).toLongLong();
+    for (const Results::Record &r : m_shown)
+        if (r.id == id)
+            return &r;
+    return nullptr;
+}
+
+void frmHistory::Combo1_Click()
+{
+    fillList(0);
+}
+
+void frmHistory::List1_Click()
+{
+    showDetail();
+    const Results::Record *r = selectedRecord();
+    drawChart(r ? r->test : chosenTest());
+    enableButtons();
+}
+
+void frmHistory::showDetail()
+{
+    const Results::Record *r = selectedRecord();
+    Text1->setHtml(r ? ResultDocument::html(*r) : QString());
+}
+
+// The totals of the test's records over time, when it was taken more than once.
+void frmHistory::drawChart(const QString &test)
+{
+    m_chart->removeAllSeries();
+    for (QAbstractAxis *axis : m_chart->axes()) {
+        m_chart->removeAxis(axis);
+        delete axis;
+    }
+
+    QList<const Results::Record *> taken;
+    for (const Results::Record &r : std::as_const(m_records))
+        if (r.test == test)
+            taken.prepend(&r); // oldest first
+    if (taken.size() < 2) {
+        Chart1->hide();
+        Label2->setText(test.isEmpty() || taken.isEmpty()
+                ? QStringLiteral("选中一条测试记录，这里就画出这个测试历次的得分。")
+                : QStringLiteral("“%1”只做过一次，再做一次就能看到得分的变化。").arg(test));
+        Label2->show();
+        return;
+    }
+
+    auto *series = new QLineSeries;
+    series->setName(QStringLiteral("得分"));
+    series->setPointsVisible(true);
+    double low = val(taken.first()->total);
+    double high = low;
+    for (const Results::Record *r : std::as_const(taken)) {
+        const double total = val(r->total);
+        series->append(double(r->takenAt.toMSecsSinceEpoch()), total);
+        low = qMin(low, total);
+        high = qMax(high, total);
+    }
+    m_chart->addSeries(series);
+    m_chart->setTitle(QStringLiteral("“%1”历次的得分").arg(test));
+
+    auto *time = new QDateTimeAxis;
+    time->setFormat(QStringLiteral("MM-dd HH:mm"));
+    QDateTime first = taken.first()->takenAt;
+    QDateTime last = taken.last()->takenAt;
+    if (first.secsTo(last) < 60) { // an axis needs a span
+        first = first.addSecs(-30);
+        last = last.addSecs(30);
+    }
+    time->setRange(first, last);
+    m_chart->addAxis(time, Qt::AlignBottom);
+    series->attachAxis(time);
+
+    auto *totals = new QValueAxis;
+    totals->setRange(low == high ? low - 1 : low, low == high ? high + 1 : high);
+    totals->applyNiceNumbers();
+    totals->setLabelFormat(QStringLiteral("%g"));
+    m_chart->addAxis(totals, Qt::AlignLeft);
+    series->attachAxis(totals);
+
+    Label2->hide();
+    Chart1->show();
+}
+
+void frmHistory::enableButtons()
+{
+    const bool one = selectedRecord() != nullptr;
+    Command1->setEnabled(one);
+    Command2->setEnabled(one);
+    Command4->setEnabled(one);
+    Command3->setEnabled(!m_shown.isEmpty());
+    Command5->setEnabled(!m_shown.isEmpty());
+}
+
+QLineSeries *frmHistory::totalsSeries() const
+{
+    const QList<QAbstractSeries *> all = m_chart->series();
+    return Chart1->isHidden() || all.isEmpty() ? nullptr : qobject_cast<QLineSeries *>(all.first());
+}
+
+// 打印
+void frmHistory::Command1_Click()
+{
+    const Results::Record *selected = selectedRecord();
+    if (!selected)
+        return;
+    // A copy: a test that ends while the dialog is up refreshes the list.
+    const Results::Record r = *selected;
+    QString error;
+    if (!ResultDocument::print(r, this, &error) && !error.isEmpty())
+        msgBox(error);
+}
+
+// 存为PDF
+void frmHistory::Command2_Click()
+{
+    const Results::Record *selected = selectedRecord();
+    if (!selected)
+        return;
+    const Results::Record r = *selected;
+    CommonDialog dialog;
+    dialog.Filter = QStringLiteral("PDF 文件|*.pdf");
+    dialog.DefaultExt = QStringLiteral("pdf");
+    dialog.DialogTitle = QStringLiteral("把这条测试记录存为PDF");
+    dialog.FileName = r.test + QStringLiteral("的测试结果.pdf");
+    if (!dialog.ShowSave(this))
+        return;
+    QString error;
+    if (!ResultDocument::savePdf(r, dialog.FileName, &error))
+        msgBox(error);
+}
+
+// 导出CSV: the records the list shows.
+void frmHistory::Command3_Click()
+{
+    if (m_shown.isEmpty())
+        return;
+    const QList<Results::Record> shown = m_shown;
+    CommonDialog dialog;
+    dialog.Filter = QStringLiteral("CSV 文件|*.csv");
+    dialog.DefaultExt = QStringLiteral("csv");
+    dialog.DialogTitle = QStringLiteral("导出测试记录");
+    dialog.FileName = QStringLiteral("测试记录.csv");
+    if (!dialog.ShowSave(this))
+        return;
+    QString error;
+    if (!ResultDocument::writeFile(dialog.FileName, ResultDocument::csv(shown), &error))
+        msgBox(error);
+}
+
+// 删除: the selected record.
+void frmHistory::Command4_Click()
+{
+    const Results::Record *r = selectedRecord();
+    if (!r)
+        return;
+    const qint64 id = r->id;
+    const QString question = QStringLiteral("确实要删除这条测试记录吗？\n%1  %2  %3分")
+                                 .arg(ResultDocument::dateText(r->takenAt), r->test, r->total);
+    if (msgBox(question, MsgStyle::Question) == MsgAnswer::Yes)
+        removeRecords({ id });
+}
+
+// 全部删除: every record the list shows.
+void frmHistory::Command5_Click()
+{
+    if (m_shown.isEmpty())
+        return;
+    const QString test = chosenTest();
+    const QString question = test.isEmpty()
+        ? QStringLiteral("确实要删除全部%1条测试记录吗？删除后不能恢复。").arg(m_shown.size())
+        : QStringLiteral("确实要删除“%1”的全部%2条测试记录吗？删除后不能恢复。")
+              .arg(test)
+              .arg(m_shown.size());
+    QList<qint64> ids;
+    for (const Results::Record &r : std::as_const(m_shown))
+        ids << r.id;
+    if (msgBox(question, MsgStyle::Question) == MsgAnswer::Yes)
+        removeRecords(ids);
+}
+
+void frmHistory::removeRecords(const QList<qint64> &ids)
+{
+    if (const StoreError e = Results::History(Keeping::historyPath()).remove(ids))
+        msgBox(e.message());
+    Refresh();
+}
+
+// 退出
+void frmHistory::Command6_Click()
+{
+    Unload();
+}
+
+void frmHistory::buildControls()
+{
+    setFont(designFont(QStringLiteral("宋体"), 9));
+
+    Label1 = new QLabel(QStringLiteral("测试项目："), this);
+    Label1->setGeometry(twipsRect(120, 150, 1100, 252));
+    Combo1 = new QComboBox(this);
+    Combo1->setGeometry(twipsRect(1260, 90, 4200, 360));
+
+    List1 = new QTreeWidget(this);
+    List1->setGeometry(twipsRect(120, 540, 5340, 3420));
+    List1->setRootIsDecorated(false);
+    List1->setUniformRowHeights(true);
+    List1->setHeaderLabels({ QStringLiteral("测试时间"), QStringLiteral("测试项目"),
+        QStringLiteral("得分"), QStringLiteral("评价") });
+    List1->setColumnWidth(0, twipsToPixels(2040));
+    List1->setColumnWidth(1, twipsToPixels(1560));
+    List1->setColumnWidth(2, twipsToPixels(660));
+
+    Text1 = new QTextEdit(this);
+    Text1->setGeometry(twipsRect(5580, 540, 5100, 3420));
+    Text1->setReadOnly(true);
+    Text1->setFont(designFont(QStringLiteral("宋体"), 10.8));
+
+    m_chart = new QChart;
+    m_chart->legend()->hide();
+    Chart1 = new QChartView(m_chart, this);
+    Chart1->setGeometry(twipsRect(120, 4080, 7620, 3900));
+    Chart1->setRenderHint(QPainter::Antialiasing);
+    Label2 = new QLabel(this);
+    Label2->setGeometry(twipsRect(120, 4080, 7620, 3900));
+    Label2->setAlignment(Qt::AlignCenter);
+    Label2->setWordWrap(true);
+    Label2->setFrameShape(QFrame::StyledPanel);
+
+    const auto button = [this](const char *caption, const char *icon, double left, double top) {
+        auto *b = new PictureButton(QString::fromUtf8(caption),
+            QStringLiteral(":/images/%1.svg").arg(QLatin1String(icon)), 24, this);
+        b->setGeometry(twipsRect(left, top, 1320, 1200));
+        return b;
+    };
+    Command1 = button("打印", "btn-print", 7920, 4080);
+    Command2 = button("存为PDF", "btn-pdf", 9360, 4080);
+    Command3 = button("导出CSV", "btn-csv", 7920, 5430);
+    Command4 = button("删除", "btn-delete", 9360, 5430);
+    Command5 = button("全部删除", "btn-delete", 7920, 6780);
+    Command6 = button("退出", "btn-exit", 9360, 6780);
+    for (PictureButton *b : { Command1, Command2, Command3, Command4, Command5, Command6 })
+        b->fitCaption();
+
+    chainTabOrder({ Combo1, List1, Command1, Command2, Command3, Command4, Command5, Command6 });
+    setFocusProxy(List1);
+
+    // Esc leaves the window as 退出 does; Delete in the list deletes the selected record.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, Command6, &QToolButton::click);
+    auto *del = new QShortcut(QKeySequence(Qt::Key_Delete), List1);
+    del->setContext(Qt::WidgetShortcut);
+    connect(del, &QShortcut::activated, Command4, &QToolButton::click);
+
+    connect(Combo1, &QComboBox::currentIndexChanged, this, &frmHistory::Combo1_Click);
+    connect(List1, &QTreeWidget::currentItemChanged, this, &frmHistory::List1_Click);
+    connect(Command1, &QToolButton::clicked, this, &frmHistory::Command1_Click);
+    connect(Command2, &QToolButton::clicked, this, &frmHistory::Command2_Click);
+    connect(Command3, &QToolButton::clicked, this, &frmHistory::Command3_Click);
+    connect(Command4, &QToolButton::clicked, this, &frmHistory::Command4_Click);
+    connect(Command5, &QToolButton::clicked, this, &frmHistory::Command5_Click);
+    connect(Command6, &QToolButton::clicked, this, &frmHistory::Command6_Click);
+}

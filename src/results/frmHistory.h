@@ -1,0 +1,80 @@
+#pragma once
+
+#include "app/form.h"
+#include "results/store/history.h"
+
+class PictureButton;
+class QChart;
+class QChartView;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QTextEdit;
+class QTreeWidget;
+
+// The results history: every finished test, newest first, filtered by test. The
+// selected record shows its result and answers; a test taken more than once shows its
+// totals over time as a chart. The shown records export as CSV; the selected one
+// prints and saves as PDF; records are deleted one at a time or all shown at once,
+// after a question.
+//
+// Nothing is cached beyond the window: Refresh() reads the history file again, and
+// every change is made there first.
+class frmHistory : public Form
+{
+    Q_OBJECT
+
+public:
+    frmHistory();
+
+    Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
+    void Form_Load() override;
+    void Form_Reload() override;
+
+    // Reads the history again, keeping the chosen test and the selected record where
+    // they are still there.
+    void Refresh();
+
+    // The records the list shows, in its order, and the selected one (null for none).
+    const QList<Results::Record> &shownRecords() const { return m_shown; }
+    const Results::Record *selectedRecord() const;
+    // The chart's line of totals, oldest first; null while no chart is drawn.
+    QLineSeries *totalsSeries() const;
+
+    QLabel *Label1; // 测试项目：
+    QComboBox *Combo1; // 全部测试, then every test in the history
+    QTreeWidget *List1; // the shown records
+    QTextEdit *Text1; // the selected record: result and answers
+    QChartView *Chart1; // totals over time of the selected record's test
+    QLabel *Label2; // in the chart's place while there is no chart
+    PictureButton *Command1; // 打印
+    PictureButton *Command2; // 存为PDF
+    PictureButton *Command3; // 导出CSV
+    PictureButton *Command4; // 删除
+    PictureButton *Command5; // 全部删除
+    PictureButton *Command6; // 退出
+
+public slots:
+    void Combo1_Click();
+    void List1_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Command4_Click();
+    void Command5_Click();
+    void Command6_Click();
+
+private:
+    void buildControls();
+    void fillTests();
+    void fillList(qint64 select);
+    void showDetail();
+    void drawChart(const QString &test);
+    void enableButtons();
+    void removeRecords(const QList<qint64> &ids);
+    QString chosenTest() const; // empty for all tests
+
+    QList<Results::Record> m_records; // the whole history, newest first
+    QList<Results::Record> m_shown; // those of the chosen test
+    QChart *m_chart;
+};

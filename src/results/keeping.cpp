@@ -1,0 +1,39 @@
+#include "results/keeping.h"
+
+#include "bank/store/catalogue.h"
+#include "bank/store/recordset.h"
+#include "platform/programfolder.h"
+
+namespace Keeping {
+
+QString historyPath()
+{
+    return programFile(QStringLiteral("results.db"));
+}
+
+QString categoryOf(const QString &bank, const QString &test)
+{
+    Recordset list;
+    if (list.open(bank, BankNames::categoryList()))
+        return {};
+    const QStringList categories = list.column(BankNames::categoryField());
+    list.release();
+    for (const QString &category : categories) {
+        Recordset tests;
+        // A category row whose table is gone lists nothing.
+        if (tests.open(bank, category))
+            continue;
+        const bool listed = tests.column(BankNames::testField()).contains(test);
+        tests.release();
+        if (listed)
+            return category;
+    }
+    return {};
+}
+
+StoreError keep(Results::Record *record)
+{
+    return Results::History(historyPath()).append(record);
+}
+
+} // namespace Keeping

@@ -1,0 +1,154 @@
+#include "results/resultdocument.h"
+
+#include "platform/fonts.h"
+#include "platform/printdialog.h"
+
+#include <QFileInfo>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QSaveFile>
+#include <QTextDocument>
+
+namespace ResultDocument {
+
+namespace {
+
+    QString escaped(const QString &text)
+    {
+        return text.toHtmlEscaped();
+    }
+
+    void fill(QTextDocument *doc, const Results::Record &record)
+    {
+        doc->setDefaultFont(designFont(QStringLiteral("宋体"), 10.8));
+        doc->setDocumentMargin(0);
+        doc->setHtml(html(record));
+    }
+
+    // A field as CSV: quoted when it holds a comma, a quote or a line break.
+    QString csvField(const QString &text)
+    {
+        if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
+            && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+            return text;
+        QString quoted = text;
+        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        return QLatin1Char('"') + quoted + QLatin1Char('"');
+    }
+
+    QString csvRow(const QStringList &fields)
+    {
+        QStringList out;
+        for (const QString &f : fields)
+            out << csvField(f);
+        return out.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    }
+
+    QString fileFailure(const QString &path, const QString &reason)
+    {
+        return QStringLiteral("文件“%1”没能写成：%2")
+            .arg(QFileInfo(path).absoluteFilePath(), reason);
+    }
+
+} // namespace
+
+QString dateText(const QDateTime &at)
+{
+    return at.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString html(const Results::Record &record)
+{
+    QString out = QStringLiteral("<h2>%1</h2>").arg(escaped(record.test));
+    if (!record.category.isEmpty())
+        out += QStringLiteral("<p>测试分类：%1</p>").arg(escaped(record.category));
+    out += QStringLiteral("<p>测试时间：%1</p>").arg(escaped(dateText(record.takenAt)));
+    // Blanks and line breaks of the result text stay as the result window shows them.
+    out += QStringLiteral("<p style=\"white-space: pre-wrap;\">%1</p>")
+               .arg(escaped(record.resultText));
+    if (record.answers.isEmpty())
+        return out;
+    // One paragraph a question, so that the page reads in order wherever it breaks.
+    out += QStringLiteral("<h3>答题情况</h3>");
+    for (const Results::Answer &a : record.answers) {
+        out += QStringLiteral("<p>%1. %2<br/>&nbsp;&nbsp;&nbsp;&nbsp;选择 %3. %4（%5分）</p>")
+                   .arg(QString::number(a.question), escaped(a.questionText), escaped(a.option),
+                       escaped(a.optionText), escaped(a.score));
+    }
+    return out;
+}
+
+bool savePdf(const Results::Record &record, const QString &path, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = fileFailure(path, file.errorString());
+        return false;
+    }
+    {
+        QPdfWriter writer(&file);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+        writer.setTitle(record.test);
+        writer.setCreator(QStringLiteral("Qelvi"));
+        QTextDocument doc;
+        fill(&doc, record);
+        doc.print(&writer);
+    }
+    if (!file.commit()) {
+        *error = fileFailure(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool print(const Results::Record &record, QWidget *parent, QString *error)
+{
+    error->clear();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(record.test);
+    if (!showPrintDialog(&printer, parent))
+        return false;
+    QTextDocument doc;
+    fill(&doc, record);
+    doc.print(&printer);
+    if (printer.printerState() == QPrinter::Error) {
+        *error = QStringLiteral("打印没有成功，请检查打印机。");
+        return false;
+    }
+    return true;
+}
+
+QByteArray csv(const QList<Results::Record> &records)
+{
+    qsizetype questions = 0;
+    for (const Results::Record &r : records)
+        questions = qMax(questions, r.answers.size());
+
+    QStringList header { QStringLiteral("测试时间"), QStringLiteral("测试分类"),
+        QStringLiteral("测试项目"), QStringLiteral("得分"), QStringLiteral("评价") };
+    for (qsizetype q = 1; q <= questions; ++q)
+        header << QStringLiteral("第%1题").arg(q);
+
+    QString text = csvRow(header);
+    for (const Results::Record &r : records) {
+        QStringList row { dateText(r.takenAt), r.category, r.test, r.total, r.evaluation };
+        for (const Results::Answer &a : r.answers)
+            row << QStringLiteral("%1（%2分）").arg(a.option, a.score);
+        text += csvRow(row);
+    }
+    return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        *error = fileFailure(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace ResultDocument

@@ -1,0 +1,111 @@
+// The program's small files against what a careless or hostile folder holds in their
+// place: a FIFO, a device, a folder, a link to a file outside, a huge file.
+#include "app/handoff.h"
+#include "music/musicini.h"
+#include "platform/safefile.h"
+#include "support/testfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <sys/stat.h>
+
+class tst_safefile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Each reader, with each kind of thing where its file belongs: no file, at once
+    // (a FIFO nobody writes would block an ordinary open for good).
+    void readersTakeOnlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("kind");
+        for (const char *file : { "temp.txt", "temp1.txt", "music.ini" })
+            for (const char *kind : { "fifo", "device", "folder" })
+                QTest::newRow(QByteArray(file).append(' ').append(kind).constData())
+                    << QString::fromLatin1(file) << QString::fromLatin1(kind);
+    }
+    void readersTakeOnlyRegularFiles()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, kind);
+        TestFolder folder;
+        const QByteArray path = QFile::encodeName(folder.file(file));
+        if (kind == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        else if (kind == QLatin1String("device"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), folder.file(file)));
+        else
+            QVERIFY(QDir(folder.path()).mkdir(file));
+
+        QVERIFY(!readRegularFile(folder.file(file), 1024));
+        if (file == QLatin1String("temp.txt"))
+            QVERIFY(!HandOff::readTestName());
+        else if (file == QLatin1String("temp1.txt"))
+            QVERIFY(!HandOff::readModeCode());
+        else
+            QCOMPARE(MusicIni::readPath(), QString());
+    }
+
+    void readsStopAtTheirBound()
+    {
+        TestFolder folder;
+        folder.write(QStringLiteral("big"), QByteArray(100000, 'x'));
+        QCOMPARE(
+            readRegularFile(folder.file(QStringLiteral("big")), 10).value(), QByteArray(10, 'x'));
+        QCOMPARE(readRegularFile(folder.file(QStringLiteral("big")), 1 << 20)->size(), 100000);
+    }
+
+    // Every writer replaces a link in its file's place; the file behind it is untouched.
+    void writersReplaceLinksInsteadOfFollowingThem_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("temp.txt") << QStringLiteral("temp.txt");
+        QTest::newRow("temp1.txt") << QStringLiteral("temp1.txt");
+        QTest::newRow("music.ini") << QStringLiteral("music.ini");
+    }
+    void writersReplaceLinksInsteadOfFollowingThem()
+    {
+        QFETCH(QString, file);
+        TestFolder folder;
+        QTemporaryDir outside;
+        const QString victim = outside.filePath(QStringLiteral("victim.txt"));
+        QFile v(victim);
+        QVERIFY(v.open(QIODevice::WriteOnly));
+        v.write(QByteArray(3800, 'v'));
+        v.close();
+        QVERIFY(QFile::link(victim, folder.file(file)));
+
+        QString reason;
+        if (file == QLatin1String("temp.txt"))
+            QVERIFY(HandOff::writeTestName(QStringLiteral("测试一")));
+        else if (file == QLatin1String("temp1.txt"))
+            QVERIFY(HandOff::writeModeCode(2));
+        else
+            QVERIFY2(MusicIni::writePath(QStringLiteral("/a/b.mp3"), &reason), qPrintable(reason));
+
+        QVERIFY(QFileInfo(victim).size() == 3800);
+        QVERIFY(!QFileInfo(folder.file(file)).isSymLink());
+        QVERIFY(!folder.read(file).isEmpty());
+        // Nothing is left behind but the file itself.
+        QCOMPARE(QDir(folder.path()).entryList({ file + QStringLiteral(".*") }, QDir::Files),
+            QStringList());
+    }
+
+    void aFailedWriteKeepsTheOldFileAndSaysWhy()
+    {
+        TestFolder folder;
+        folder.write(QStringLiteral("music.ini"), "old\r\n");
+        QVERIFY(QDir(folder.path()).mkdir(QStringLiteral("sub")));
+        QString reason;
+        // A folder where the file should be: not replaced, and said so in Chinese.
+        QVERIFY(!replaceFile(folder.file(QStringLiteral("sub")), "new", &reason));
+        QVERIFY2(!reason.isEmpty() && reason.at(0).unicode() > 0x2e80, qPrintable(reason));
+        QCOMPARE(folder.read(QStringLiteral("music.ini")), QByteArray("old\r\n"));
+    }
+};
+
+QTEST_MAIN(tst_safefile)
+#include "tst_safefile.moc"

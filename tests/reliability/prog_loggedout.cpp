@@ -1,0 +1,70 @@
+// The program in one state, waiting for a signal that must end it: the program's own
+// signal handling, the real windows and real message boxes.
+//
+//   prog_loggedout <program folder> <state>
+//
+// The folder holds a bank with the test "情商自测" (one question) in "情商". States:
+//   typing    the question editor with a changed question
+//   refusing  the same with option A's score "-", and the refusal box of Ctrl+Q open
+//   asking    the chooser with the delete question open
+// Prints "ready" once the state is reached (the box shown, where there is one).
+#include "app/forms.h"
+#include "app/handoff.h"
+#include "app/mdiMain.h"
+#include "app/mdlQelvi.h"
+#include "authoring/frmEdittest.h"
+#include "bank/DBCombo.h"
+#include "bank/DBList.h"
+#include "bank/frmBFEdit.h"
+#include "platform/programfolder.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTextEdit>
+#include <QTimer>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 3)
+        return 2;
+    const QString state = QString::fromLocal8Bit(argv[2]);
+    setProgramFolder(QString::fromLocal8Bit(argv[1]));
+    mdlQelvi::prepare(app);
+    mdlQelvi::endOnSignals(app);
+
+    // The main window as the cover opens it, with its hidden music controller.
+    mdlQelvi::openMainWindow();
+    auto *main = qobject_cast<mdiMain *>(Forms::mainWindow());
+
+    if (state == QLatin1String("asking")) {
+        main->mnuDelTest_Click();
+        frmBFEdit *chooser = Forms::find<frmBFEdit>();
+        chooser->DBCombo1->setText(QStringLiteral("情商"));
+        chooser->DBList1->setCurrentRow(0);
+        QTimer::singleShot(0, chooser, &frmBFEdit::Command3_Click);
+    } else {
+        if (!HandOff::writeTestName(QStringLiteral("情商自测")))
+            return 3;
+        frmEdittest *editor = Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
+        editor->Text1->setPlainText(QStringLiteral("退出前改的题"));
+        if (state == QLatin1String("refusing")) {
+            editor->Text8->setText(QStringLiteral("-"));
+            QTimer::singleShot(0, main, &mdiMain::mnuExit_Click);
+        }
+    }
+
+    const bool boxed = state != QLatin1String("typing");
+    auto *ready = new QTimer(&app);
+    QObject::connect(ready, &QTimer::timeout, &app, [ready, boxed] {
+        if (boxed && !QApplication::activeModalWidget())
+            return;
+        ready->stop();
+        std::fputs("ready\n", stdout);
+        std::fflush(stdout);
+    });
+    ready->start(20);
+    return app.exec();
+}

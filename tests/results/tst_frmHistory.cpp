@@ -1,0 +1,338 @@
+// The results history through the windows: tests taken in the runner are kept with
+// their answers, the history window lists, filters, charts, exports and deletes them,
+// and the result window prints and saves its page. The bank is never written.
+#include "app/forms.h"
+#include "bank/bankwindows.h"
+#include "bank/frmBFEdit.h"
+#include "bank/store/catalogue.h"
+#include "platform/filedialog.h"
+#include "platform/msgbox.h"
+#include "platform/printdialog.h"
+#include "results/frmHistory.h"
+#include "results/resultdocument.h"
+#include "results/store/history.h"
+#include "runner/frmResult.h"
+#include "runner/frmTest.h"
+#include "support/windowtest.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineSeries>
+#include <QMenu>
+#include <QProcess>
+#include <QTest>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+namespace {
+
+const QString category = QStringLiteral("情商测试");
+const QString sample = QStringLiteral("日常情商自测");
+
+// 进行测试项目, the sample test chosen, every question answered with `option`.
+bool takeSample(mdiMain *main, int option, int questions)
+{
+    main->mnuTesting_Click();
+    QCoreApplication::processEvents();
+    frmBFEdit *chooser = Forms::find<frmBFEdit>();
+    if (!chooser || !bankwindows::pickEntry(chooser->DBCombo1, category)
+        || !bankwindows::clickEntry(chooser->DBList1, sample))
+        return false;
+    bankwindows::press(chooser->Command1);
+    settle();
+    frmTest *runner = Forms::find<frmTest>();
+    if (!runner)
+        return false;
+    for (int q = 0; q < questions; ++q)
+        QTest::mouseClick(runner->optionLabels()[option], Qt::LeftButton);
+    return Forms::find<frmResult>() != nullptr;
+}
+
+QString shownResult()
+{
+    frmResult *result = Forms::find<frmResult>();
+    return result ? result->Text1->toPlainText() : QString();
+}
+
+// The text of a PDF file as pdftotext reads it, without any blanks or line breaks
+// (the page wraps long lines where the window wraps them differently).
+QString pdfText(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"),
+        { QStringLiteral("-enc"), QStringLiteral("UTF-8"), path, QStringLiteral("-") });
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return QStringLiteral("<pdftotext failed: %1>")
+            .arg(QString::fromUtf8(p.readAllStandardError()));
+    QString text = QString::fromUtf8(p.readAllStandardOutput());
+    text.remove(QRegularExpression(QStringLiteral("\\s")));
+    return text;
+}
+
+QString squeezed(QString text)
+{
+    return text.remove(QRegularExpression(QStringLiteral("\\s")));
+}
+
+QList<Results::Record> stored(const TestFolder *folder)
+{
+    return Results::History(folder->file(QStringLiteral("results.db"))).records();
+}
+
+} // namespace
+
+class tst_frmHistory : public WindowTest
+{
+    Q_OBJECT
+
+public:
+    tst_frmHistory()
+        : WindowTest(TestFolder::SampleBank, true)
+    { }
+
+private slots:
+    // The sample taken twice: two records with the exact result texts and answers, the
+    // bank untouched; the window lists them newest first, filters, charts both totals,
+    // exports the shown ones as CSV, saves and prints the selected one as PDF.
+    void takenTwiceListedChartedExported()
+    {
+        const QByteArray bank = folder->read(QStringLiteral("test.mdb"));
+        const QList<QStringList> questions = folder->rows(sample);
+        QVERIFY(takeSample(main->main, 0, int(questions.size())));
+        const QString first = shownResult();
+        QVERIFY(takeSample(main->main, 2, int(questions.size())));
+        const QString second = shownResult();
+        QVERIFY(first != second);
+        QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(u'\n')));
+        QCOMPARE(folder->read(QStringLiteral("test.mdb")), bank);
+
+        const QList<Results::Record> records = stored(folder);
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records.at(0).resultText, second);
+        QCOMPARE(records.at(1).resultText, first);
+        QCOMPARE(records.at(0).total, QStringLiteral("42"));
+        QCOMPARE(records.at(1).total, QStringLiteral("13"));
+        for (const Results::Record &r : records) {
+            QCOMPARE(r.test, sample);
+            QCOMPARE(r.category, category);
+            QCOMPARE(r.answers.size(), questions.size());
+        }
+        // Question text, option text and score as the bank holds them (fields: 题目,
+        // then 选项X and 选项X分数 for A to F).
+        for (int q = 0; q < questions.size(); ++q) {
+            const Results::Answer &c = records.at(0).answers.at(q);
+            QCOMPARE(c.question, q + 1);
+            QCOMPARE(c.questionText, questions[q][0]);
+            QCOMPARE(c.option, QStringLiteral("C"));
+            QCOMPARE(c.optionText, questions[q][5]);
+            QCOMPARE(c.score, questions[q][6]);
+            QCOMPARE(records.at(1).answers.at(q).option, QStringLiteral("A"));
+        }
+
+        // A record of another test, so that the filter has something to leave out.
+        Results::Record other;
+        other.takenAt = QDateTime::currentDateTime().addDays(-1);
+        other.test = QStringLiteral("别的测试");
+        other.total = QStringLiteral("7");
+        other.resultText = QStringLiteral("    你的得分是7。");
+        QVERIFY(!Results::History(folder->file(QStringLiteral("results.db"))).append(&other));
+
+        (*main)->mnuHistory->trigger();
+        frmHistory *history = Forms::find<frmHistory>();
+        QVERIFY(history);
+        QVERIFY(history->Visible());
+        QCOMPARE(history->List1->topLevelItemCount(), 3);
+        QCOMPARE(history->List1->topLevelItem(0)->text(2), QStringLiteral("42"));
+        QCOMPARE(history->List1->topLevelItem(1)->text(2), QStringLiteral("13"));
+        QCOMPARE(history->List1->topLevelItem(2)->text(1), other.test);
+        // The newest is selected: its page, and the chart of both totals, oldest first.
+        QVERIFY(history->Text1->toPlainText().contains(second));
+        QVERIFY(history->Text1->toPlainText().contains(questions[0][0]));
+        QLineSeries *series = history->totalsSeries();
+        QVERIFY(series);
+        QCOMPARE(series->count(), 2);
+        QCOMPARE(series->at(0).y(), 13.0);
+        QCOMPARE(series->at(1).y(), 42.0);
+
+        // A test taken once has no chart.
+        history->List1->setCurrentItem(history->List1->topLevelItem(2));
+        QVERIFY(!history->totalsSeries());
+        QVERIFY(history->Label2->isVisible());
+        QVERIFY(history->Label2->text().contains(other.test));
+
+        // Filtered to one test, and back.
+        history->Combo1->setCurrentIndex(history->Combo1->findText(sample));
+        QCOMPARE(history->List1->topLevelItemCount(), 2);
+        QCOMPARE(history->shownRecords().size(), 2);
+        QVERIFY(history->totalsSeries());
+
+        // CSV of the shown records (the filtered two).
+        ScriptedFileDialog dialogs;
+        const QString csv = folder->file(QStringLiteral("导出.csv"));
+        dialogs.choose(csv);
+        QTest::mouseClick(history->Command3, Qt::LeftButton);
+        QCOMPARE(dialogs.shown().size(), 1);
+        QVERIFY(dialogs.shown().constFirst().save);
+        const QByteArray bytes = folder->read(QStringLiteral("导出.csv"));
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
+        const QString table = QString::fromUtf8(bytes.mid(3));
+        QCOMPARE(table.count(QStringLiteral("\r\n")), 3);
+        QVERIFY(table.contains(sample));
+        QVERIFY(table.contains(records.at(0).evaluation));
+        QVERIFY(!table.contains(other.test));
+
+        // The selected record (the newest) as PDF, saved and printed.
+        const QString pdf = folder->file(QStringLiteral("记录.pdf"));
+        dialogs.choose(pdf);
+        QTest::mouseClick(history->Command2, Qt::LeftButton);
+        ScriptedPrintDialog printer;
+        const QString printed = folder->file(QStringLiteral("打印.pdf"));
+        printer.printTo(printed);
+        QTest::mouseClick(history->Command1, Qt::LeftButton);
+        QCOMPARE(printer.shown(), 1);
+        for (const QString &file : { pdf, printed }) {
+            const QString text = pdfText(file);
+            QVERIFY2(text.contains(squeezed(second)), qPrintable(text));
+            QVERIFY(text.contains(squeezed(sample)));
+            QVERIFY(text.contains(squeezed(ResultDocument::dateText(records.at(0).takenAt))));
+            QVERIFY(text.contains(squeezed(questions[0][0])));
+        }
+        QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(u'\n')));
+    }
+
+    // Deleting asks first: No keeps the record, Yes removes it from the file and the
+    // list; 全部删除 removes the shown ones only.
+    void deletesAfterAQuestion()
+    {
+        const Results::History file(folder->file(QStringLiteral("results.db")));
+        const QStringList tests { QStringLiteral("甲"), QStringLiteral("乙"),
+            QStringLiteral("甲") };
+        for (int i = 0; i < tests.size(); ++i) {
+            Results::Record r;
+            r.takenAt = QDateTime::currentDateTime().addSecs(i);
+            r.test = tests[i];
+            r.total = QString::number(i);
+            QVERIFY(!file.append(&r));
+        }
+        (*main)->mnuHistory_Click();
+        frmHistory *history = Forms::find<frmHistory>();
+        QVERIFY(history);
+        QCOMPARE(history->List1->topLevelItemCount(), 3);
+
+        messages->answer(MsgAnswer::No);
+        QTest::mouseClick(history->Command4, Qt::LeftButton);
+        QCOMPARE(messages->shown().size(), 1);
+        QCOMPARE(messages->shown().constFirst().style, MsgStyle::Question);
+        QCOMPARE(file.records().size(), 3);
+
+        // The newest (甲, total 2) is selected.
+        messages->answer(MsgAnswer::Yes);
+        QTest::mouseClick(history->Command4, Qt::LeftButton);
+        QList<Results::Record> left = file.records();
+        QCOMPARE(left.size(), 2);
+        QCOMPARE(left.at(0).total, QStringLiteral("1"));
+        QCOMPARE(history->List1->topLevelItemCount(), 2);
+
+        history->Combo1->setCurrentIndex(history->Combo1->findText(QStringLiteral("乙")));
+        messages->answer(MsgAnswer::Yes);
+        QTest::mouseClick(history->Command5, Qt::LeftButton);
+        QVERIFY(messages->last().contains(QStringLiteral("乙")));
+        left = file.records();
+        QCOMPARE(left.size(), 1);
+        QCOMPARE(left.at(0).test, QStringLiteral("甲"));
+        // 乙 is gone from the chooser too; all tests are shown again.
+        QCOMPARE(history->Combo1->findText(QStringLiteral("乙")), -1);
+        QCOMPARE(history->List1->topLevelItemCount(), 1);
+        QVERIFY(!history->Command4->isEnabled() || history->List1->currentItem());
+
+        // Esc leaves the window.
+        history->List1->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        settle();
+        QVERIFY(!Forms::find<frmHistory>());
+    }
+
+    // A history that cannot be written: the result window shows as always, then one
+    // message; the damaged file is left as it was and the bank untouched.
+    void unwritableHistoryStillShowsTheResult_data()
+    {
+        QTest::addColumn<bool>("folderInPlace");
+        QTest::newRow("damaged file") << false;
+        QTest::newRow("a folder in its place") << true;
+    }
+
+    void unwritableHistoryStillShowsTheResult()
+    {
+        QFETCH(bool, folderInPlace);
+        const QByteArray garbage(2048, '#');
+        if (folderInPlace)
+            QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("results.db")));
+        else
+            folder->write(QStringLiteral("results.db"), garbage);
+        const QByteArray bank = folder->read(QStringLiteral("test.mdb"));
+
+        QVERIFY(takeSample(main->main, 1, int(folder->rows(sample).size())));
+        QCOMPARE(shownResult(),
+            QStringLiteral("    你的得分是23。")
+                + folder->rows(BankNames::scoringTable(sample)).at(0).at(2));
+        QVERIFY(Forms::find<frmResult>()->Visible());
+        QCOMPARE(messages->texts().size(), 1);
+        QVERIFY(messages->last().contains(QStringLiteral("没能保存到测试记录")));
+        QVERIFY(messages->last().contains(QStringLiteral("results.db")));
+        if (!folderInPlace)
+            QCOMPARE(folder->read(QStringLiteral("results.db")), garbage);
+        QCOMPARE(folder->read(QStringLiteral("test.mdb")), bank);
+    }
+
+    // The result window's page, by its keys and by the text's context menu: the test,
+    // the date, the result text as shown and the answers.
+    void resultWindowPrintsAndSaves_data()
+    {
+        QTest::addColumn<bool>("print");
+        QTest::addColumn<bool>("byMenu");
+        QTest::newRow("Ctrl+S") << false << false;
+        QTest::newRow("Ctrl+P") << true << false;
+        QTest::newRow("menu 存为PDF") << false << true;
+        QTest::newRow("menu 打印") << true << true;
+    }
+
+    void resultWindowPrintsAndSaves()
+    {
+        QFETCH(bool, print);
+        QFETCH(bool, byMenu);
+        const QList<QStringList> questions = folder->rows(sample);
+        QVERIFY(takeSample(main->main, 3, int(questions.size())));
+        frmResult *result = Forms::find<frmResult>();
+        const QString text = result->Text1->toPlainText();
+        QVERIFY(result->isAncestorOf(QApplication::focusWidget()));
+
+        const QString pdf = folder->file(QStringLiteral("结果.pdf"));
+        ScriptedFileDialog dialogs;
+        ScriptedPrintDialog printer;
+        print ? printer.printTo(pdf) : dialogs.choose(pdf);
+        if (byMenu) {
+            std::unique_ptr<QMenu> menu(result->textMenu());
+            QVERIFY(menu->actions().contains(result->mnuPrint));
+            QVERIFY(menu->actions().contains(result->mnuSavePdf));
+            (print ? result->mnuPrint : result->mnuSavePdf)->trigger();
+        } else {
+            QTest::keyClick(
+                QApplication::focusWidget(), print ? Qt::Key_P : Qt::Key_S, Qt::ControlModifier);
+        }
+        QCOMPARE(printer.shown(), print ? 1 : 0);
+        QCOMPARE(dialogs.shown().size(), print ? 0 : 1);
+
+        const QString page = pdfText(pdf);
+        QVERIFY2(page.contains(squeezed(text)), qPrintable(page));
+        QVERIFY(page.contains(sample));
+        QVERIFY(page.contains(squeezed(ResultDocument::dateText(result->record().takenAt))));
+        QVERIFY(page.contains(squeezed(questions.last()[0])));
+        QVERIFY(page.contains(squeezed(questions.last()[7])));
+        QVERIFY(messages->texts().isEmpty());
+    }
+};
+
+QTEST_MAIN(tst_frmHistory)
+#include "tst_frmHistory.moc"
