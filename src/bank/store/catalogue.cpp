@@ -453,4 +453,71 @@ StoreError deleteTest(const QString &bank, const QString &test, const QString &c
     });
 }
 
+StoreError checkNewName(const QString &bank, const QString &name)
+{
+    StoreError error;
+    QSqlDatabase db = BankFile::connection(bank, &error);
+    return error ? error : ::checkNewName(db, name);
+}
+
+StoreError inOneTransaction(const QString &bank, const std::function<StoreError(Batch &)> &work)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) {
+        Batch batch(db);
+        return work(batch);
+    });
+}
+
+StoreError Batch::createCategory(const QString &category)
+{
+    if (const StoreError e = createIn(m_db, BankNames::categoryTable(category)))
+        return e;
+    return appendRow(m_db, BankNames::categoryList(), BankNames::categoryField(), category);
+}
+
+StoreError Batch::createTest(const QString &test, const QString &category)
+{
+    if (const StoreError e = createIn(m_db, BankNames::questionTable(test)))
+        return e;
+    if (const StoreError e = createIn(m_db, BankNames::scoringTableDef(test)))
+        return e;
+    StoreError error;
+    if (!exists(m_db, category, &error))
+        return error ? error : noSuchTable(category);
+    return appendRow(m_db, category, BankNames::testField(), test);
+}
+
+bool Batch::isCategory(const QString &category, StoreError *error)
+{
+    return scalar(m_db,
+        QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
+            .arg(quoteName(BankNames::categoryList()), quoteName(BankNames::categoryField())),
+        { category }, error)
+        .has_value();
+}
+
+StoreError Batch::appendRows(const QString &table, int fieldCount, const QList<QVariantList> &rows)
+{
+    if (rows.isEmpty())
+        return {};
+    QStringList marks;
+    for (int i = 0; i < fieldCount; ++i)
+        marks << QStringLiteral("?");
+    QSqlQuery q(m_db);
+    if (!q.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                       .arg(quoteName(table), marks.join(QLatin1Char(',')))))
+        return engine(q.lastError());
+    for (const QVariantList &row : rows) {
+        for (int i = 0; i < fieldCount; ++i)
+            q.bindValue(i, i < row.size() ? row.at(i) : QVariant());
+        if (!q.exec()) {
+            const StoreError e = engine(q.lastError());
+            q.finish();
+            return e;
+        }
+    }
+    q.finish();
+    return {};
+}
+
 } // namespace Catalogue
