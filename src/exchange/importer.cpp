@@ -10,45 +10,45 @@ namespace Exchange {
 
 namespace {
 
-// Names as the bank compares them: ASCII letters without regard to case.
-QString folded(const QString &name)
-{
-    QString out = name;
-    for (QChar &c : out)
-        if (c.unicode() < 128)
-            c = c.toLower();
-    return out;
-}
-
-QVariant stored(const Text &text)
-{
-    return text ? QVariant(*text) : QVariant();
-}
-
-QVariant stored(const Score &score)
-{
-    return score ? QVariant(double(*score)) : QVariant();
-}
-
-StoreError writeTest(Catalogue::Batch &batch, const Test &test, const QString &category)
-{
-    if (const StoreError e = batch.createTest(test.name, category))
-        return e;
-    QList<QVariantList> rows;
-    rows.reserve(test.questions.size());
-    for (const Question &q : test.questions) {
-        QVariantList row { stored(q.text) };
-        for (int i = 0; i < 6; ++i)
-            row << stored(q.options[i]) << stored(q.scores[i]);
-        rows.append(row);
+    // Names as the bank compares them: ASCII letters without regard to case.
+    QString folded(const QString &name)
+    {
+        QString out = name;
+        for (QChar &c : out)
+            if (c.unicode() < 128)
+                c = c.toLower();
+        return out;
     }
-    if (const StoreError e = batch.appendRows(test.name, 13, rows))
-        return e;
-    rows.clear();
-    for (const Band &b : test.bands)
-        rows.append({ stored(b.lower), stored(b.upper), stored(b.evaluation) });
-    return batch.appendRows(BankNames::scoringTable(test.name), 3, rows);
-}
+
+    QVariant stored(const Text &text)
+    {
+        return text ? QVariant(*text) : QVariant();
+    }
+
+    QVariant stored(const Score &score)
+    {
+        return score ? QVariant(double(*score)) : QVariant();
+    }
+
+    StoreError writeTest(Catalogue::Batch &batch, const Test &test, const QString &category)
+    {
+        if (const StoreError e = batch.createTest(test.name, category))
+            return e;
+        QList<QVariantList> rows;
+        rows.reserve(test.questions.size());
+        for (const Question &q : test.questions) {
+            QVariantList row { stored(q.text) };
+            for (int i = 0; i < 6; ++i)
+                row << stored(q.options[i]) << stored(q.scores[i]);
+            rows.append(row);
+        }
+        if (const StoreError e = batch.appendRows(test.name, 13, rows))
+            return e;
+        rows.clear();
+        for (const Band &b : test.bands)
+            rows.append({ stored(b.lower), stored(b.upper), stored(b.evaluation) });
+        return batch.appendRows(BankNames::scoringTable(test.name), 3, rows);
+    }
 
 } // namespace
 
@@ -123,8 +123,8 @@ StoreError importPackage(const QString &bank, const Package &package, const QStr
                 return error;
             if (!known) {
                 if (!into.isEmpty())
-                    return StoreError(StoreError::NotFound,
-                        QStringLiteral("没有分类“%1”。").arg(target));
+                    return StoreError(
+                        StoreError::NotFound, QStringLiteral("没有分类“%1”。").arg(target));
                 if (const StoreError e = batch.createCategory(target))
                     return e;
             }

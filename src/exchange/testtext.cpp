@@ -11,124 +11,144 @@ namespace Exchange {
 
 namespace {
 
-const QString kCategory = QStringLiteral("分类");
-const QString kTest = QStringLiteral("测试");
-const QString kQuestion = QStringLiteral("题目");
-const QString kBand = QStringLiteral("评分");
-const QString kIndent = QStringLiteral("    ");
+    const QString kCategory = QStringLiteral("分类");
+    const QString kTest = QStringLiteral("测试");
+    const QString kQuestion = QStringLiteral("题目");
+    const QString kBand = QStringLiteral("评分");
+    const QString kIndent = QStringLiteral("    ");
 
-bool isControl(QChar c)
-{
-    return c.category() == QChar::Other_Control;
-}
-
-// Whether a text reads back the same when written plain.
-bool plainable(const QString &s)
-{
-    if (s.isEmpty() || s == u'~' || s.startsWith(u'"'))
-        return false;
-    for (const QString &line : s.split(u'\n'))
-        if (line.isEmpty() || line != line.trimmed())
-            return false;
-    for (QChar c : s)
-        if (isControl(c) && c != u'\n')
-            return false;
-    return true;
-}
-
-QString quoted(const QString &s)
-{
-    QString out = QStringLiteral("\"");
-    for (QChar c : s) {
-        switch (c.unicode()) {
-        case u'"': out += QStringLiteral("\\\""); break;
-        case u'\\': out += QStringLiteral("\\\\"); break;
-        case u'\n': out += QStringLiteral("\\n"); break;
-        case u'\r': out += QStringLiteral("\\r"); break;
-        case u'\t': out += QStringLiteral("\\t"); break;
-        default:
-            if (isControl(c))
-                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                out += c;
-        }
+    bool isControl(QChar c)
+    {
+        return c.category() == QChar::Other_Control;
     }
-    return out + u'"';
-}
 
-// Reads a quoted value starting at its opening quote; false with *error on a fault.
-bool unquote(const QString &t, QString *out, QString *error)
-{
-    out->clear();
-    qsizetype i = 1;
-    for (; i < t.size(); ++i) {
-        const QChar c = t[i];
-        if (c == u'"')
-            break;
-        if (c != u'\\') {
-            *out += c;
-            continue;
+    // Whether a text reads back the same when written plain.
+    bool plainable(const QString &s)
+    {
+        if (s.isEmpty() || s == u'~' || s.startsWith(u'"'))
+            return false;
+        for (const QString &line : s.split(u'\n'))
+            if (line.isEmpty() || line != line.trimmed())
+                return false;
+        for (QChar c : s)
+            if (isControl(c) && c != u'\n')
+                return false;
+        return true;
+    }
+
+    QString quoted(const QString &s)
+    {
+        QString out = QStringLiteral("\"");
+        for (QChar c : s) {
+            switch (c.unicode()) {
+            case u'"':
+                out += QStringLiteral("\\\"");
+                break;
+            case u'\\':
+                out += QStringLiteral("\\\\");
+                break;
+            case u'\n':
+                out += QStringLiteral("\\n");
+                break;
+            case u'\r':
+                out += QStringLiteral("\\r");
+                break;
+            case u'\t':
+                out += QStringLiteral("\\t");
+                break;
+            default:
+                if (isControl(c))
+                    out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+                else
+                    out += c;
+            }
         }
-        if (++i >= t.size())
-            break;
-        switch (t[i].unicode()) {
-        case u'"': *out += u'"'; break;
-        case u'\\': *out += u'\\'; break;
-        case u'n': *out += u'\n'; break;
-        case u'r': *out += u'\r'; break;
-        case u't': *out += u'\t'; break;
-        case u'u': {
-            bool ok = false;
-            const uint code = t.mid(i + 1, 4).toUInt(&ok, 16);
-            if (!ok || t.mid(i + 1, 4).size() != 4) {
-                *error = QStringLiteral("\\u 后面要有四位十六进制数字");
+        return out + u'"';
+    }
+
+    // Reads a quoted value starting at its opening quote; false with *error on a fault.
+    bool unquote(const QString &t, QString *out, QString *error)
+    {
+        out->clear();
+        qsizetype i = 1;
+        for (; i < t.size(); ++i) {
+            const QChar c = t[i];
+            if (c == u'"')
+                break;
+            if (c != u'\\') {
+                *out += c;
+                continue;
+            }
+            if (++i >= t.size())
+                break;
+            switch (t[i].unicode()) {
+            case u'"':
+                *out += u'"';
+                break;
+            case u'\\':
+                *out += u'\\';
+                break;
+            case u'n':
+                *out += u'\n';
+                break;
+            case u'r':
+                *out += u'\r';
+                break;
+            case u't':
+                *out += u'\t';
+                break;
+            case u'u': {
+                bool ok = false;
+                const uint code = t.mid(i + 1, 4).toUInt(&ok, 16);
+                if (!ok || t.mid(i + 1, 4).size() != 4) {
+                    *error = QStringLiteral("\\u 后面要有四位十六进制数字");
+                    return false;
+                }
+                *out += QChar(char16_t(code));
+                i += 4;
+                break;
+            }
+            default:
+                *error = QStringLiteral("引号里的“\\%1”无法识别").arg(t[i]);
                 return false;
             }
-            *out += QChar(char16_t(code));
-            i += 4;
-            break;
         }
-        default:
-            *error = QStringLiteral("引号里的“\\%1”无法识别").arg(t[i]);
+        if (i >= t.size()) {
+            *error = QStringLiteral("引号没有结束");
             return false;
         }
-    }
-    if (i >= t.size()) {
-        *error = QStringLiteral("引号没有结束");
-        return false;
-    }
-    if (!t.mid(i + 1).trimmed().isEmpty()) {
-        *error = QStringLiteral("结束的引号后面还有文字");
-        return false;
-    }
-    return true;
-}
-
-// A value after the colon: ~, a quoted text, or plain text (*plain: it may continue).
-bool readValue(const QString &raw, Text *value, bool *plain, QString *error)
-{
-    const QString t = raw.trimmed();
-    *plain = false;
-    if (t == u'~') {
-        *value = std::nullopt;
-        return true;
-    }
-    if (t.startsWith(u'"')) {
-        QString s;
-        if (!unquote(t, &s, error))
+        if (!t.mid(i + 1).trimmed().isEmpty()) {
+            *error = QStringLiteral("结束的引号后面还有文字");
             return false;
-        *value = s;
+        }
         return true;
     }
-    *plain = true;
-    *value = t;
-    return true;
-}
 
-void writeField(QString &out, const QString &key, const Text &value)
-{
-    out += key + QStringLiteral(": ") + valueText(value) + u'\n';
-}
+    // A value after the colon: ~, a quoted text, or plain text (*plain: it may continue).
+    bool readValue(const QString &raw, Text *value, bool *plain, QString *error)
+    {
+        const QString t = raw.trimmed();
+        *plain = false;
+        if (t == u'~') {
+            *value = std::nullopt;
+            return true;
+        }
+        if (t.startsWith(u'"')) {
+            QString s;
+            if (!unquote(t, &s, error))
+                return false;
+            *value = s;
+            return true;
+        }
+        *plain = true;
+        *value = t;
+        return true;
+    }
+
+    void writeField(QString &out, const QString &key, const Text &value)
+    {
+        out += key + QStringLiteral(": ") + valueText(value) + u'\n';
+    }
 
 } // namespace
 
@@ -182,14 +202,13 @@ QByteArray writeText(const Package &package)
                 writeField(out, kQuestion, q.text);
                 for (int i = 0; i < 6; ++i)
                     if (!Question::isLeftOut(q.options[i], q.scores[i]))
-                        writeField(out, QChar(u'A' + i) + u' ' + scoreText(q.scores[i]),
-                            q.options[i]);
+                        writeField(
+                            out, QChar(u'A' + i) + u' ' + scoreText(q.scores[i]), q.options[i]);
             }
             if (!test.bands.isEmpty())
                 out += u'\n';
             for (const Band &b : test.bands)
-                writeField(out,
-                    kBand + u' ' + scoreText(b.lower) + u'-' + scoreText(b.upper),
+                writeField(out, kBand + u' ' + scoreText(b.lower) + u'-' + scoreText(b.upper),
                     b.evaluation);
         }
     }
@@ -198,140 +217,144 @@ QByteArray writeText(const Package &package)
 
 namespace {
 
-// The reader's place in the file.
-class TextReader
-{
-public:
-    bool line(const QString &text, QString *error);
-    Package package;
+    // The reader's place in the file.
+    class TextReader
+    {
+    public:
+        bool line(const QString &text, QString *error);
+        Package package;
 
-private:
-    bool field(const QString &key, const Text &value, bool plain, QString *error);
-    bool splitBand(const QString &bounds, Band *band);
+    private:
+        bool field(const QString &key, const Text &value, bool plain, QString *error);
+        bool splitBand(const QString &bounds, Band *band);
 
-    Test *m_test = nullptr;
-    Question *m_question = nullptr;
-    int m_lastOption = -1;
-    QString *m_continuing = nullptr; // the plain value that indented lines go on with
-};
-
-bool TextReader::line(const QString &text, QString *error)
-{
-    if (text.startsWith(u' ') || text.startsWith(u'\t')) {
-        if (text.trimmed().isEmpty()) {
-            m_continuing = nullptr;
-            return true;
-        }
-        if (!m_continuing) {
-            *error = QStringLiteral("这一行有缩进，但前面没有可以接续的文字");
-            return false;
-        }
-        *m_continuing += u'\n' + text.trimmed();
-        return true;
-    }
-    m_continuing = nullptr;
-    if (text.trimmed().isEmpty() || text.startsWith(u'#'))
-        return true;
-    static const QRegularExpression separator(QStringLiteral("[:：]"));
-    const qsizetype colon = text.indexOf(separator);
-    if (colon < 0) {
-        *error = QStringLiteral("缺少冒号，无法识别");
-        return false;
-    }
-    Text value;
-    bool plain = false;
-    if (!readValue(text.mid(colon + 1), &value, &plain, error))
-        return false;
-    return field(text.left(colon).trimmed(), value, plain, error);
-}
-
-bool TextReader::splitBand(const QString &bounds, Band *band)
-{
-    for (qsizetype i = 1; i < bounds.size(); ++i)
-        if (bounds[i] == u'-' && readScore(bounds.left(i), &band->lower)
-            && readScore(bounds.mid(i + 1), &band->upper))
-            return true;
-    return false;
-}
-
-bool TextReader::field(const QString &key, const Text &value, bool plain, QString *error)
-{
-    static const QRegularExpression option(QStringLiteral("^([A-F])\\s+(\\S+)$"));
-    const auto continueWith = [&](QString *target) { m_continuing = plain ? target : nullptr; };
-    const auto name = [&](const char *what) {
-        if (value && !value->isEmpty())
-            return true;
-        *error = QStringLiteral("%1名称不能为空").arg(QString::fromUtf8(what));
-        return false;
+        Test *m_test = nullptr;
+        Question *m_question = nullptr;
+        int m_lastOption = -1;
+        QString *m_continuing = nullptr; // the plain value that indented lines go on with
     };
-    if (key == kCategory) {
-        if (!name("分类"))
-            return false;
-        package.categories.append(Category { *value, {} });
-        m_test = nullptr;
-        m_question = nullptr;
-        continueWith(&package.categories.last().name);
-        return true;
-    }
-    if (key == kTest) {
-        if (!name("测试"))
-            return false;
-        if (package.categories.isEmpty())
-            package.categories.append(Category {});
-        QList<Test> &tests = package.categories.last().tests;
-        tests.append(Test { *value, {}, {} });
-        m_test = &tests.last();
-        m_question = nullptr;
-        continueWith(&m_test->name);
-        return true;
-    }
-    if (!m_test) {
-        *error = QStringLiteral("“%1”前面还没有“测试:”行").arg(key);
-        return false;
-    }
-    if (key == kQuestion) {
-        m_test->questions.append(Question { value, {}, {} });
-        m_question = &m_test->questions.last();
-        m_lastOption = -1;
-        continueWith(m_question->text ? &*m_question->text : nullptr);
-        return true;
-    }
-    if (key.startsWith(kBand)) {
-        Band band;
-        if (!splitBand(key.mid(kBand.size()).trimmed(), &band)) {
-            *error = QStringLiteral("“%1”应当写成“评分 下限-上限”").arg(key);
+
+    bool TextReader::line(const QString &text, QString *error)
+    {
+        if (text.startsWith(u' ') || text.startsWith(u'\t')) {
+            if (text.trimmed().isEmpty()) {
+                m_continuing = nullptr;
+                return true;
+            }
+            if (!m_continuing) {
+                *error = QStringLiteral("这一行有缩进，但前面没有可以接续的文字");
+                return false;
+            }
+            *m_continuing += u'\n' + text.trimmed();
+            return true;
+        }
+        m_continuing = nullptr;
+        if (text.trimmed().isEmpty() || text.startsWith(u'#'))
+            return true;
+        static const QRegularExpression separator(QStringLiteral("[:：]"));
+        const qsizetype colon = text.indexOf(separator);
+        if (colon < 0) {
+            *error = QStringLiteral("缺少冒号，无法识别");
             return false;
         }
-        band.evaluation = value;
-        m_test->bands.append(band);
-        continueWith(m_test->bands.last().evaluation ? &*m_test->bands.last().evaluation : nullptr);
+        Text value;
+        bool plain = false;
+        if (!readValue(text.mid(colon + 1), &value, &plain, error))
+            return false;
+        return field(text.left(colon).trimmed(), value, plain, error);
+    }
+
+    bool TextReader::splitBand(const QString &bounds, Band *band)
+    {
+        for (qsizetype i = 1; i < bounds.size(); ++i)
+            if (bounds[i] == u'-' && readScore(bounds.left(i), &band->lower)
+                && readScore(bounds.mid(i + 1), &band->upper))
+                return true;
+        return false;
+    }
+
+    bool TextReader::field(const QString &key, const Text &value, bool plain, QString *error)
+    {
+        static const QRegularExpression option(QStringLiteral("^([A-F])\\s+(\\S+)$"));
+        const auto continueWith = [&](QString *target) { m_continuing = plain ? target : nullptr; };
+        const auto name = [&](const char *what) {
+            if (value && !value->isEmpty())
+                return true;
+            *error = QStringLiteral("%1名称不能为空").arg(QString::fromUtf8(what));
+            return false;
+        };
+        if (key == kCategory) {
+            if (!name("分类"))
+                return false;
+            package.categories.append(Category { *value, {} });
+            m_test = nullptr;
+            m_question = nullptr;
+            continueWith(&package.categories.last().name);
+            return true;
+        }
+        if (key == kTest) {
+            if (!name("测试"))
+                return false;
+            if (package.categories.isEmpty())
+                package.categories.append(Category {});
+            QList<Test> &tests = package.categories.last().tests;
+            tests.append(Test { *value, {}, {} });
+            m_test = &tests.last();
+            m_question = nullptr;
+            continueWith(&m_test->name);
+            return true;
+        }
+        if (!m_test) {
+            *error = QStringLiteral("“%1”前面还没有“测试:”行").arg(key);
+            return false;
+        }
+        if (key == kQuestion) {
+            Question question;
+            question.text = value;
+            m_test->questions.append(question);
+            m_question = &m_test->questions.last();
+            m_lastOption = -1;
+            continueWith(m_question->text ? &*m_question->text : nullptr);
+            return true;
+        }
+        if (key.startsWith(kBand)) {
+            Band band;
+            if (!splitBand(key.mid(kBand.size()).trimmed(), &band)) {
+                *error = QStringLiteral("“%1”应当写成“评分 下限-上限”").arg(key);
+                return false;
+            }
+            band.evaluation = value;
+            m_test->bands.append(band);
+            continueWith(
+                m_test->bands.last().evaluation ? &*m_test->bands.last().evaluation : nullptr);
+            return true;
+        }
+        const QRegularExpressionMatch m = option.match(key);
+        if (!m.hasMatch()) {
+            *error = QStringLiteral("无法识别“%1”").arg(key);
+            return false;
+        }
+        if (!m_question) {
+            *error = QStringLiteral("选项前面还没有“题目:”行");
+            return false;
+        }
+        const int letter = m.captured(1).at(0).unicode() - u'A';
+        if (letter <= m_lastOption) {
+            *error = QStringLiteral("选项 %1 的次序不对（应按 A 到 F 排列，不能重复）")
+                         .arg(m.captured(1));
+            return false;
+        }
+        Score score;
+        if (!readScore(m.captured(2), &score)) {
+            *error = QStringLiteral("“%1”不是分数").arg(m.captured(2));
+            return false;
+        }
+        m_lastOption = letter;
+        m_question->options[letter] = value;
+        m_question->scores[letter] = score;
+        continueWith(m_question->options[letter] ? &*m_question->options[letter] : nullptr);
         return true;
     }
-    const QRegularExpressionMatch m = option.match(key);
-    if (!m.hasMatch()) {
-        *error = QStringLiteral("无法识别“%1”").arg(key);
-        return false;
-    }
-    if (!m_question) {
-        *error = QStringLiteral("选项前面还没有“题目:”行");
-        return false;
-    }
-    const int letter = m.captured(1).at(0).unicode() - u'A';
-    if (letter <= m_lastOption) {
-        *error = QStringLiteral("选项 %1 的次序不对（应按 A 到 F 排列，不能重复）").arg(m.captured(1));
-        return false;
-    }
-    Score score;
-    if (!readScore(m.captured(2), &score)) {
-        *error = QStringLiteral("“%1”不是分数").arg(m.captured(2));
-        return false;
-    }
-    m_lastOption = letter;
-    m_question->options[letter] = value;
-    m_question->scores[letter] = score;
-    continueWith(m_question->options[letter] ? &*m_question->options[letter] : nullptr);
-    return true;
-}
 
 } // namespace
 
@@ -354,7 +377,10 @@ Package readText(const QByteArray &bytes, const QString &fileName, QString *erro
         else if (!reader.line(text, &problem) && problem.isEmpty())
             problem = QStringLiteral("无法识别");
         if (!problem.isEmpty()) {
-            *error = QStringLiteral("无法读取文件“%1”：第 %2 行%3。").arg(fileName).arg(n + 1).arg(problem);
+            *error = QStringLiteral("无法读取文件“%1”：第 %2 行%3。")
+                         .arg(fileName)
+                         .arg(n + 1)
+                         .arg(problem);
             return {};
         }
     }
