@@ -7,7 +7,9 @@
 #include "authoring/frmScore.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
+#include "bank/frmExport.h"
 #include "bank/frmFL.h"
+#include "bank/frmImport.h"
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
@@ -54,15 +56,21 @@ void mdiMain::createMenus()
     mnuExit = action("mnuExit", QStringLiteral("结束程序(&X)"), &mdiMain::mnuExit_Click);
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     mnuExit->setShortcutContext(Qt::ApplicationShortcut);
-    pro->addActions({ mnuFL, mnuExit });
+    mnuImport = action("mnuImport", QStringLiteral("导入测试(&I)…"), &mdiMain::mnuImport_Click);
+    mnuExport = action("mnuExport", QStringLiteral("导出测试(&E)…"), &mdiMain::mnuExport_Click);
+    pro->addActions({ mnuFL, mnuImport, mnuExport, mnuExit });
 
     QMenu *test = menuBar()->addMenu(QStringLiteral("测试项目(&T)"));
     mnuTest = test->menuAction();
     mnuTest->setObjectName(QStringLiteral("mnuTest"));
-    mnuCreatTest = action("mnuCreatTest", QStringLiteral("建立测试项目(&C)"), &mdiMain::mnuCreatTest_Click);
-    mnuOpenTest = action("mnuOpenTest", QStringLiteral("修改测试项目(&E)"), &mdiMain::mnuOpenTest_Click);
-    mnuTesting = action("mnuTesting", QStringLiteral("进行测试项目(&R)"), &mdiMain::mnuTesting_Click);
-    mnuDelTest = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
+    mnuCreatTest
+        = action("mnuCreatTest", QStringLiteral("建立测试项目(&C)"), &mdiMain::mnuCreatTest_Click);
+    mnuOpenTest
+        = action("mnuOpenTest", QStringLiteral("修改测试项目(&E)"), &mdiMain::mnuOpenTest_Click);
+    mnuTesting
+        = action("mnuTesting", QStringLiteral("进行测试项目(&R)"), &mdiMain::mnuTesting_Click);
+    mnuDelTest
+        = action("mnuDelTest", QStringLiteral("删除测试项目(&D)"), &mdiMain::mnuDelTest_Click);
     test->addActions({ mnuCreatTest, mnuOpenTest, mnuTesting, mnuDelTest });
 
     mnuBackMic = action("mnuBackMic", QStringLiteral("背景音乐(&M)"), &mdiMain::mnuBackMic_Click);
@@ -83,14 +91,18 @@ void mdiMain::createToolbar()
     Toolbar1->setMovable(false);
     Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Toolbar1->setIconSize(QSize(32, 32));
-    const struct {
+    const struct
+    {
         const char *key;
         const char *text;
         const char *icon;
     } buttons[] = {
-        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
-        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
-        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrMusic", "背景音乐", "tbr-music" },
+        { "tbrFL", "测试分类", "tbr-categories" },
+        { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },
+        { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },
+        { "tbrMusic", "背景音乐", "tbr-music" },
         { "tbrExit", "退出Qelvi", "tbr-exit" },
     };
     for (const auto &b : buttons) {
@@ -164,6 +176,22 @@ void mdiMain::mnuDelTest_Click()
     openChooser(HandOff::ManageMode);
 }
 
+// Importing and exporting close the single-test windows first, as the chooser does:
+// an open editor commits its record before the bank is read or written.
+void mdiMain::mnuImport_Click()
+{
+    if (!subUnload())
+        return;
+    Forms::show<frmImport>(6180, 8520, Forms::Base::Outer, 1.5);
+}
+
+void mdiMain::mnuExport_Click()
+{
+    if (!subUnload())
+        return;
+    Forms::show<frmExport>(3960, 4920, Forms::Base::Outer, 1.5);
+}
+
 void mdiMain::mnuBackMic_Click()
 {
     Forms::show<frmMusic>(3876, 4968, Forms::Base::Outer, 1);
@@ -192,13 +220,17 @@ void mdiMain::mnuExit_Click()
 
 void mdiMain::Toolbar1_ButtonClick(const QString &key)
 {
-    const struct {
+    const struct
+    {
         const char *key;
         void (mdiMain::*handler)();
     } table[] = {
-        { "tbrCreatTest", &mdiMain::mnuCreatTest_Click }, { "tbrEditTest", &mdiMain::mnuOpenTest_Click },
-        { "tbrTesting", &mdiMain::mnuTesting_Click },     { "tbrDelTest", &mdiMain::mnuDelTest_Click },
-        { "tbrMusic", &mdiMain::mnuBackMic_Click },       { "tbrExit", &mdiMain::mnuExit_Click },
+        { "tbrCreatTest", &mdiMain::mnuCreatTest_Click },
+        { "tbrEditTest", &mdiMain::mnuOpenTest_Click },
+        { "tbrTesting", &mdiMain::mnuTesting_Click },
+        { "tbrDelTest", &mdiMain::mnuDelTest_Click },
+        { "tbrMusic", &mdiMain::mnuBackMic_Click },
+        { "tbrExit", &mdiMain::mnuExit_Click },
         { "tbrFL", &mdiMain::mnuFL_Click },
     };
     for (const auto &entry : table) {
@@ -227,8 +259,7 @@ bool mdiMain::eventFilter(QObject *watched, QEvent *event)
         static const QPixmap picture(QStringLiteral(":/images/background.jpg"));
         if (!picture.isNull())
             m_area->setBackground(picture.scaled(m_area->viewport()->size(),
-                                                 Qt::KeepAspectRatioByExpanding,
-                                                 Qt::SmoothTransformation));
+                Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
     }
     return QMainWindow::eventFilter(watched, event);
 }

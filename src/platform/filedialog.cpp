@@ -31,12 +31,23 @@ QStringList qtNameFilters(const QString &filter)
 
 bool CommonDialog::ShowOpen(QWidget *parent)
 {
+    return show(parent, false);
+}
+
+bool CommonDialog::ShowSave(QWidget *parent)
+{
+    return show(parent, true);
+}
+
+bool CommonDialog::show(QWidget *parent, bool save)
+{
     if (scripted)
-        FileName = scripted->reply(*this);
+        FileName = scripted->reply(*this, save);
     else {
-        QFileDialog dialog(parent, DialogTitle.isEmpty() ? QStringLiteral("打开") : DialogTitle);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
+        const QString title = save ? QStringLiteral("保存") : QStringLiteral("打开");
+        QFileDialog dialog(parent, DialogTitle.isEmpty() ? title : DialogTitle);
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         // The descriptions already name their patterns.
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setNameFilters(qtNameFilters(Filter));
@@ -60,8 +71,8 @@ ScriptedFileDialog::~ScriptedFileDialog()
         scripted = nullptr;
 }
 
-QString ScriptedFileDialog::reply(const CommonDialog &dialog)
+QString ScriptedFileDialog::reply(const CommonDialog &dialog, bool save)
 {
-    m_shown.append({ dialog.Filter, dialog.FileName, dialog.Flags, dialog.CancelError });
+    m_shown.append({ dialog.Filter, dialog.FileName, dialog.Flags, dialog.CancelError, save });
     return m_answers.isEmpty() ? QString() : m_answers.takeFirst();
 }

@@ -22,15 +22,21 @@ public:
     // returned; on a cancel FileName is "" and false is returned (the error that
     // CancelError asks for; the caller decides what it means).
     bool ShowOpen(QWidget *parent = nullptr);
+    // The Save dialog: the same, for a file to write (an existing one is confirmed
+    // by the dialog before it is chosen).
+    bool ShowSave(QWidget *parent = nullptr);
+
+private:
+    bool show(QWidget *parent, bool save);
 };
 
 // The Qt name filters for a "description|patterns|..." list. Patterns are matched
 // without regard to letter case, as users of the program expect from "*.MP3".
 QStringList qtNameFilters(const QString &filter);
 
-// Stands in for the user while it exists: answers every Open dialog from a queue
+// Stands in for the user while it exists: answers every Open and Save dialog from a queue
 // (a path, or a cancel) and records the filter list and file name each one was shown
-// with. An Open dialog with no answer queued is cancelled.
+// with. A dialog with no answer queued is cancelled.
 class ScriptedFileDialog
 {
 public:
@@ -40,6 +46,7 @@ public:
         QString fileName;
         int flags;
         bool cancelError;
+        bool save = false;
     };
 
     ScriptedFileDialog();
@@ -53,7 +60,7 @@ public:
 
 private:
     friend class CommonDialog;
-    QString reply(const CommonDialog &dialog);
+    QString reply(const CommonDialog &dialog, bool save);
 
     QStringList m_answers;
     QList<Shown> m_shown;
