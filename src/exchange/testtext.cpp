@@ -2,7 +2,6 @@
 
 #include "bank/store/valuerules.h"
 
-#include <QRegularExpression>
 #include <QStringDecoder>
 #include <charconv>
 #include <cmath>
@@ -125,23 +124,23 @@ namespace {
     }
 
     // A value after the colon: ~, a quoted text, or plain text (*plain: it may continue).
-    bool readValue(const QString &raw, Text *value, bool *plain, QString *error)
+    bool readValue(QStringView raw, Text *value, bool *plain, QString *error)
     {
-        const QString t = raw.trimmed();
+        const QStringView t = raw.trimmed();
         *plain = false;
-        if (t == u'~') {
+        if (t == u"~") {
             *value = std::nullopt;
             return true;
         }
         if (t.startsWith(u'"')) {
             QString s;
-            if (!unquote(t, &s, error))
+            if (!unquote(t.toString(), &s, error))
                 return false;
             *value = s;
             return true;
         }
         *plain = true;
-        *value = t;
+        *value = t.toString();
         return true;
     }
 
@@ -172,18 +171,23 @@ QString scoreText(const Score &score)
     return singleText(*score);
 }
 
-bool readScore(const QString &text, Score *score)
+bool readScore(QStringView text, Score *score)
 {
-    if (text == u'~') {
+    if (text == u"~") {
         *score = std::nullopt;
         return true;
     }
-    const QByteArray ascii = text.toLatin1();
-    if (ascii.isEmpty() || text.size() != ascii.size())
+    char ascii[64];
+    if (text.isEmpty() || text.size() >= qsizetype(sizeof ascii))
         return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].unicode() >= 128)
+            return false;
+        ascii[i] = char(text[i].unicode());
+    }
     float f = 0;
-    const auto [end, ec] = std::from_chars(ascii.constData(), ascii.constData() + ascii.size(), f);
-    if (ec != std::errc() || end != ascii.constData() + ascii.size() || std::isnan(f))
+    const auto [end, ec] = std::from_chars(ascii, ascii + text.size(), f);
+    if (ec != std::errc() || end != ascii + text.size() || std::isnan(f))
         return false;
     *score = f;
     return true;
@@ -221,12 +225,12 @@ namespace {
     class TextReader
     {
     public:
-        bool line(const QString &text, QString *error);
+        bool line(QStringView text, QString *error);
         Package package;
 
     private:
-        bool field(const QString &key, const Text &value, bool plain, QString *error);
-        bool splitBand(const QString &bounds, Band *band);
+        bool field(QStringView key, const Text &value, bool plain, QString *error);
+        bool splitBand(QStringView bounds, Band *band);
 
         Test *m_test = nullptr;
         Question *m_question = nullptr;
@@ -234,7 +238,7 @@ namespace {
         QString *m_continuing = nullptr; // the plain value that indented lines go on with
     };
 
-    bool TextReader::line(const QString &text, QString *error)
+    bool TextReader::line(QStringView text, QString *error)
     {
         if (text.startsWith(u' ') || text.startsWith(u'\t')) {
             if (text.trimmed().isEmpty()) {
@@ -245,15 +249,16 @@ namespace {
                 *error = QStringLiteral("这一行有缩进，但前面没有可以接续的文字");
                 return false;
             }
-            *m_continuing += u'\n' + text.trimmed();
+            *m_continuing += u'\n' + text.trimmed().toString();
             return true;
         }
         m_continuing = nullptr;
         if (text.trimmed().isEmpty() || text.startsWith(u'#'))
             return true;
-        static const QRegularExpression separator(QStringLiteral("[:：]"));
-        const qsizetype colon = text.indexOf(separator);
-        if (colon < 0) {
+        qsizetype colon = 0;
+        while (colon < text.size() && text[colon] != u':' && text[colon] != u'：')
+            ++colon;
+        if (colon == text.size()) {
             *error = QStringLiteral("缺少冒号，无法识别");
             return false;
         }
@@ -264,7 +269,7 @@ namespace {
         return field(text.left(colon).trimmed(), value, plain, error);
     }
 
-    bool TextReader::splitBand(const QString &bounds, Band *band)
+    bool TextReader::splitBand(QStringView bounds, Band *band)
     {
         for (qsizetype i = 1; i < bounds.size(); ++i)
             if (bounds[i] == u'-' && readScore(bounds.left(i), &band->lower)
@@ -273,9 +278,8 @@ namespace {
         return false;
     }
 
-    bool TextReader::field(const QString &key, const Text &value, bool plain, QString *error)
+    bool TextReader::field(QStringView key, const Text &value, bool plain, QString *error)
     {
-        static const QRegularExpression option(QStringLiteral("^([A-F])\\s+(\\S+)$"));
         const auto continueWith = [&](QString *target) { m_continuing = plain ? target : nullptr; };
         const auto name = [&](const char *what) {
             if (value && !value->isEmpty())
@@ -305,7 +309,7 @@ namespace {
             return true;
         }
         if (!m_test) {
-            *error = QStringLiteral("“%1”前面还没有“测试:”行").arg(key);
+            *error = QStringLiteral("“%1”前面还没有“测试:”行").arg(key.toString());
             return false;
         }
         if (key == kQuestion) {
@@ -320,7 +324,7 @@ namespace {
         if (key.startsWith(kBand)) {
             Band band;
             if (!splitBand(key.mid(kBand.size()).trimmed(), &band)) {
-                *error = QStringLiteral("“%1”应当写成“评分 下限-上限”").arg(key);
+                *error = QStringLiteral("“%1”应当写成“评分 下限-上限”").arg(key.toString());
                 return false;
             }
             band.evaluation = value;
@@ -329,24 +333,24 @@ namespace {
                 m_test->bands.last().evaluation ? &*m_test->bands.last().evaluation : nullptr);
             return true;
         }
-        const QRegularExpressionMatch m = option.match(key);
-        if (!m.hasMatch()) {
-            *error = QStringLiteral("无法识别“%1”").arg(key);
+        // "<letter> <score>": a letter A to F, blanks, the score.
+        if (key.size() < 3 || key[0] < u'A' || key[0] > u'F' || !key[1].isSpace()) {
+            *error = QStringLiteral("无法识别“%1”").arg(key.toString());
             return false;
         }
         if (!m_question) {
             *error = QStringLiteral("选项前面还没有“题目:”行");
             return false;
         }
-        const int letter = m.captured(1).at(0).unicode() - u'A';
+        const int letter = key[0].unicode() - u'A';
         if (letter <= m_lastOption) {
-            *error = QStringLiteral("选项 %1 的次序不对（应按 A 到 F 排列，不能重复）")
-                         .arg(m.captured(1));
+            *error = QStringLiteral("选项 %1 的次序不对（应按 A 到 F 排列，不能重复）").arg(key[0]);
             return false;
         }
+        const QStringView number = key.mid(1).trimmed();
         Score score;
-        if (!readScore(m.captured(2), &score)) {
-            *error = QStringLiteral("“%1”不是分数").arg(m.captured(2));
+        if (!readScore(number, &score)) {
+            *error = QStringLiteral("“%1”不是分数").arg(number.toString());
             return false;
         }
         m_lastOption = letter;
@@ -360,29 +364,42 @@ namespace {
 
 Package readText(const QByteArray &bytes, const QString &fileName, QString *error)
 {
-    QByteArray data = bytes;
+    const auto fail = [&](qsizetype line, const QString &problem) {
+        *error
+            = QStringLiteral("无法读取文件“%1”：第 %2 行%3。").arg(fileName).arg(line).arg(problem);
+        return Package();
+    };
+    QByteArrayView data(bytes);
     if (data.startsWith("\xEF\xBB\xBF"))
-        data.remove(0, 3);
-    TextReader reader;
-    const QList<QByteArray> lines = data.split('\n');
-    for (int n = 0; n < lines.size(); ++n) {
-        QByteArray raw = lines.at(n);
-        if (raw.endsWith('\r'))
-            raw.chop(1);
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString text = utf8(raw);
-        QString problem;
-        if (utf8.hasError())
-            problem = QStringLiteral("不是 UTF-8 文字");
-        else if (!reader.line(text, &problem) && problem.isEmpty())
-            problem = QStringLiteral("无法识别");
-        if (!problem.isEmpty()) {
-            *error = QStringLiteral("无法读取文件“%1”：第 %2 行%3。")
-                         .arg(fileName)
-                         .arg(n + 1)
-                         .arg(problem);
-            return {};
+        data = data.sliced(3);
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(data);
+    if (utf8.hasError()) {
+        // The first line that is no UTF-8, for the message.
+        qsizetype line = 1;
+        for (QByteArrayView rest = data; !rest.isEmpty(); ++line) {
+            const qsizetype end = rest.indexOf('\n');
+            QStringDecoder one(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+            (void)QString(one(end < 0 ? rest : rest.first(end)));
+            if (one.hasError() || end < 0)
+                break;
+            rest = rest.sliced(end + 1);
         }
+        return fail(line, QStringLiteral("不是 UTF-8 文字"));
+    }
+    TextReader reader;
+    QStringView rest = text;
+    for (qsizetype line = 1;; ++line) {
+        const qsizetype end = rest.indexOf(u'\n');
+        QStringView current = end < 0 ? rest : rest.first(end);
+        if (current.endsWith(u'\r'))
+            current.chop(1);
+        QString problem;
+        if (!reader.line(current, &problem))
+            return fail(line, problem.isEmpty() ? QStringLiteral("无法识别") : problem);
+        if (end < 0)
+            break;
+        rest = rest.mid(end + 1);
     }
     if (reader.package.isEmpty()) {
         *error = QStringLiteral("文件“%1”里没有测试。").arg(fileName);

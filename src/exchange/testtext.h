@@ -31,6 +31,6 @@ Package readText(const QByteArray &bytes, const QString &fileName, QString *erro
 // How a value is written, and read back (the parts shared with the tests).
 QString valueText(const Text &value);
 QString scoreText(const Score &score);
-bool readScore(const QString &text, Score *score);
+bool readScore(QStringView text, Score *score);
 
 } // namespace Exchange
