@@ -70,6 +70,7 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void sampleTextMakesTheShippedBank();
+    void readmeExampleReads();
     void awkwardValues_data();
     void awkwardValues();
     void clashes_data();
@@ -161,6 +162,24 @@ void tst_exchange::sampleTextMakesTheShippedBank()
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(!importPackage(folder.bank(), sample, QString()));
     QCOMPARE(ExchangeBanks::dump(folder.bank()), ExchangeBanks::dump(TestFolder::sampleBank()));
+}
+
+// The example the README gives of the format reads as it says.
+void tst_exchange::readmeExampleReads()
+{
+    const QString readme = QString::fromUtf8(ExchangeBanks::bytes(QStringLiteral(QELVI_README)));
+    const QString example = readme.section(u"### The test file"_s, 1).section(u"```"_s, 1, 1);
+    QString error;
+    const Package p = readText(example.toUtf8(), u"README.md"_s, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(p.categories.value(0).name, u"情商测试"_s);
+    QCOMPARE(describe(p.categories[0].tests.value(0)),
+        (QStringList { u"name: 日常情商自测"_s,
+            u"约好的朋友迟到了半个小时，事先也没打招呼。\n你会： | A 当场沉下脸，数落对方不守时=1 "
+            u"| "
+            "B 嘴上说没关系，心里却一直不痛快=2 | C  前后有空格的选项 =0.1 | D 没有分数的选项=~ | "
+            "E 第一行\r\n第二行=3"_s,
+            u"0..10: 还需要多加练习。"_s, u"10.5..~: ~"_s }));
 }
 
 void tst_exchange::awkwardValues_data()
