@@ -3,8 +3,11 @@
 #include "bank/store/storeerror.h"
 
 #include <QList>
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <functional>
 
 // The bank's list of tables, and the actions of the windows that create, rename and
 // delete categories and tests. Every function takes the path of test.mdb.
@@ -89,4 +92,33 @@ StoreError renameTest(
 // list T; tables that are already missing are passed over.
 StoreError deleteTest(const QString &bank, const QString &test, const QString &category);
 
+// Whether a new table could be given this name: success, or the refusal createTable
+// would give (TableExists, EmptyName, ReservedName, InvalidName).
+StoreError checkNewName(const QString &bank, const QString &name);
+
+class Batch;
+// Runs `work` in one transaction: when it returns an error, or the commit fails,
+// nothing of it lands (an import of many tests).
+StoreError inOneTransaction(const QString &bank, const std::function<StoreError(Batch &)> &work);
+
 } // namespace Catalogue
+
+// The actions of Catalogue inside one transaction of inOneTransaction().
+class Catalogue::Batch
+{
+public:
+    explicit Batch(QSqlDatabase &db)
+        : m_db(db)
+    { }
+
+    StoreError createCategory(const QString &category);
+    StoreError createTest(const QString &test, const QString &category);
+    // Whether "分类列表" has a row with this name.
+    bool isCategory(const QString &category, StoreError *error);
+    // Appends rows to table, each a value for every field in order: a null QVariant
+    // is NULL; Single values are written as given.
+    StoreError appendRows(const QString &table, int fieldCount, const QList<QVariantList> &rows);
+
+private:
+    QSqlDatabase &m_db;
+};
