@@ -3,12 +3,16 @@
 #include "exchange/spreadsheet.h"
 #include "exchange/survey.h"
 #include "exchange/testtext.h"
+#include "platform/filereason.h"
+#include "platform/safefile.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 namespace Exchange {
+
+constexpr qint64 kLargestFile = qint64(64) << 20;
 
 QString importFilter()
 {
@@ -30,12 +34,25 @@ Package readFile(const QString &path, QStringList *notes, QString *error)
     if (suffix == QLatin1String("mdb") || suffix == QLatin1String("db")
         || suffix == QLatin1String("sqlite"))
         return readOtherBank(path, error);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("无法打开文件“%1”：%2").arg(info.fileName(), file.errorString());
+    // A test file of thousands of questions is a few MB; a FIFO, a device or a file far
+    // beyond that is no test file.
+    if (!isRegularFile(path)) {
+        *error
+            = QStringLiteral("无法打开文件“%1”：它不存在，或不是普通文件。").arg(info.fileName());
         return {};
     }
-    const QByteArray bytes = file.readAll();
+    if (info.size() > kLargestFile) {
+        *error = QStringLiteral("无法导入文件“%1”：文件超过 %2 MB，不是测试文件。")
+                     .arg(info.fileName())
+                     .arg(kLargestFile >> 20);
+        return {};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("无法打开文件“%1”：%2").arg(info.fileName(), fileErrorReason(file));
+        return {};
+    }
+    const QByteArray bytes = file.read(kLargestFile);
     if (suffix == QLatin1String("csv") || suffix == QLatin1String("tsv"))
         return readSheet(bytes, info.fileName(), info.completeBaseName(), error);
     if (suffix == QLatin1String("lss"))
@@ -49,7 +66,7 @@ bool writeFile(const QString &path, const Package &package, QString *error)
     const QByteArray bytes = writeText(package);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         *error = QStringLiteral("无法写入文件“%1”：%2")
-                     .arg(QFileInfo(path).fileName(), file.errorString());
+                     .arg(QFileInfo(path).fileName(), fileErrorReason(file));
         return false;
     }
     return true;

@@ -2,10 +2,13 @@
 
 #include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
+#include "bank/store/jetbank.h"
+#include "platform/safefile.h"
 
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QUuid>
 
 namespace Exchange {
@@ -162,14 +165,9 @@ Package readBank(const QString &bank, QString *error)
     return readBank(db, error);
 }
 
-Package readOtherBank(const QString &path, QString *error)
+// A bank of the program, read-only; messages name it as shown.
+static Package readSqliteBank(const QString &path, const QString &shown, QString *error)
 {
-    error->clear();
-    const QString shown = QFileInfo(path).fileName();
-    if (!QFileInfo(path).isFile()) {
-        *error = QStringLiteral("找不到文件“%1”。").arg(shown);
-        return {};
-    }
     const QString connection = QStringLiteral("qelvi-source-") + QUuid::createUuid().toString();
     Package package;
     {
@@ -190,6 +188,27 @@ Package readOtherBank(const QString &path, QString *error)
     }
     QSqlDatabase::removeDatabase(connection);
     return package;
+}
+
+Package readOtherBank(const QString &path, QString *error)
+{
+    error->clear();
+    const QString shown = QFileInfo(path).fileName();
+    if (!isRegularFile(path)) {
+        *error = QStringLiteral("找不到文件“%1”。").arg(shown);
+        return {};
+    }
+    // An Access 2000 bank is read through a converted copy; the file itself is not touched.
+    if (JetBank::formatOf(path) != JetBank::Format::Other) {
+        QTemporaryDir copy;
+        const QString converted = copy.filePath(QStringLiteral("test.mdb"));
+        if (const StoreError e = JetBank::convertCopy(path, converted)) {
+            *error = e.message();
+            return {};
+        }
+        return readSqliteBank(converted, shown, error);
+    }
+    return readSqliteBank(path, shown, error);
 }
 
 Package onlyCategory(const Package &package, const QString &category)

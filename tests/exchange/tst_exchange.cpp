@@ -18,11 +18,14 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using namespace Exchange;
 
 namespace {
+
+constexpr char kFifo[] = "<a FIFO>";
 
 QString awkwardManifest()
 {
@@ -83,6 +86,7 @@ private slots:
     void bandsFromSecondFile();
     void survey_data();
     void survey();
+    void otherBank_data();
     void otherBank();
 };
 
@@ -354,6 +358,15 @@ void tst_exchange::damagedFile_data()
     QTest::newRow("survey: assessment value") << u"c.lss"_s << survey << u"<assessment_value>"_s;
     QTest::newRow("bank: no bank")
         << u"d.mdb"_s << QByteArray("not a database at all") << u"d.mdb"_s;
+    const auto jetHeader = [](char version) {
+        QByteArray header("\x00\x01\x00\x00Standard Jet DB\x00", 20);
+        return header + QByteArray(1, version) + QByteArray(4096 - 21, '\x00');
+    };
+    QTest::newRow("bank: Access 97") << u"d.mdb"_s << jetHeader(0) << u"Access 97"_s;
+    QTest::newRow("bank: Access 2000, damaged") << u"d.mdb"_s << jetHeader(1) << u"损坏"_s;
+    // A FIFO where the file should be: read, it would never end.
+    QTest::newRow("text: a FIFO") << u"e.txt"_s << QByteArray(kFifo) << u"不是普通文件"_s;
+    QTest::newRow("bank: a FIFO") << u"e.mdb"_s << QByteArray(kFifo) << u"e.mdb"_s;
 }
 
 // A file that cannot be read gives one message naming it and the place at fault,
@@ -364,7 +377,10 @@ void tst_exchange::damagedFile()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, where);
     TestFolder folder(TestFolder::SampleBank);
-    folder.write(name, bytes);
+    if (bytes == kFifo)
+        QCOMPARE(::mkfifo(QFile::encodeName(folder.file(name)).constData(), 0600), 0);
+    else
+        folder.write(name, bytes);
     const QByteArray before = ExchangeBanks::bytes(folder.bank());
     QString error;
     QStringList notes;
@@ -481,17 +497,31 @@ void tst_exchange::survey()
             qPrintable(notes.join(u'\n')));
 }
 
-// Another bank is read on a connection of its own: the program's bank stays open
-// and the tests chosen from the other come over whole.
+// Another bank, of the program or of Access 2000, is read on a connection of its own:
+// the program's bank stays open, the file read is left as it was, and the tests chosen
+// from it come over whole.
+void tst_exchange::otherBank_data()
+{
+    QTest::addColumn<bool>("access");
+    QTest::newRow("program bank") << false;
+    QTest::newRow("Access 2000 bank") << true;
+}
+
 void tst_exchange::otherBank()
 {
+    QFETCH(bool, access);
     TestFolder folder;
+    const QString built = folder.file(u"built.db"_s);
+    QVERIFY(ExchangeBanks::fromManifest(awkwardManifest(), built));
     const QString other = folder.file(u"other.mdb"_s);
-    QVERIFY(ExchangeBanks::fromManifest(awkwardManifest(), other));
+    QVERIFY(QFile::copy(access ? QStringLiteral(QELVI_FIXTURES "/awkward2000.mdb") : built, other));
+    const QByteArray before = ExchangeBanks::bytes(other);
     QString error;
     QStringList notes;
     const Package p = readFile(other, &notes, &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(writeText(p), writeText(readFile(built, &notes, &error)));
+    QCOMPARE(ExchangeBanks::bytes(other), before);
     QCOMPARE(p.testCount(), 6);
     QCOMPARE(BankFile::connectedPath(), QString());
     const Package one = onlyTest(p, u"EQ 速测"_s);
