@@ -20,34 +20,39 @@ namespace {
         return out;
     }
 
-    QVariant stored(const Text &text)
+    using Field = Catalogue::Batch::Field;
+
+    Field stored(const Text &text)
     {
-        return text ? QVariant(*text) : QVariant();
+        return { text ? &*text : nullptr, std::nullopt };
     }
 
-    QVariant stored(const Score &score)
+    Field stored(const Score &score)
     {
-        return score ? QVariant(double(*score)) : QVariant();
+        return { nullptr, score ? std::optional<double>(*score) : std::nullopt };
     }
 
     StoreError writeTest(Catalogue::Batch &batch, const Test &test, const QString &category)
     {
         if (const StoreError e = batch.createTest(test.name, category))
             return e;
-        QList<QVariantList> rows;
-        rows.reserve(test.questions.size());
-        for (const Question &q : test.questions) {
-            QVariantList row { stored(q.text) };
-            for (int i = 0; i < 6; ++i)
-                row << stored(q.options[i]) << stored(q.scores[i]);
-            rows.append(row);
-        }
-        if (const StoreError e = batch.appendRows(test.name, 13, rows))
+        const auto question = [&](qsizetype r, Field *fields) {
+            const Question &q = test.questions[r];
+            fields[0] = stored(q.text);
+            for (int i = 0; i < 6; ++i) {
+                fields[1 + 2 * i] = stored(q.options[i]);
+                fields[2 + 2 * i] = stored(q.scores[i]);
+            }
+        };
+        if (const StoreError e = batch.appendRows(test.name, 13, test.questions.size(), question))
             return e;
-        rows.clear();
-        for (const Band &b : test.bands)
-            rows.append({ stored(b.lower), stored(b.upper), stored(b.evaluation) });
-        return batch.appendRows(BankNames::scoringTable(test.name), 3, rows);
+        const auto band = [&](qsizetype r, Field *fields) {
+            const Band &b = test.bands[r];
+            fields[0] = stored(b.lower);
+            fields[1] = stored(b.upper);
+            fields[2] = stored(b.evaluation);
+        };
+        return batch.appendRows(BankNames::scoringTable(test.name), 3, test.bands.size(), band);
     }
 
 } // namespace

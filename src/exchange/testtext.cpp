@@ -313,10 +313,8 @@ namespace {
             return false;
         }
         if (key == kQuestion) {
-            Question question;
-            question.text = value;
-            m_test->questions.append(question);
-            m_question = &m_test->questions.last();
+            m_question = &m_test->questions.emplaceBack();
+            m_question->text = value;
             m_lastOption = -1;
             continueWith(m_question->text ? &*m_question->text : nullptr);
             return true;
@@ -405,7 +403,7 @@ Package readText(const QByteArray &bytes, const QString &fileName, QString *erro
         *error = QStringLiteral("文件“%1”里没有测试。").arg(fileName);
         return {};
     }
-    return reader.package;
+    return std::move(reader.package);
 }
 
 } // namespace Exchange

@@ -5,10 +5,12 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringEncoder>
 #include <QUuid>
 #include <algorithm>
 #include <optional>
 #include <sqlite3.h>
+#include <vector>
 
 namespace BankNames {
 
@@ -510,9 +512,10 @@ bool Batch::isCategory(const QString &category, StoreError *error)
 
 // Through SQLite's own interface on the connection's handle: an import writes many
 // rows, and binding them as Qt values costs several times what SQLite itself does.
-StoreError Batch::appendRows(const QString &table, int fieldCount, const QList<QVariantList> &rows)
+StoreError Batch::appendRows(const QString &table, int fieldCount, qsizetype rowCount,
+    const std::function<void(qsizetype row, Field *fields)> &fill)
 {
-    if (rows.isEmpty())
+    if (rowCount == 0)
         return {};
     const QVariant handle = m_db.driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
@@ -531,20 +534,30 @@ StoreError Batch::appendRows(const QString &table, int fieldCount, const QList<Q
     sqlite3_stmt *insert = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), -1, &insert, nullptr) != SQLITE_OK)
         return failure();
+    // Each row's texts go into one UTF-8 buffer first, as the bank stores them: SQLite's
+    // own conversion from UTF-16 costs an allocation a field.
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray texts;
+    std::vector<Field> fields(static_cast<size_t>(fieldCount));
     StoreError error;
-    for (const QVariantList &row : rows) {
+    for (qsizetype r = 0; r < rowCount; ++r) {
+        std::fill(fields.begin(), fields.end(), Field());
+        fill(r, fields.data());
+        qsizetype room = 0;
+        for (const Field &f : fields)
+            if (f.text)
+                room += utf8.requiredSpace(f.text->size());
+        texts.resize(room);
+        char *end = texts.data();
         for (int i = 0; i < fieldCount; ++i) {
-            if (i >= row.size() || row.at(i).isNull()) {
-                sqlite3_bind_null(insert, i + 1);
-                continue;
-            }
-            const QVariant &v = row.at(i); // lives until the row is stored
-            if (v.metaType().id() == QMetaType::QString) {
-                const QString &text = *static_cast<const QString *>(v.constData());
-                sqlite3_bind_text16(
-                    insert, i + 1, text.utf16(), int(text.size() * sizeof(QChar)), SQLITE_STATIC);
+            if (const QString *text = fields[size_t(i)].text) {
+                char *start = end;
+                end = utf8.appendToBuffer(end, *text);
+                sqlite3_bind_text(insert, i + 1, start, int(end - start), SQLITE_STATIC);
+            } else if (fields[size_t(i)].number) {
+                sqlite3_bind_double(insert, i + 1, *fields[size_t(i)].number);
             } else {
-                sqlite3_bind_double(insert, i + 1, v.toDouble());
+                sqlite3_bind_null(insert, i + 1);
             }
         }
         if (sqlite3_step(insert) != SQLITE_DONE) {

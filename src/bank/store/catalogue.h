@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <functional>
+#include <optional>
 
 // The bank's list of tables, and the actions of the windows that create, rename and
 // delete categories and tests. Every function takes the path of test.mdb.
@@ -115,9 +116,16 @@ public:
     StoreError createTest(const QString &test, const QString &category);
     // Whether "分类列表" has a row with this name.
     bool isCategory(const QString &category, StoreError *error);
-    // Appends rows to table, each a value for every field in order: a null QVariant
-    // is NULL; Single values are written as given.
-    StoreError appendRows(const QString &table, int fieldCount, const QList<QVariantList> &rows);
+    // One field of a row to append: a text, a number, or neither (NULL).
+    struct Field
+    {
+        const QString *text = nullptr;
+        std::optional<double> number;
+    };
+    // Appends rowCount rows to table; fill(row, fields) gives the fieldCount fields of
+    // each in order (all NULL until set). Single values are written as given.
+    StoreError appendRows(const QString &table, int fieldCount, qsizetype rowCount,
+        const std::function<void(qsizetype row, Field *fields)> &fill);
 
 private:
     QSqlDatabase &m_db;

@@ -3,7 +3,6 @@
 #include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
 #include "bank/store/jetreader.h"
-#include "platform/safefile.h"
 
 #include <QDir>
 #include <QFile>
@@ -485,8 +484,11 @@ Format format(const QByteArray &header)
 
 Format formatOf(const QString &path)
 {
-    const std::optional<QByteArray> header = readRegularFile(path, 0x20);
-    return header ? format(*header) : Format::Other;
+    // Only a regular file is opened: a FIFO in the bank's place would block the open.
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return Format::Other;
+    return format(file.read(0x20));
 }
 
 void setObserver(Observer *observer)
