@@ -101,6 +101,7 @@ void frmExport::Command1_Click()
     CommonDialog dialog;
     dialog.Filter = exportFilter();
     dialog.DialogTitle = QStringLiteral("导出测试");
+    dialog.DefaultExt = QStringLiteral("txt");
     // A name may hold characters a file name cannot.
     dialog.FileName = name.trimmed().replace(u'/', u'_').replace(u'\\', u'_').replace(u'\n', u' ')
         + QStringLiteral(".txt");

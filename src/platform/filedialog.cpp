@@ -1,6 +1,8 @@
 #include "platform/filedialog.h"
 
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 
 namespace {
 ScriptedFileDialog *scripted = nullptr;
@@ -17,6 +19,18 @@ QString withBothCases(const QString &patterns)
                 out << form;
     }
     return out.join(QLatin1Char(' '));
+}
+// Qt's own dialog opens too narrow for its detail columns: sizes, kinds and dates end
+// in "...". It opens wider, the columns as wide as what they show.
+void showDetailsWhole(QFileDialog &dialog)
+{
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(780, 460)));
+    auto *details = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!details)
+        return;
+    details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < details->header()->count(); ++column)
+        details->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
 }
 } // namespace
 
@@ -53,6 +67,7 @@ bool CommonDialog::show(QWidget *parent, bool save)
         dialog.setNameFilters(qtNameFilters(Filter));
         if (save)
             dialog.setDefaultSuffix(DefaultExt);
+        showDetailsWhole(dialog);
         if (!FileName.isEmpty())
             dialog.selectFile(FileName);
         FileName = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
