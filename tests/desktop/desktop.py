@@ -418,17 +418,22 @@ def open_window(d, key):
         "frmMusic": lambda: press(d, "背景音乐"),
         "frmAbout": lambda: menu(d, "帮助(H)", "关于Qelvi(A)"),
         "frmIntro": lambda: menu(d, "帮助(H)", "Qelvi简介(I)"),
+        "frmHistory": lambda: press(d, "测试记录"),
+        "frmImport": lambda: menu(d, "程序(P)", "导入测试(I)…"),
+        "frmExport": lambda: menu(d, "程序(P)", "导出测试(E)…"),
     }
     if key in steps:
         steps[key]()
         return d.frame_of(TITLES[key])
-    if key in ("frmEdittest", "frmScore", "frmHelp"):
+    if key in ("frmEdittest", "frmScore", "frmHelp", "frmBandCheck"):
         press(d, "编辑测试")
         choose_sample_test(d, d.frame_of(TITLES["frmBFEdit"]))
         editor = d.frame_of(TITLES["frmEdittest"])
         if key == "frmEdittest":
             return editor
-        press(d, "评分" if key == "frmScore" else "求助", editor)
+        press(d, "求助" if key == "frmHelp" else "评分", editor)
+        if key == "frmBandCheck":
+            d.click_on(d.one(name="分数档检查", root=d.frame_of(TITLES["frmScore"])))
         return d.frame_of(TITLES[key])
     if key in ("frmTest", "frmResult"):
         press(d, "进行测试")
@@ -500,6 +505,10 @@ TITLES = {
     "frmMusic": "Qelvi——背景音乐控制器",
     "frmAbout": "关于Qelvi",
     "frmIntro": "Qelvi",
+    "frmHistory": "Qelvi——测试记录",
+    "frmImport": "Qelvi——导入测试",
+    "frmExport": "Qelvi——导出测试",
+    "frmBandCheck": "Qelvi——分数档检查",
 }
 
 
@@ -552,6 +561,11 @@ WINDOWS = [
     ("frmMusic",    (4872, 3420), (4968, 3876), True,  "outer", 1),
     ("frmAbout",    (6216, 3564), (6288, 4020), True,  "outer", 1),
     ("frmIntro",    (5436, 5148), (5508, 5604), True,  "inner", 2),
+    # the windows beyond the first ones follow the same conventions
+    ("frmBandCheck", (7380, 5520), (7500, 6000), True, "outer", 2),
+    ("frmHistory",  (10800, 8100), (10872, 8556), True, "inner", 2),
+    ("frmImport",   (8400, 5700), (8520, 6180), True,  "outer", 1.5),
+    ("frmExport",   (4800, 3480), (4920, 3960), True,  "outer", 1.5),
 ]
 
 

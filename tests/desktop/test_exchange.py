@@ -1,7 +1,7 @@
 """Tests travel, as a user moves them: the sample test exported through the Save dialog,
 the bank emptied, the file imported through the Open dialog, and the test taken again
-gives the same result; a spreadsheet of questions becomes a test that can be taken at
-once."""
+gives the same result; a spreadsheet of questions and a survey tool's export each become
+a test that can be taken at once."""
 import os
 import sqlite3
 import sys
@@ -83,10 +83,14 @@ def exchange(d):
         sample = f.read().decode("utf-8")
     assert text.decode("utf-8").count("\n题目:") == sample.count("\n题目:"), text[:400]
 
-    # The bank emptied, the file and a spreadsheet beside it.
+    # The bank emptied; the file, a spreadsheet and a survey export beside it.
+    with open(os.path.join(desktop.SOURCE, "tests", "exchange", "data", "new-layout.lss"),
+              "rb") as f:
+        survey = f.read()
     d.program.terminate()
     d.program.wait(5)
-    d.start_program(files={"test.mdb": emptied_bank(), "exported.txt": text, "quiz.csv": SHEET})
+    d.start_program(files={"test.mdb": emptied_bank(), "exported.txt": text, "quiz.csv": SHEET,
+                           "team.lss": survey})
     d.to_main_window()
     import_file(d, os.path.join(d.folder, "exported.txt"))
     assert desktop.take_test(d, first_option) == before
@@ -95,6 +99,10 @@ def exchange(d):
     import_file(d, os.path.join(d.folder, "quiz.csv"))
     result = desktop.take_test(d, first_option, SAMPLE_CATEGORY, "quiz")
     assert "4" in result, result
+
+    # A survey tool's export, its title the test's name.
+    import_file(d, os.path.join(d.folder, "team.lss"))
+    assert "你的得分是" in desktop.take_test(d, first_option, SAMPLE_CATEGORY, "Team climate")
 
 
 if __name__ == "__main__":
