@@ -5,7 +5,9 @@
 
 #include <QCloseEvent>
 #include <QIcon>
+#include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
 
 Form::Form(const QString &caption, double clientWidth, double clientHeight)
 {
@@ -207,4 +209,24 @@ void Form::closeEvent(QCloseEvent *event)
     event->accept();
     if (!m_subWindow)
         deleteLater();
+    else if (QMdiArea *area = m_subWindow->mdiArea();
+             area && area->activeSubWindow() == m_subWindow)
+        activateNextLater(area);
+}
+
+// The window closed was the active one: the one used before it becomes active again,
+// with its focus, as the keyboard user expects (Esc then leaves the runner behind a
+// closed result window). The area has no active window of its own accord.
+void Form::activateNextLater(QMdiArea *area)
+{
+    QTimer::singleShot(0, area, [area] {
+        if (area->activeSubWindow())
+            return;
+        const QList<QMdiSubWindow *> used = area->subWindowList(QMdiArea::ActivationHistoryOrder);
+        for (auto it = used.crbegin(); it != used.crend(); ++it)
+            if ((*it)->isVisible()) {
+                area->setActiveSubWindow(*it);
+                return;
+            }
+    });
 }

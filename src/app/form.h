@@ -5,6 +5,8 @@
 
 #include <QMdiSubWindow>
 
+class QMdiArea;
+
 // One window of the program. A child window lives in a QMdiSubWindow of the main
 // window; frmCover alone is a top-level window. Geometry is read and set in twips:
 // Width/Height are the outer size (the frame), Left/Top its place in the main
@@ -78,6 +80,7 @@ private:
     friend class Forms;
     void attach(QMdiSubWindow *sub) { m_subWindow = sub; }
     void runUnload();
+    static void activateNextLater(QMdiArea *area);
     void resizeFrame(int width, int height);
     // Frame around the client area: the subwindow's title bar and borders, or the
     // window manager's frame of a top-level window.
