@@ -475,10 +475,15 @@ Format format(const QByteArray &header)
 
 Format formatOf(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Opened without blocking (a FIFO in the bank's place), read only when regular.
+    const int fd = ::open(fsName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         return Format::Other;
-    return format(file.read(0x20));
+    struct stat info;
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const Format found = regular ? format(headerOf(fd)) : Format::Other;
+    ::close(fd);
+    return found;
 }
 
 void setObserver(Observer *observer)

@@ -47,6 +47,8 @@ struct Recordset::Impl
     Where addedFrom = Where::BeforeFirst;
     int addedFromIndex = 0;
     QHash<int, QString> edits; // field index -> text as given
+    Recordset::Resolver resolver;
+    bool resolved = false; // a conflict changed what the record set shows
 
     // The current record's values, read when first asked for.
     bool loaded = false;
@@ -117,8 +119,15 @@ struct Recordset::Impl
         return {};
     }
 
-    StoreError update(const QList<int> &order, const QVariantList &values)
+    StoreError update(QList<int> order, QVariantList values)
     {
+        if (resolver) {
+            bool done = false;
+            if (const StoreError e = resolve(&order, &values, &done))
+                return e;
+            if (done)
+                return {};
+        }
         bool found = false;
         if (const StoreError e = access.update(currentId(), order, values, &found))
             return e;
@@ -126,6 +135,103 @@ struct Recordset::Impl
         loaded = false;
         if (!found)
             return StoreError(StoreError::RecordGone, QStringLiteral("当前记录已经被删除。"));
+        return {};
+    }
+
+    // Compares the record as shown with the record as stored now and lets the resolver
+    // decide a conflict. *done when nothing is left to write to the current record.
+    StoreError resolve(QList<int> *order, QVariantList *values, bool *done)
+    {
+        QStringList stored;
+        bool found = false;
+        if (const StoreError e = access.readRow(currentId(), &stored, &found))
+            return e;
+        Conflict conflict;
+        conflict.deleted = !found;
+        QList<int> clashing;
+        for (int i : std::as_const(*order)) {
+            if (!found || !loaded || i >= row.size() || i >= stored.size())
+                continue;
+            if (stored.at(i) != row.at(i) && stored.at(i) != edits.value(i)) {
+                clashing << i;
+                conflict.fields << fields().at(i);
+                conflict.stored << stored.at(i);
+                conflict.mine << edits.value(i);
+            }
+        }
+        if (found && clashing.isEmpty())
+            return {};
+        const Resolution resolution = resolver(conflict);
+        resolved = resolution != Resolution::KeepMine || !found;
+        switch (resolution) {
+        case Resolution::KeepMine:
+            if (found)
+                return {};
+            [[fallthrough]];
+        case Resolution::StoreAsNew:
+            return storeAsNew(found ? stored : (loaded ? row : QStringList()), found, done);
+        case Resolution::TakeStored:
+            if (found) {
+                for (int i : clashing) {
+                    const qsizetype at = order->indexOf(i);
+                    order->removeAt(at);
+                    values->removeAt(at);
+                    edits.remove(i);
+                }
+                *done = order->isEmpty();
+                if (*done)
+                    loaded = false;
+                return {};
+            }
+            [[fallthrough]];
+        case Resolution::Drop:
+            if (found) {
+                edits.clear();
+                loaded = false;
+                *done = true;
+                return {};
+            }
+            leaveDeleted();
+            *done = true;
+            return {};
+        }
+        return {};
+    }
+
+    // The deleted record leaves the snapshot; the next move goes to its neighbours.
+    void leaveDeleted()
+    {
+        ids.removeAt(index);
+        where = Where::Gap;
+        edits.clear();
+        loaded = false;
+    }
+
+    // Stores base with this record set's changes as a new record at the end. The record
+    // stays current when it still exists (found), else it leaves the snapshot.
+    StoreError storeAsNew(const QStringList &base, bool found, bool *done)
+    {
+        QList<int> all;
+        QVariantList values;
+        for (int i = 0; i < fields().size(); ++i) {
+            QVariant v;
+            const QString text = edits.contains(i) ? edits.value(i) : base.value(i);
+            if (const StoreError e = convert(i, text, &v))
+                return e;
+            all << i;
+            values << v;
+        }
+        qint64 id = 0;
+        if (const StoreError e = access.insert(all, values, &id))
+            return e;
+        if (found) {
+            edits.clear();
+            loaded = false;
+        } else {
+            leaveDeleted();
+        }
+        ids.append(id);
+        *done = true;
         return {};
     }
 
@@ -165,6 +271,11 @@ Recordset::Recordset(QObject *parent)
 { }
 
 Recordset::~Recordset() = default;
+
+void Recordset::setResolver(Resolver resolver)
+{
+    d->resolver = std::move(resolver);
+}
 
 StoreError Recordset::open(const QString &bank, const QString &table)
 {
@@ -235,10 +346,12 @@ StoreError Recordset::commitStep(bool *landed)
     const bool wasAdding = d->adding;
     const bool hadChanges = !d->edits.isEmpty();
     const qsizetype stored = d->ids.size();
+    d->resolved = false;
     const StoreError error = d->write();
     if (error)
         return error;
-    *landed = wasAdding;
+    // A record another copy changed or deleted shows what the bank holds now.
+    *landed = wasAdding || d->resolved;
     if (d->ids.size() != stored || (hadChanges && !wasAdding))
         emit rowsChanged();
     return {};

@@ -95,7 +95,7 @@ StoreError TableAccess::connect()
 
 StoreError TableAccess::failure() const
 {
-    return BankFile::engineError(sqlite3_errcode(m_handle),
+    return BankFile::engineError(sqlite3_extended_errcode(m_handle),
         QString::fromUtf8(sqlite3_errmsg(m_handle)), QFileInfo(m_bank).absoluteFilePath());
 }
 
@@ -159,6 +159,11 @@ StoreError TableAccess::open(const QString &bank, const QString &table)
     m_table = table;
     m_fields.clear();
     m_single.clear();
+    // A bank deleted or replaced since the last window opened it is opened anew here.
+    StoreError error;
+    BankFile::connection(bank, &error);
+    if (error)
+        return error;
     if (const StoreError e = connect())
         return e;
 
