@@ -174,6 +174,20 @@ StoreError checkNewName(QSqlDatabase &db, const QString &name, const QString &se
     return {};
 }
 
+// A name given to a new or renamed category or test fits the lists, the title bars
+// and the hand-off file: at most Catalogue::kNameLimit characters. Longer names
+// already in a bank stay usable; only a new one is refused, never cut.
+StoreError checkLength(const QString &name)
+{
+    const qsizetype length = name.toUcs4().size();
+    if (length <= Catalogue::kNameLimit)
+        return {};
+    return StoreError(StoreError::InvalidName,
+        QStringLiteral("名称不能超过 %1 个字符（这个名称有 %2 个字符），请改短一些。")
+            .arg(Catalogue::kNameLimit)
+            .arg(length));
+}
+
 QString sqlType(FieldType type)
 {
     return type == FieldType::Single ? QStringLiteral("REAL") : QStringLiteral("TEXT");
@@ -367,6 +381,8 @@ QList<FieldDef> fields(const QString &bank, const QString &table, StoreError *er
 
 StoreError createCategory(const QString &bank, const QString &category)
 {
+    if (const StoreError e = checkLength(category))
+        return e;
     return inTransaction(bank, [&](QSqlDatabase &db) {
         if (const StoreError e = createIn(db, BankNames::categoryTable(category)))
             return e;
@@ -376,6 +392,8 @@ StoreError createCategory(const QString &bank, const QString &category)
 
 StoreError renameCategory(const QString &bank, const QString &from, const QString &to)
 {
+    if (const StoreError e = from == to ? StoreError() : checkLength(to))
+        return e;
     return inTransaction(bank, [&](QSqlDatabase &db) {
         if (const StoreError e = renameIn(db, from, to))
             return e;
@@ -415,6 +433,8 @@ StoreError deleteCategory(const QString &bank, const QString &category)
 
 StoreError createTest(const QString &bank, const QString &test, const QString &category)
 {
+    if (const StoreError e = checkLength(test))
+        return e;
     return inTransaction(bank, [&](QSqlDatabase &db) {
         if (const StoreError e = createIn(db, BankNames::questionTable(test)))
             return e;
@@ -430,6 +450,8 @@ StoreError createTest(const QString &bank, const QString &test, const QString &c
 StoreError renameTest(
     const QString &bank, const QString &from, const QString &to, const QString &category)
 {
+    if (const StoreError e = from == to ? StoreError() : checkLength(to))
+        return e;
     return inTransaction(bank, [&](QSqlDatabase &db) {
         if (const StoreError e = renameIn(db, from, to))
             return e;
