@@ -7,7 +7,9 @@
 #include "authoring/frmScore.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
+#include "bank/frmExport.h"
 #include "bank/frmFL.h"
+#include "bank/frmImport.h"
 #include "bank/jetnotice.h"
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
@@ -60,7 +62,9 @@ void mdiMain::createMenus()
     mnuExit = action("mnuExit", QStringLiteral("结束程序(&X)"), &mdiMain::mnuExit_Click);
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     mnuExit->setShortcutContext(Qt::ApplicationShortcut);
-    pro->addActions({ mnuFL, mnuExit });
+    mnuImport = action("mnuImport", QStringLiteral("导入测试(&I)…"), &mdiMain::mnuImport_Click);
+    mnuExport = action("mnuExport", QStringLiteral("导出测试(&E)…"), &mdiMain::mnuExport_Click);
+    pro->addActions({ mnuFL, mnuImport, mnuExport, mnuExit });
 
     QMenu *test = menuBar()->addMenu(QStringLiteral("测试项目(&T)"));
     mnuTest = test->menuAction();
@@ -192,6 +196,22 @@ void mdiMain::mnuDelTest_Click()
 void mdiMain::mnuHistory_Click()
 {
     Forms::show<frmHistory>(8556, 10872, Forms::Base::Inner, 2);
+}
+
+// Importing and exporting close the single-test windows first, as the chooser does:
+// an open editor commits its record before the bank is read or written.
+void mdiMain::mnuImport_Click()
+{
+    if (!subUnload())
+        return;
+    Forms::show<frmImport>(6180, 8520, Forms::Base::Outer, 1.5);
+}
+
+void mdiMain::mnuExport_Click()
+{
+    if (!subUnload())
+        return;
+    Forms::show<frmExport>(3960, 4920, Forms::Base::Outer, 1.5);
 }
 
 void mdiMain::mnuBackMic_Click()

@@ -30,6 +30,8 @@ public:
 
     QAction *mnuPro;
     QAction *mnuFL;
+    QAction *mnuImport;
+    QAction *mnuExport;
     QAction *mnuExit;
     QAction *mnuTest;
     QAction *mnuCreatTest;
@@ -44,6 +46,8 @@ public:
 
 public slots:
     void mnuFL_Click();
+    void mnuImport_Click();
+    void mnuExport_Click();
     void mnuCreatTest_Click();
     void mnuOpenTest_Click();
     void mnuTesting_Click();

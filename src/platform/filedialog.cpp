@@ -1,6 +1,8 @@
 #include "platform/filedialog.h"
 
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QTreeView>
 
 namespace {
 ScriptedFileDialog *scripted = nullptr;
@@ -18,6 +20,18 @@ QString withBothCases(const QString &patterns)
     }
     return out.join(QLatin1Char(' '));
 }
+// Qt's own dialog opens too narrow for its detail columns: sizes, kinds and dates end
+// in "...". It opens wider, the columns as wide as what they show.
+void showDetailsWhole(QFileDialog &dialog)
+{
+    dialog.resize(dialog.sizeHint().expandedTo(QSize(780, 460)));
+    auto *details = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    if (!details)
+        return;
+    details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    for (int column = 1; column < details->header()->count(); ++column)
+        details->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+}
 } // namespace
 
 QStringList qtNameFilters(const QString &filter)
@@ -31,35 +45,29 @@ QStringList qtNameFilters(const QString &filter)
 
 bool CommonDialog::ShowOpen(QWidget *parent)
 {
-    if (scripted)
-        FileName = scripted->reply(*this, false);
-    else {
-        QFileDialog dialog(parent, DialogTitle.isEmpty() ? QStringLiteral("打开") : DialogTitle);
-        dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        // The descriptions already name their patterns.
-        dialog.setOption(QFileDialog::HideNameFilterDetails);
-        dialog.setNameFilters(qtNameFilters(Filter));
-        if (!FileName.isEmpty())
-            dialog.selectFile(FileName);
-        FileName = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
-            ? dialog.selectedFiles().constFirst()
-            : QString();
-    }
-    return !FileName.isEmpty();
+    return show(parent, false);
 }
 
 bool CommonDialog::ShowSave(QWidget *parent)
 {
+    return show(parent, true);
+}
+
+bool CommonDialog::show(QWidget *parent, bool save)
+{
     if (scripted)
-        FileName = scripted->reply(*this, true);
+        FileName = scripted->reply(*this, save);
     else {
-        QFileDialog dialog(parent, DialogTitle.isEmpty() ? QStringLiteral("另存为") : DialogTitle);
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setFileMode(QFileDialog::AnyFile);
+        const QString title = save ? QStringLiteral("另存为") : QStringLiteral("打开");
+        QFileDialog dialog(parent, DialogTitle.isEmpty() ? title : DialogTitle);
+        dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        // The descriptions already name their patterns.
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setNameFilters(qtNameFilters(Filter));
-        dialog.setDefaultSuffix(DefaultExt);
+        if (save)
+            dialog.setDefaultSuffix(DefaultExt);
+        showDetailsWhole(dialog);
         if (!FileName.isEmpty())
             dialog.selectFile(FileName);
         FileName = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()

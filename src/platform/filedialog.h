@@ -26,6 +26,9 @@ public:
     // before; a name without an extension gets DefaultExt. Asks before replacing a file.
     bool ShowSave(QWidget *parent = nullptr);
     QString DefaultExt;
+
+private:
+    bool show(QWidget *parent, bool save);
 };
 
 // The Qt name filters for a "description|patterns|..." list. Patterns are matched
@@ -44,7 +47,7 @@ public:
         QString fileName;
         int flags;
         bool cancelError;
-        bool save; // a Save dialog
+        bool save = false; // a Save dialog
     };
 
     ScriptedFileDialog();

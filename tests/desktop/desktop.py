@@ -402,10 +402,10 @@ def choose_in_combo(d, combo, entry):
         and extents(a)[3] > 0][0]))
 
 
-def choose_sample_test(d, chooser):
-    """In the chooser: the sample category, then the sample test, then 确定."""
-    choose_in_combo(d, d.one("combo box", root=chooser), SAMPLE_CATEGORY)
-    d.click_on(d.one("list item", SAMPLE_TEST, chooser))
+def choose_sample_test(d, chooser, category=SAMPLE_CATEGORY, test=SAMPLE_TEST):
+    """In the chooser: the category, then the test (the sample's), then 确定."""
+    choose_in_combo(d, d.one("combo box", root=chooser), category)
+    d.click_on(d.one("list item", test, chooser))
     press(d, "确定", chooser)
 
 
@@ -450,6 +450,29 @@ def answer_all(d, runner, option=0):
         d.click_on(option_labels(d, runner)[option])
         wait_for("the next question", lambda: result() or question_number(d, runner) != number)
     return result()[0]
+
+
+def take_test(d, answer, category=SAMPLE_CATEGORY, test=SAMPLE_TEST):
+    """Takes a test from the main window, answering every question with answer(runner);
+    returns the result's text and closes the result window with Enter."""
+    press(d, "进行测试")
+    choose_sample_test(d, d.frame_of(TITLES["frmBFEdit"]), category, test)
+    runner = d.frame_of(TITLES["frmTest"])
+    wait_for("the first question", lambda: question_number(d, runner) == "1")
+    wait_for("the question text", lambda: [t for t in d.texts(runner) if len(t) > 8])
+
+    def result():
+        return [f for f in d.frames(TITLES["frmResult"]) if extents(f) != extents(runner)]
+
+    while not result():
+        number = question_number(d, runner)
+        answer(runner)
+        wait_for("the next question", lambda: result() or question_number(d, runner) != number)
+    text = wait_for("the result text",
+                    lambda: [t for t in d.texts(result()[0]) if "你的得分是" in t][0])
+    d.key("Return")  # the result window closes with Enter
+    wait_for("the result closed", lambda: not result())
+    return text
 
 
 def question_number(d, runner):

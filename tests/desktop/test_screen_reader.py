@@ -7,7 +7,6 @@ import sys
 from gi.repository import Gio, GLib
 
 import desktop
-from desktop import wait_for
 
 
 def a11y_bus(d):
@@ -52,33 +51,6 @@ def get_all_everywhere(d):
     return len(paths)
 
 
-def result_text(d, result):
-    return [t for t in d.texts(result) if "你的得分是" in t][0]
-
-
-def take(d, answer):
-    """Takes the sample test, answering every question with answer(runner)."""
-    runner = desktop.open_window(d, "frmTest")
-    first = desktop.option_labels(d, runner)[0]
-    assert first.get_role_name() == "push button", first.get_role_name()
-    assert desktop.question_number(d, runner) == "1"
-    wait_for("the question text", lambda: [t for t in d.texts(runner) if len(t) > 8])
-
-    def result():
-        return [f for f in d.frames(desktop.TITLES["frmResult"])
-                if desktop.extents(f) != desktop.extents(runner)]
-
-    while not result():
-        number = desktop.question_number(d, runner)
-        answer(runner)
-        wait_for("the next question", lambda: result() or
-                 desktop.question_number(d, runner) != number)
-    text = wait_for("the result text", lambda: result_text(d, result()[0]))
-    d.key("Return")  # the result window closes with Enter
-    wait_for("the result closed", lambda: not result())
-    return text
-
-
 def screen_reader(d):
     d.to_main_window()
     count = get_all_everywhere(d)
@@ -86,6 +58,7 @@ def screen_reader(d):
 
     def press_action(runner):
         option = desktop.option_labels(d, runner)[0]
+        assert option.get_role_name() == "push button", option.get_role_name()
         action = option.get_action_iface()
         names = [action.get_action_name(i).lower() for i in range(action.get_n_actions())]
         assert "press" in names, names
@@ -94,8 +67,8 @@ def screen_reader(d):
     def key_one(runner):
         d.key("1")
 
-    by_reader = take(d, press_action)
-    by_keys = take(d, key_one)
+    by_reader = desktop.take_test(d, press_action)
+    by_keys = desktop.take_test(d, key_one)
     assert by_reader == by_keys, (by_reader, by_keys)
     get_all_everywhere(d)
 

@@ -3,10 +3,9 @@
 # centres would: lintian (no error, no warning, and no info tag but the ones allowed
 # below with their reason), the desktop entry, the AppStream data, and that the names
 # these files give one another are in the package.
-# Usage: check_package.sh <source-dir> <build-dir>
+# Usage: check_package.sh <build-dir>
 set -euo pipefail
-src="$1"
-build="$2"
+build="$1"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 fail=0

@@ -2,11 +2,15 @@
 
 #include "bank/store/bankfile.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringEncoder>
 #include <QUuid>
 #include <algorithm>
 #include <optional>
+#include <sqlite3.h>
+#include <vector>
 
 namespace BankNames {
 
@@ -483,6 +487,115 @@ StoreError deleteTest(const QString &bank, const QString &test, const QString &c
         }
         return deleteRow(db, category, *row);
     });
+}
+
+StoreError checkNewName(const QString &bank, const QString &name)
+{
+    StoreError error;
+    if (const StoreError e = checkLength(name))
+        return e;
+    QSqlDatabase db = BankFile::connection(bank, &error);
+    return error ? error : ::checkNewName(db, name);
+}
+
+StoreError inOneTransaction(const QString &bank, const std::function<StoreError(Batch &)> &work)
+{
+    return inTransaction(bank, [&](QSqlDatabase &db) {
+        Batch batch(db);
+        return work(batch);
+    });
+}
+
+StoreError Batch::createCategory(const QString &category)
+{
+    if (const StoreError e = checkLength(category))
+        return e;
+    if (const StoreError e = createIn(m_db, BankNames::categoryTable(category)))
+        return e;
+    return appendRow(m_db, BankNames::categoryList(), BankNames::categoryField(), category);
+}
+
+StoreError Batch::createTest(const QString &test, const QString &category)
+{
+    if (const StoreError e = checkLength(test))
+        return e;
+    if (const StoreError e = createIn(m_db, BankNames::questionTable(test)))
+        return e;
+    if (const StoreError e = createIn(m_db, BankNames::scoringTableDef(test)))
+        return e;
+    StoreError error;
+    if (!exists(m_db, category, &error))
+        return error ? error : noSuchTable(category);
+    return appendRow(m_db, category, BankNames::testField(), test);
+}
+
+bool Batch::isCategory(const QString &category, StoreError *error)
+{
+    return scalar(m_db,
+        QStringLiteral("SELECT 1 FROM %1 WHERE %2 = ? LIMIT 1")
+            .arg(quoteName(BankNames::categoryList()), quoteName(BankNames::categoryField())),
+        { category }, error)
+        .has_value();
+}
+
+// Through SQLite's own interface on the connection's handle: an import writes many
+// rows, and binding them as Qt values costs several times what SQLite itself does.
+StoreError Batch::appendRows(const QString &table, int fieldCount, qsizetype rowCount,
+    const std::function<void(qsizetype row, Field *fields)> &fill)
+{
+    if (rowCount == 0)
+        return {};
+    const QVariant handle = m_db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return StoreError(StoreError::Engine, QStringLiteral("题库连接不是 SQLite。"));
+    sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
+    const auto failure = [db] {
+        return BankFile::engineError(
+            sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)), BankFile::connectedPath());
+    };
+    QStringList marks;
+    for (int i = 0; i < fieldCount; ++i)
+        marks << QStringLiteral("?");
+    const QByteArray sql = QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                               .arg(quoteName(table), marks.join(QLatin1Char(',')))
+                               .toUtf8();
+    sqlite3_stmt *insert = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &insert, nullptr) != SQLITE_OK)
+        return failure();
+    // Each row's texts go into one UTF-8 buffer first, as the bank stores them: SQLite's
+    // own conversion from UTF-16 costs an allocation a field.
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray texts;
+    std::vector<Field> fields(static_cast<size_t>(fieldCount));
+    StoreError error;
+    for (qsizetype r = 0; r < rowCount; ++r) {
+        std::fill(fields.begin(), fields.end(), Field());
+        fill(r, fields.data());
+        qsizetype room = 0;
+        for (const Field &f : fields)
+            if (f.text)
+                room += utf8.requiredSpace(f.text->size());
+        texts.resize(room);
+        char *end = texts.data();
+        for (int i = 0; i < fieldCount; ++i) {
+            if (const QString *text = fields[size_t(i)].text) {
+                char *start = end;
+                end = utf8.appendToBuffer(end, *text);
+                sqlite3_bind_text(insert, i + 1, start, int(end - start), SQLITE_STATIC);
+            } else if (fields[size_t(i)].number) {
+                sqlite3_bind_double(insert, i + 1, *fields[size_t(i)].number);
+            } else {
+                sqlite3_bind_null(insert, i + 1);
+            }
+        }
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            error = failure();
+            break;
+        }
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    return error;
 }
 
 } // namespace Catalogue

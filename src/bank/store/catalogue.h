@@ -3,8 +3,12 @@
 #include "bank/store/storeerror.h"
 
 #include <QList>
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <functional>
+#include <optional>
 
 // The bank's list of tables, and the actions of the windows that create, rename and
 // delete categories and tests. Every function takes the path of test.mdb.
@@ -93,4 +97,41 @@ StoreError renameTest(
 // list T; tables that are already missing are passed over.
 StoreError deleteTest(const QString &bank, const QString &test, const QString &category);
 
+// Whether a new category or test could be given this name: success, or the refusal
+// createTable would give (TableExists, EmptyName, ReservedName, InvalidName), or
+// InvalidName for a name over kNameLimit.
+StoreError checkNewName(const QString &bank, const QString &name);
+
+class Batch;
+// Runs `work` in one transaction: when it returns an error, or the commit fails,
+// nothing of it lands (an import of many tests).
+StoreError inOneTransaction(const QString &bank, const std::function<StoreError(Batch &)> &work);
+
 } // namespace Catalogue
+
+// The actions of Catalogue inside one transaction of inOneTransaction().
+class Catalogue::Batch
+{
+public:
+    explicit Batch(QSqlDatabase &db)
+        : m_db(db)
+    { }
+
+    StoreError createCategory(const QString &category);
+    StoreError createTest(const QString &test, const QString &category);
+    // Whether "分类列表" has a row with this name.
+    bool isCategory(const QString &category, StoreError *error);
+    // One field of a row to append: a text, a number, or neither (NULL).
+    struct Field
+    {
+        const QString *text = nullptr;
+        std::optional<double> number;
+    };
+    // Appends rowCount rows to table; fill(row, fields) gives the fieldCount fields of
+    // each in order (all NULL until set). Single values are written as given.
+    StoreError appendRows(const QString &table, int fieldCount, qsizetype rowCount,
+        const std::function<void(qsizetype row, Field *fields)> &fill);
+
+private:
+    QSqlDatabase &m_db;
+};

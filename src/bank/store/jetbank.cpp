@@ -404,16 +404,10 @@ void removeLeftovers(const QString &bank)
         ::unlink(fsName(bank + QLatin1String(suffix)).constData());
 }
 
-StoreError convertHeld(const QString &bank, int fd, JetBank::Conversion *conversion)
+// Opens the Jet file at bank for conversion: a bank of the program's tables, every one of
+// which can keep its name.
+StoreError openBank(JetReader &reader, const QString &bank)
 {
-    const QString temp = bank + QStringLiteral(".converting");
-    removeLeftovers(bank);
-
-    // Jet files are whole pages; a shorter tail is a file cut off.
-    struct stat own;
-    if (::fstat(fd, &own) != 0 || own.st_size % MDB_PGSIZE != 0)
-        return damaged(bank, QStringLiteral("文件不完整"));
-    JetReader reader;
     if (!reader.open(bank))
         return damaged(bank, reader.problem());
     bool hasList = false;
@@ -428,6 +422,21 @@ StoreError convertHeld(const QString &bank, int fd, JetBank::Conversion *convers
         return refused(StoreError::NoCategoryList, bank,
             QStringLiteral(
                 "是 Access 2000 格式的数据库，但里面没有“分类列表”表，不是题库。原文件没有改动。"));
+    return {};
+}
+
+StoreError convertHeld(const QString &bank, int fd, JetBank::Conversion *conversion)
+{
+    const QString temp = bank + QStringLiteral(".converting");
+    removeLeftovers(bank);
+
+    // Jet files are whole pages; a shorter tail is a file cut off.
+    struct stat own;
+    if (::fstat(fd, &own) != 0 || own.st_size % MDB_PGSIZE != 0)
+        return damaged(bank, QStringLiteral("文件不完整"));
+    JetReader reader;
+    if (StoreError error = openBank(reader, bank))
+        return error;
 
     if (g_observer)
         g_observer->started(bank, int(reader.tables().size()));
@@ -475,7 +484,8 @@ Format format(const QByteArray &header)
 
 Format formatOf(const QString &path)
 {
-    // Opened without blocking (a FIFO in the bank's place), read only when regular.
+    // Opened without blocking (a FIFO put in the bank's place even after a check would
+    // block a plain open), and read only when it is a regular file.
     const int fd = ::open(fsName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return Format::Other;
@@ -516,6 +526,23 @@ StoreError convertIfJet(const QString &path, Conversion *converted)
     if (!error && converted)
         *converted = conversion;
     return error;
+}
+
+} // namespace JetBank
+
+namespace JetBank {
+
+StoreError convertCopy(const QString &jetFile, const QString &bank)
+{
+    const QString source = QFileInfo(jetFile).absoluteFilePath();
+    const Format found = formatOf(source);
+    if (found != Format::Jet4)
+        return unsupported(source, found);
+    JetReader reader;
+    if (StoreError error = openBank(reader, source))
+        return error;
+    Conversion conversion;
+    return writeBank(reader, bank, source, &conversion);
 }
 
 } // namespace JetBank

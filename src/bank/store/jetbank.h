@@ -57,4 +57,8 @@ void setObserver(Observer *observer);
 // with a message naming the file, and then nothing is written.
 StoreError convertIfJet(const QString &bank, Conversion *converted = nullptr);
 
+// Writes the Access 2000 bank at jetFile as a new bank at bank (a file that must not yet
+// exist), leaving jetFile as it is and telling no observer: for reading another bank.
+StoreError convertCopy(const QString &jetFile, const QString &bank);
+
 } // namespace JetBank
