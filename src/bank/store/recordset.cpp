@@ -161,7 +161,15 @@ struct Recordset::Impl
         }
         if (found && clashing.isEmpty())
             return {};
+        const qint64 id = currentId();
         const Resolution resolution = resolver(conflict);
+        // While the user was asked, the record set may have been committed already (a
+        // logout commits every window): then there is nothing left to decide.
+        if (where != Where::Record || index >= ids.size() || ids.at(index) != id
+            || edits.isEmpty()) {
+            *done = true;
+            return {};
+        }
         resolved = resolution != Resolution::KeepMine || !found;
         switch (resolution) {
         case Resolution::KeepMine:
