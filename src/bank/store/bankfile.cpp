@@ -120,7 +120,9 @@ void tellLink(const QString &path)
     if (!info.isSymLink() || !s.linkNotice)
         return;
     const QString target = info.canonicalFilePath();
-    if (QFileInfo(target).absolutePath() == info.absolutePath())
+    // Compared as the system sees both folders (the program folder may be reached
+    // through a link of its own).
+    if (QFileInfo(target).absolutePath() == QFileInfo(info.absolutePath()).canonicalFilePath())
         return;
     const QString key = path + u'\n' + target;
     if (s.linksTold.contains(key))
