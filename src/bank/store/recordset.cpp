@@ -121,13 +121,8 @@ struct Recordset::Impl
 
     StoreError update(QList<int> order, QVariantList values)
     {
-        if (resolver) {
-            bool done = false;
-            if (const StoreError e = resolve(&order, &values, &done))
-                return e;
-            if (done)
-                return {};
-        }
+        if (resolver)
+            return checkedUpdate(order, values);
         bool found = false;
         if (const StoreError e = access.update(currentId(), order, values, &found))
             return e;
@@ -138,72 +133,97 @@ struct Recordset::Impl
         return {};
     }
 
-    // Compares the record as shown with the record as stored now and lets the resolver
-    // decide a conflict. *done when nothing is left to write to the current record.
-    StoreError resolve(QList<int> *order, QVariantList *values, bool *done)
+    // Compares the record as shown with the record as stored now and writes in one
+    // transaction. A conflict is decided by the resolver with no lock held (the other
+    // copy goes on meanwhile); then the record is compared again with what the user
+    // was shown in the question, until it is written or settled otherwise.
+    StoreError checkedUpdate(QList<int> order, QVariantList values)
     {
-        QStringList stored;
-        bool found = false;
-        if (const StoreError e = access.readRow(currentId(), &stored, &found))
-            return e;
-        Conflict conflict;
-        conflict.deleted = !found;
+        for (;;) {
+            if (const StoreError e = access.begin())
+                return e;
+            QStringList stored;
+            bool found = false;
+            StoreError error = access.readRow(currentId(), &stored, &found);
+            Conflict conflict;
+            QList<int> clashing;
+            if (!error && found)
+                clashing = clashes(order, stored, &conflict);
+            if (!error && found && clashing.isEmpty()) {
+                error = access.update(currentId(), order, values, &found);
+                if (!error)
+                    error = access.commit();
+                if (!error) {
+                    edits.clear();
+                    loaded = false;
+                    return {};
+                }
+            }
+            access.rollback();
+            if (error)
+                return error;
+
+            conflict.deleted = !found;
+            const qint64 id = currentId();
+            const Resolution resolution = resolver(conflict);
+            // While the user was asked, the record set may have been committed already
+            // (a logout commits every window): then there is nothing left to decide.
+            if (where != Where::Record || index >= ids.size() || ids.at(index) != id
+                || edits.isEmpty())
+                return {};
+            resolved = resolution != Resolution::KeepMine || !found;
+            if (!found || resolution == Resolution::StoreAsNew || resolution == Resolution::Drop)
+                return settle(resolution, found, found ? stored : (loaded ? row : QStringList()));
+            if (resolution == Resolution::TakeStored) {
+                for (int i : std::as_const(clashing)) {
+                    const qsizetype at = order.indexOf(i);
+                    order.removeAt(at);
+                    values.removeAt(at);
+                    edits.remove(i);
+                }
+                if (order.isEmpty()) {
+                    edits.clear();
+                    loaded = false;
+                    return {};
+                }
+            }
+            // What the question showed is what the remaining changes were made against.
+            row = stored;
+            loaded = true;
+        }
+    }
+
+    // The fields this record set changed that the bank, since the record was shown,
+    // holds another text for.
+    QList<int> clashes(const QList<int> &order, const QStringList &stored, Conflict *conflict)
+    {
         QList<int> clashing;
-        for (int i : std::as_const(*order)) {
-            if (!found || !loaded || i >= row.size() || i >= stored.size())
+        for (int i : order) {
+            if (!loaded || i >= row.size() || i >= stored.size())
                 continue;
             if (stored.at(i) != row.at(i) && stored.at(i) != edits.value(i)) {
                 clashing << i;
-                conflict.fields << fields().at(i);
-                conflict.stored << stored.at(i);
-                conflict.mine << edits.value(i);
+                conflict->fields << fields().at(i);
+                conflict->stored << stored.at(i);
+                conflict->mine << edits.value(i);
             }
         }
-        if (found && clashing.isEmpty())
-            return {};
-        const qint64 id = currentId();
-        const Resolution resolution = resolver(conflict);
-        // While the user was asked, the record set may have been committed already (a
-        // logout commits every window): then there is nothing left to decide.
-        if (where != Where::Record || index >= ids.size() || ids.at(index) != id
-            || edits.isEmpty()) {
-            *done = true;
-            return {};
-        }
-        resolved = resolution != Resolution::KeepMine || !found;
-        switch (resolution) {
-        case Resolution::KeepMine:
-            if (found)
-                return {};
-            [[fallthrough]];
-        case Resolution::StoreAsNew:
-            return storeAsNew(found ? stored : (loaded ? row : QStringList()), found, done);
-        case Resolution::TakeStored:
-            if (found) {
-                for (int i : clashing) {
-                    const qsizetype at = order->indexOf(i);
-                    order->removeAt(at);
-                    values->removeAt(at);
-                    edits.remove(i);
-                }
-                *done = order->isEmpty();
-                if (*done)
-                    loaded = false;
-                return {};
-            }
-            [[fallthrough]];
-        case Resolution::Drop:
+        return clashing;
+    }
+
+    // A record the other copy deleted, or one stored as a new record, or changes dropped.
+    StoreError settle(Resolution resolution, bool found, const QStringList &base)
+    {
+        if (resolution == Resolution::Drop || resolution == Resolution::TakeStored) {
             if (found) {
                 edits.clear();
                 loaded = false;
-                *done = true;
-                return {};
+            } else {
+                leaveDeleted();
             }
-            leaveDeleted();
-            *done = true;
             return {};
         }
-        return {};
+        return storeAsNew(base, found);
     }
 
     // The deleted record leaves the snapshot; the next move goes to its neighbours.
@@ -217,7 +237,7 @@ struct Recordset::Impl
 
     // Stores base with this record set's changes as a new record at the end. The record
     // stays current when it still exists (found), else it leaves the snapshot.
-    StoreError storeAsNew(const QStringList &base, bool found, bool *done)
+    StoreError storeAsNew(const QStringList &base, bool found)
     {
         QList<int> all;
         QVariantList values;
@@ -239,7 +259,6 @@ struct Recordset::Impl
             leaveDeleted();
         }
         ids.append(id);
-        *done = true;
         return {};
     }
 

@@ -324,6 +324,30 @@ StoreError TableAccess::update(
     return {};
 }
 
+StoreError TableAccess::begin()
+{
+    if (const StoreError e = connect())
+        return e;
+    return sqlite3_exec(m_handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK
+        ? StoreError()
+        : failure();
+}
+
+StoreError TableAccess::commit()
+{
+    if (sqlite3_exec(m_handle, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return {};
+    const StoreError error = failure();
+    rollback();
+    return error;
+}
+
+void TableAccess::rollback()
+{
+    if (m_handle && !sqlite3_get_autocommit(m_handle))
+        sqlite3_exec(m_handle, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
 StoreError TableAccess::remove(qint64 id)
 {
     if (const StoreError e = prepare(m_delete, [this] {
