@@ -42,6 +42,7 @@ mdiMain::mdiMain()
         move(screen->availableGeometry().center() - rect().center());
     Forms::setHost(this, m_area);
     installConversionNotice();
+    installLinkNotice();
 }
 
 void mdiMain::createMenus()

@@ -54,6 +54,7 @@ void RecordEditor::createData(const QRect &place)
     Data1 = new Data(this);
     Data1->setGeometry(place);
     Data1->setCaption(QStringLiteral("Data1"));
+    Data1->setRecordName(m_record);
     // The bar's first and last in an empty table find no record either.
     connect(Data1, &Data::navigationFailed, this, [this](const StoreError &error) {
         if (error.number() == StoreError::NoCurrentRecord)

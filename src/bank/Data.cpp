@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QTextEdit>
 #include <QToolButton>
 
@@ -47,11 +48,13 @@ Data::Data(QWidget *parent)
         emit Reposition();
     });
     connect(&m_recordset, &Recordset::rowsChanged, this, &Data::rowsChanged);
+    m_recordset.setResolver([this](const Recordset::Conflict &c) { return resolve(c); });
 }
 
 Data::~Data()
 {
     m_recordset.disconnect(this);
+    m_unattended = true;
     // Boxes that are still there are committed; a refusal cannot be reported now.
     stage();
     m_recordset.commit();
@@ -140,6 +143,8 @@ StoreError Data::Unload()
 
 StoreError Data::commitStorable()
 {
+    m_unattended = true;
+    const auto attended = qScopeGuard([this] { m_unattended = false; });
     for (;;) {
         const StoreError error = m_recordset.commit();
         if (error.number() != StoreError::NotANumber
@@ -166,6 +171,42 @@ StoreError Data::UnloadAll(QWidget *window)
             first = error;
     }
     return first;
+}
+
+namespace {
+
+// A text as a message quotes it: long ones shortened (the record keeps all of it).
+QString quoted(const QString &text)
+{
+    constexpr int kShown = 120;
+    return text.size() <= kShown ? text : text.left(kShown) + QStringLiteral("……");
+}
+
+} // namespace
+
+Recordset::Resolution Data::resolve(const Recordset::Conflict &conflict)
+{
+    using Resolution = Recordset::Resolution;
+    if (m_unattended)
+        return Resolution::StoreAsNew;
+    if (conflict.deleted) {
+        const QString question
+            = QStringLiteral("当前记录已经被删除。\n"
+                             "另一个 Qelvi 删除了%1。要把您的内容另存为一条新记录吗？"
+                             "选“否”放弃您的内容。")
+                  .arg(m_recordName);
+        return msgBox(question, MsgStyle::Question) == MsgAnswer::Yes ? Resolution::StoreAsNew
+                                                                      : Resolution::Drop;
+    }
+    QString question = QStringLiteral("另一个 Qelvi 在您编辑的同时修改了%1：").arg(m_recordName);
+    for (qsizetype i = 0; i < conflict.fields.size(); ++i) {
+        question += QStringLiteral("\n“%1”\n    已存储的：%2\n    您的：%3")
+                        .arg(conflict.fields.at(i), quoted(conflict.stored.at(i)),
+                            quoted(conflict.mine.at(i)));
+    }
+    question += QStringLiteral("\n要保留您的内容吗？选“是”保留您的，选“否”采用已存储的。");
+    return msgBox(question, MsgStyle::Question) == MsgAnswer::Yes ? Resolution::KeepMine
+                                                                  : Resolution::TakeStored;
 }
 
 QString Data::textOf(const Binding &b) const

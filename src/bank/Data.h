@@ -75,6 +75,9 @@ public:
     // The table to open; "" releases the table on the next Refresh.
     QString RecordSource() const { return m_recordSource; }
     void setRecordSource(const QString &table) { m_recordSource = table; }
+    // How the questions about a record that another copy of the program changed or
+    // deleted name it ("这道题"); "当前记录" unless set.
+    void setRecordName(const QString &name) { m_recordName = name; }
     // The caption shown in the navigation bar.
     QString Caption() const;
     void setCaption(const QString &caption);
@@ -107,8 +110,9 @@ public:
     // commit the record set is released anyway and the error returned.
     StoreError Unload();
     // Commits what the bank takes without asking anyone: a value it refuses (a score
-    // that is no number) is left out and the rest of the record stored. For a program
-    // that must end now (a logout).
+    // that is no number) is left out and the rest of the record stored; a record that
+    // another copy changed or deleted meanwhile is stored as a new record, so neither
+    // copy's text is lost. For a program that must end now (a logout).
     StoreError commitStorable();
     // Unload() for every Data inside window; returns the first error.
     static StoreError UnloadAll(QWidget *window);
@@ -136,11 +140,15 @@ private:
     void markChanged(QObject *box);
     void navigate(int step);
     QString textOf(const Binding &b) const;
+    // Asks the user what becomes of a record another copy changed or deleted.
+    Recordset::Resolution resolve(const Recordset::Conflict &conflict);
 
     QString m_databaseName;
     QString m_recordSource;
     Recordset m_recordset;
     QList<Binding> m_bindings;
     bool m_showing = false;
+    bool m_unattended = false; // nobody to ask: committing for a program that ends now
+    QString m_recordName = QStringLiteral("当前记录");
     QLabel *m_caption = nullptr;
 };

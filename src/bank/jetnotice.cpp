@@ -1,9 +1,11 @@
 #include "bank/jetnotice.h"
 
+#include "bank/store/bankfile.h"
 #include "bank/store/jetbank.h"
 #include "platform/msgbox.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QTimer>
@@ -62,4 +64,18 @@ QString conversionMessage(const JetBank::Conversion &conversion)
         text += QStringLiteral("有 %1 个字符无法原样读出，已换成“\uFFFD”。")
                     .arg(conversion.replaced);
     return text;
+}
+
+void installLinkNotice()
+{
+    BankFile::setLinkNotice([](const QString &bank, const QString &target) {
+        QTimer::singleShot(0, qApp, [text = linkMessage(bank, target)] { msgBox(text); });
+    });
+}
+
+QString linkMessage(const QString &bank, const QString &target)
+{
+    return QStringLiteral("题库文件“%1”是一个链接，指向另一个文件夹里的“%2”。"
+                          "Qelvi 打开并修改的是那个文件。")
+        .arg(QDir::toNativeSeparators(bank), QDir::toNativeSeparators(target));
 }

@@ -13,3 +13,8 @@ void installConversionNotice();
 
 // The message for a finished conversion.
 QString conversionMessage(const JetBank::Conversion &conversion);
+
+// A bank opened through a symbolic link into another folder: told once, once the window
+// that opened it has done so, where the bank really is.
+void installLinkNotice();
+QString linkMessage(const QString &bank, const QString &target);

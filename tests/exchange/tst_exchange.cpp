@@ -263,6 +263,9 @@ void tst_exchange::clashes_data()
                                        << QString() << QStringList { u"0/0"_s };
     QTest::newRow("reserved") << QStringList { cat } << QStringList { u"sqlite_x"_s } << QString()
                               << QStringList { u"0/0"_s };
+    QTest::newRow("a test's name over the limit")
+        << QStringList { cat } << QStringList { QString(256, u'长') } << QString()
+        << QStringList { u"0/0"_s };
     QTest::newRow("twice in the package, letter case")
         << QStringList { cat, cat } << QStringList { u"EQ 测"_s, u"eq 测"_s } << QString()
         << QStringList { u"1/0"_s };

@@ -7,6 +7,8 @@
 //   typing    the question editor with a changed question
 //   refusing  the same with option A's score "-", and the refusal box of Ctrl+Q open
 //   asking    the chooser with the delete question open
+//   deleted   the changed question deleted by another copy of the program, and the
+//             question what to do with this copy's text open (after 完成)
 // Prints "ready" once the state is reached (the box shown, where there is one).
 #include "app/forms.h"
 #include "app/handoff.h"
@@ -21,6 +23,8 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTextEdit>
 #include <QTimer>
 #include <cstdio>
@@ -53,6 +57,18 @@ int main(int argc, char *argv[])
         if (state == QLatin1String("refusing")) {
             editor->Text8->setText(QStringLiteral("-"));
             QTimer::singleShot(0, main, &mdiMain::mnuExit_Click);
+        } else if (state == QLatin1String("deleted")) {
+            {
+                QSqlDatabase other
+                    = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+                other.setDatabaseName(programFile(QStringLiteral("test.mdb")));
+                if (!other.open()
+                    || !QSqlQuery(other).exec(QStringLiteral("DELETE FROM \"情商自测\"")))
+                    return 4;
+                other.close();
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("other"));
+            QTimer::singleShot(0, editor, &frmEdittest::Command3_Click);
         }
     }
 

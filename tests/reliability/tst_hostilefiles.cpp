@@ -13,6 +13,7 @@
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
 #include "bank/store/bankfile.h"
+#include "bank/store/catalogue.h"
 #include "info/frmAbout.h"
 #include "info/frmHelp.h"
 #include "music/frmMusic.h"
@@ -37,6 +38,7 @@
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
@@ -44,6 +46,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -53,6 +56,8 @@ const QString kCategory = QStringLiteral("情商测试"); // of the shipped samp
 const QString kTest = QStringLiteral("日常情商自测");
 const QByteArray kMissing = "<missing>"; // no such file
 const QByteArray kFolder = "<folder>"; // a folder where the file should be
+const QByteArray kFifo = "<fifo>"; // a named pipe: opening it to read would wait for a writer
+const QByteArray kZero = "<link to /dev/zero>"; // a device without end behind a link
 
 QByteArray noise(qsizetype size, quint32 start)
 {
@@ -77,6 +82,10 @@ void place(const TestFolder &folder, const QString &name, const QByteArray &byte
     QDir().rmdir(path);
     if (bytes == kFolder)
         QDir().mkdir(path);
+    else if (bytes == kFifo)
+        ::mkfifo(QFile::encodeName(path).constData(), 0600);
+    else if (bytes == kZero)
+        QFile::link(QStringLiteral("/dev/zero"), path);
     else if (bytes != kMissing)
         folder.write(name, bytes);
 }
@@ -85,6 +94,13 @@ void place(const TestFolder &folder, const QString &name, const QByteArray &byte
 QByteArray onDisk(const TestFolder &folder, const QString &name)
 {
     const QFileInfo info(folder.file(name));
+    struct stat st;
+    if (::lstat(QFile::encodeName(info.filePath()).constData(), &st) == 0) {
+        if (S_ISFIFO(st.st_mode))
+            return kFifo;
+        if (S_ISLNK(st.st_mode) && info.symLinkTarget() == QLatin1String("/dev/zero"))
+            return kZero;
+    }
     if (info.isDir())
         return kFolder;
     if (!info.exists())
@@ -244,6 +260,8 @@ private slots:
 
     void damagedBank_data();
     void damagedBank();
+    void bankBehindALink_data();
+    void bankBehindALink();
     void nameFile_data();
     void nameFile();
     void modeFile_data();
@@ -256,7 +274,8 @@ private slots:
     void cannotWrite();
 };
 
-// A bank that is missing, empty, cut short, noise, another database, or a folder,
+// A bank that is missing, empty, cut short, noise, another database, a folder, a FIFO
+// or a device,
 // in every window that reads the bank: a message that names the file, windows that
 // can do nothing close again, and the file stays exactly as it was (a missing one is
 // not created).
@@ -279,6 +298,8 @@ void tst_hostilefiles::damagedBank_data()
         { "database header then noise", QByteArray("SQLite format 3\0", 16) + noise(8176, 12) },
         { "database without 分类列表", databaseWithoutCategoryList() },
         { "a folder", kFolder },
+        { "a FIFO", kFifo },
+        { "a link to /dev/zero", kZero },
     };
     const struct
     {
@@ -351,6 +372,59 @@ void tst_hostilefiles::damagedBank()
         qPrintable(messages.texts().first()));
     BankFile::closeConnection();
     QVERIFY(onDisk(folder, QStringLiteral("test.mdb")) == bank);
+}
+
+// test.mdb as a symbolic link: one into another folder is opened, and the user told
+// once where the bank really is; the link stays a link and the changes reach the file
+// behind it. A link to a file in the program folder is opened without a word.
+void tst_hostilefiles::bankBehindALink_data()
+{
+    QTest::addColumn<bool>("outside");
+    QTest::newRow("to another folder") << true;
+    QTest::newRow("to a file in the folder") << false;
+}
+
+void tst_hostilefiles::bankBehindALink()
+{
+    QFETCH(bool, outside);
+
+    TestFolder folder(TestFolder::NoBank);
+    QTemporaryDir elsewhere;
+    const QString target = outside ? elsewhere.filePath(QStringLiteral("bank.db"))
+                                   : folder.file(QStringLiteral("real.mdb"));
+    QVERIFY(QFile::copy(TestPieces::shipped(QStringLiteral("test.mdb")), target));
+    QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner));
+    const QString bank = folder.file(QStringLiteral("test.mdb"));
+    QVERIFY(QFile::link(target, bank));
+
+    ScriptedMessages messages;
+    {
+        MainWindowFixture main;
+        for (const QString &name : { QStringLiteral("新类"), QStringLiteral("又一类") }) {
+            BankFile::closeConnection(); // each window connects afresh
+            auto *w = static_cast<frmFL *>(open(main, Window::Category));
+            QVERIFY(w);
+            click(w->Command2);
+            type(w->Text1, name);
+            click(w->Command1);
+            settle();
+            w->Unload();
+            settle();
+        }
+    }
+    BankFile::closeConnection();
+
+    const QStringList texts = messages.texts();
+    const auto told = std::count_if(texts.cbegin(), texts.cend(),
+        [](const QString &t) { return t.contains(QStringLiteral("链接")); });
+    QCOMPARE(told, outside ? 1 : 0);
+    if (outside)
+        QVERIFY2(texts.join(u'\n').contains(QDir::toNativeSeparators(target)),
+            qPrintable(texts.join(u'\n')));
+    QVERIFY(QFileInfo(bank).isSymLink());
+    const QStringList tables = Catalogue::tables(target);
+    QVERIFY(tables.contains(QStringLiteral("新类")));
+    QVERIFY(tables.contains(QStringLiteral("又一类")));
 }
 
 // temp.txt as the question editor and the runner find it. A name they cannot read

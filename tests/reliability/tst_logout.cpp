@@ -32,6 +32,9 @@ private slots:
         QTest::newRow("SIGHUP, refusal box open") << SIGHUP << "refusing" << changed;
         // An unanswered question is no consent: the test stays.
         QTest::newRow("SIGTERM, delete question open") << SIGTERM << "asking" << untouched;
+        // Another copy deleted the question: this copy's text is stored as a new one.
+        QTest::newRow("SIGTERM, deleted-question box open") << SIGTERM << "deleted" << changed;
+        QTest::newRow("SIGHUP, deleted-question box open") << SIGHUP << "deleted" << changed;
     }
     void signalEndsTheProgram()
     {

@@ -3,21 +3,45 @@
 #include "bank/store/jetbank.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <optional>
+#include <sys/stat.h>
 
 namespace {
 
 const QString kConnection = QStringLiteral("qelvi-bank");
 
+// Which file a path names: a bank deleted or replaced under the program is another
+// file, even at the same path.
+struct Identity
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const Identity &) const = default;
+};
+
+std::optional<Identity> identityOf(const QString &path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return std::nullopt;
+    return Identity { info.st_dev, info.st_ino };
+}
+
 struct State
 {
     QString path; // absolute path of the open connection, empty when closed
+    Identity file; // the file the connection has open
     quint64 serial = 0;
     QHash<const void *, std::function<void()>> closeListeners;
+    std::function<void(const QString &, const QString &)> linkNotice;
+    QSet<QString> linksTold; // "bank\ntarget" pairs already told
 };
 
 State &state()
@@ -72,7 +96,8 @@ StoreError checkOpened(QSqlDatabase &db, const QString &path)
     return {};
 }
 
-// Refuses a path that is no readable file, before SQLite is asked.
+// Refuses a path that is no readable regular file (a FIFO, device, socket or folder
+// included: nothing is opened that could block), before anything reads it.
 StoreError checkFile(const QString &path)
 {
     const QFileInfo info(path);
@@ -84,6 +109,26 @@ StoreError checkFile(const QString &path)
         return fileProblem(
             StoreError::BankUnreadable, path, QStringLiteral("无法读取：没有读取权限。"));
     return {};
+}
+
+// A bank reached through a symbolic link to another folder is opened, and the user
+// told once where the bank really is.
+void tellLink(const QString &path)
+{
+    State &s = state();
+    const QFileInfo info(path);
+    if (!info.isSymLink() || !s.linkNotice)
+        return;
+    const QString target = info.canonicalFilePath();
+    // Compared as the system sees both folders (the program folder may be reached
+    // through a link of its own).
+    if (QFileInfo(target).absolutePath() == QFileInfo(info.absolutePath()).canonicalFilePath())
+        return;
+    const QString key = path + u'\n' + target;
+    if (s.linksTold.contains(key))
+        return;
+    s.linksTold.insert(key);
+    s.linkNotice(path, target);
 }
 
 void closeOpen()
@@ -112,15 +157,19 @@ QSqlDatabase connection(const QString &path, StoreError *error)
     const QString wanted = absolute(path);
     if (!s.path.isEmpty() && s.path == wanted) {
         QSqlDatabase db = QSqlDatabase::database(kConnection, false);
-        if (db.isOpen())
+        // Still the file that was opened: a deleted or replaced bank is opened anew.
+        if (db.isOpen() && identityOf(wanted) == s.file)
             return db;
     }
     closeOpen();
 
     // A user's Access 2000 bank becomes an SQLite bank before its first connection.
-    StoreError problem = JetBank::convertIfJet(wanted);
+    StoreError problem = checkFile(wanted);
+    if (!problem)
+        problem = JetBank::convertIfJet(wanted);
     if (!problem)
         problem = checkFile(wanted);
+    const std::optional<Identity> file = identityOf(wanted);
     if (!problem) {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnection);
         // mode=rw: SQLite must not create the file when it vanished since the check.
@@ -135,7 +184,9 @@ QSqlDatabase connection(const QString &path, StoreError *error)
         }
         if (!problem) {
             s.path = wanted;
+            s.file = file.value_or(Identity {});
             ++s.serial;
+            tellLink(wanted);
             if (error)
                 *error = {};
             return db;
@@ -180,6 +231,18 @@ void removeCloseListener(const void *owner)
     state().closeListeners.remove(owner);
 }
 
+void setLinkNotice(std::function<void(const QString &bank, const QString &target)> notice)
+{
+    state().linkNotice = std::move(notice);
+}
+
+bool isGone(const QString &path)
+{
+    const State &s = state();
+    const QString wanted = absolute(path);
+    return !s.path.isEmpty() && s.path == wanted && identityOf(wanted) != s.file;
+}
+
 QString quoteName(const QString &name)
 {
     QString inner = name;
@@ -189,6 +252,13 @@ QString quoteName(const QString &name)
 
 StoreError engineError(int code, const QString &text, const QString &path)
 {
+    // SQLite sees a deleted bank as read-only (or as an I/O error): say what happened.
+    const int primary = code & 0xff;
+    if (primary != 5 && primary != 6 && primary != 13 && isGone(path))
+        return fileProblem(StoreError::BankMissing, path,
+            identityOf(path) ? QStringLiteral("已经被换成了另一个文件，修改没有保存。"
+                                              "请关闭这个窗口再打开，使用新的题库。")
+                             : QStringLiteral("已经被删除或者移走了，修改没有保存。"));
     switch (code & 0xff) { // the primary result code
     case 3: // SQLITE_PERM
     case 8: // SQLITE_READONLY: the file, or its folder (no room for the journal)

@@ -41,6 +41,14 @@ QString connectedPath();
 void addCloseListener(const void *owner, std::function<void()> drop);
 void removeCloseListener(const void *owner);
 
+// Called once for each bank opened through a symbolic link into another folder, with
+// the bank's path and the file the link leads to (a window tells the user).
+void setLinkNotice(std::function<void(const QString &bank, const QString &target)> notice);
+
+// Whether the bank at path was opened and has since been deleted or replaced by
+// another file. The next connection() opens the file that is there now.
+bool isGone(const QString &path);
+
 // Quotes a name as one SQL identifier: in double quotes, inner quotes doubled.
 // A dot stays inside the name (never read as schema.table).
 QString quoteName(const QString &name);

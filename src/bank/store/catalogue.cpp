@@ -178,6 +178,20 @@ StoreError checkNewName(QSqlDatabase &db, const QString &name, const QString &se
     return {};
 }
 
+// A name given to a new or renamed category or test fits the lists, the title bars
+// and the hand-off file: at most Catalogue::kNameLimit characters. Longer names
+// already in a bank stay usable; only a new one is refused, never cut.
+StoreError checkLength(const QString &name)
+{
+    const qsizetype length = name.toUcs4().size();
+    if (length <= Catalogue::kNameLimit)
+        return {};
+    return StoreError(StoreError::InvalidName,
+        QStringLiteral("名称不能超过 %1 个字符（这个名称有 %2 个字符），请改短一些。")
+            .arg(Catalogue::kNameLimit)
+            .arg(length));
+}
+
 QString sqlType(FieldType type)
 {
     return type == FieldType::Single ? QStringLiteral("REAL") : QStringLiteral("TEXT");
@@ -371,6 +385,8 @@ QList<FieldDef> fields(const QString &bank, const QString &table, StoreError *er
 
 StoreError createCategory(const QString &bank, const QString &category)
 {
+    if (const StoreError e = checkLength(category))
+        return e;
     return inTransaction(bank, [&](QSqlDatabase &db) {
         if (const StoreError e = createIn(db, BankNames::categoryTable(category)))
             return e;
@@ -380,6 +396,8 @@ StoreError createCategory(const QString &bank, const QString &category)
 
 StoreError renameCategory(const QString &bank, const QString &from, const QString &to)
 {
+    if (const StoreError e = from == to ? StoreError() : checkLength(to))
+        return e;
     return inTransaction(bank, [&](QSqlDatabase &db) {
         if (const StoreError e = renameIn(db, from, to))
             return e;
@@ -419,6 +437,8 @@ StoreError deleteCategory(const QString &bank, const QString &category)
 
 StoreError createTest(const QString &bank, const QString &test, const QString &category)
 {
+    if (const StoreError e = checkLength(test))
+        return e;
     return inTransaction(bank, [&](QSqlDatabase &db) {
         if (const StoreError e = createIn(db, BankNames::questionTable(test)))
             return e;
@@ -434,6 +454,8 @@ StoreError createTest(const QString &bank, const QString &test, const QString &c
 StoreError renameTest(
     const QString &bank, const QString &from, const QString &to, const QString &category)
 {
+    if (const StoreError e = from == to ? StoreError() : checkLength(to))
+        return e;
     return inTransaction(bank, [&](QSqlDatabase &db) {
         if (const StoreError e = renameIn(db, from, to))
             return e;
@@ -470,6 +492,8 @@ StoreError deleteTest(const QString &bank, const QString &test, const QString &c
 StoreError checkNewName(const QString &bank, const QString &name)
 {
     StoreError error;
+    if (const StoreError e = checkLength(name))
+        return e;
     QSqlDatabase db = BankFile::connection(bank, &error);
     return error ? error : ::checkNewName(db, name);
 }
@@ -484,6 +508,8 @@ StoreError inOneTransaction(const QString &bank, const std::function<StoreError(
 
 StoreError Batch::createCategory(const QString &category)
 {
+    if (const StoreError e = checkLength(category))
+        return e;
     if (const StoreError e = createIn(m_db, BankNames::categoryTable(category)))
         return e;
     return appendRow(m_db, BankNames::categoryList(), BankNames::categoryField(), category);
@@ -491,6 +517,8 @@ StoreError Batch::createCategory(const QString &category)
 
 StoreError Batch::createTest(const QString &test, const QString &category)
 {
+    if (const StoreError e = checkLength(test))
+        return e;
     if (const StoreError e = createIn(m_db, BankNames::questionTable(test)))
         return e;
     if (const StoreError e = createIn(m_db, BankNames::scoringTableDef(test)))

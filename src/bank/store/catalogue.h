@@ -71,7 +71,11 @@ bool hasTable(const QString &bank, const QString &name);
 // The fields of a table in order; empty with *error (NoSuchTable) when missing.
 QList<FieldDef> fields(const QString &bank, const QString &table, StoreError *error = nullptr);
 
-// The windows' actions, each in one transaction.
+// The windows' actions, each in one transaction. A new name for a category or a test
+// (created, or renamed to) longer than kNameLimit characters is refused with
+// InvalidName and a message that states the limit; longer names a bank already holds
+// stay usable under their own name.
+inline constexpr qsizetype kNameLimit = 255;
 
 // Table C with field 测试, and a row 分类 = C at the end of "分类列表".
 StoreError createCategory(const QString &bank, const QString &category);
@@ -93,8 +97,9 @@ StoreError renameTest(
 // list T; tables that are already missing are passed over.
 StoreError deleteTest(const QString &bank, const QString &test, const QString &category);
 
-// Whether a new table could be given this name: success, or the refusal createTable
-// would give (TableExists, EmptyName, ReservedName, InvalidName).
+// Whether a new category or test could be given this name: success, or the refusal
+// createTable would give (TableExists, EmptyName, ReservedName, InvalidName), or
+// InvalidName for a name over kNameLimit.
 StoreError checkNewName(const QString &bank, const QString &name);
 
 class Batch;

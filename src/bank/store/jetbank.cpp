@@ -484,11 +484,16 @@ Format format(const QByteArray &header)
 
 Format formatOf(const QString &path)
 {
-    // Only a regular file is opened: a FIFO in the bank's place would block the open.
-    QFile file(path);
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+    // Opened without blocking (a FIFO put in the bank's place even after a check would
+    // block a plain open), and read only when it is a regular file.
+    const int fd = ::open(fsName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         return Format::Other;
-    return format(file.read(0x20));
+    struct stat info;
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    const Format found = regular ? format(headerOf(fd)) : Format::Other;
+    ::close(fd);
+    return found;
 }
 
 void setObserver(Observer *observer)

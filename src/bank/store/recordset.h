@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 // An updatable cursor over one table of the bank, in the table's natural (rowid)
@@ -45,11 +46,33 @@
 //
 // Values are text: a Single field reads as its shortest decimal text ("2.5", "30"),
 // NULL as "". Writing "" stores NULL; a number is rounded to single precision.
+//
+// Two copies of the program on one bank: with a resolver set, a commit first reads the
+// record as it is stored now. A field this record set changed that the other copy
+// also changed since the record was shown, or a record the other copy deleted, is a
+// conflict the resolver decides; it is never overwritten or lost in silence. Without
+// a resolver a change to a deleted record fails with RecordGone and is dropped.
 class Recordset : public QObject
 {
     Q_OBJECT
 
 public:
+    struct Conflict
+    {
+        bool deleted = false; // the record is gone; else the fields below clash
+        QStringList fields; // changed here and, since it was shown, in the bank too
+        QStringList stored; // their texts in the bank now
+        QStringList mine; // their texts as changed here
+    };
+    enum class Resolution {
+        KeepMine, // a changed record: this record set's texts overwrite the stored ones
+        TakeStored, // a changed record: the clashing changes are dropped, the rest written
+        StoreAsNew, // the record as shown here, with its changes, stored as a new record
+        Drop, // a deleted record: its changes are dropped with it
+    };
+    using Resolver = std::function<Resolution(const Conflict &)>;
+    void setResolver(Resolver resolver);
+
     explicit Recordset(QObject *parent = nullptr);
     ~Recordset() override;
 

@@ -95,7 +95,7 @@ StoreError TableAccess::connect()
 
 StoreError TableAccess::failure() const
 {
-    return BankFile::engineError(sqlite3_errcode(m_handle),
+    return BankFile::engineError(sqlite3_extended_errcode(m_handle),
         QString::fromUtf8(sqlite3_errmsg(m_handle)), QFileInfo(m_bank).absoluteFilePath());
 }
 
@@ -159,6 +159,11 @@ StoreError TableAccess::open(const QString &bank, const QString &table)
     m_table = table;
     m_fields.clear();
     m_single.clear();
+    // A bank deleted or replaced since the last window opened it is opened anew here.
+    StoreError error;
+    BankFile::connection(bank, &error);
+    if (error)
+        return error;
     if (const StoreError e = connect())
         return e;
 
@@ -317,6 +322,30 @@ StoreError TableAccess::update(
         return failure();
     *found = sqlite3_changes(m_handle) > 0;
     return {};
+}
+
+StoreError TableAccess::begin()
+{
+    if (const StoreError e = connect())
+        return e;
+    return sqlite3_exec(m_handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK
+        ? StoreError()
+        : failure();
+}
+
+StoreError TableAccess::commit()
+{
+    if (sqlite3_exec(m_handle, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
+        return {};
+    const StoreError error = failure();
+    rollback();
+    return error;
+}
+
+void TableAccess::rollback()
+{
+    if (m_handle && !sqlite3_get_autocommit(m_handle))
+        sqlite3_exec(m_handle, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 StoreError TableAccess::remove(qint64 id)

@@ -45,6 +45,11 @@ public:
     // *found false when the row is gone.
     StoreError update(qint64 id, const QList<int> &fields, const QVariantList &values, bool *found);
     StoreError remove(qint64 id);
+    // A write transaction of its own (BEGIN IMMEDIATE), so that what is read and what is
+    // written next are one step no other copy of the program can come between.
+    StoreError begin();
+    StoreError commit();
+    void rollback();
     // Row ids whose field equals key (null: the field is empty), in natural order,
     // until accept() returns true. Returns that id in *id, or -1.
     StoreError find(

@@ -26,6 +26,8 @@ private slots:
     void newRecordLandsWhereTheUserExpects();
     void findFirstMatchesExactlyAndNeverGuesses();
     void rowsAddedElsewhereAppearOnRefresh();
+    void conflictAskedUntilSettled_data();
+    void conflictAskedUntilSettled();
     void signalsTellBindingsWhatHappened();
 };
 
@@ -314,6 +316,64 @@ void tst_Recordset::rowsAddedElsewhereAppearOnRefresh()
     Recordset gone;
     QCOMPARE(gone.open(folder.bank(), u"甲"_s).number(), int(StoreError::NoSuchTable));
     QVERIFY(!gone.isOpen());
+}
+
+// Another copy writes the field again while the user is asked about its first change:
+// the answer counts only for what the user saw, so the user is asked once more.
+void tst_Recordset::conflictAskedUntilSettled_data()
+{
+    QTest::addColumn<int>("resolution");
+    QTest::addColumn<QStringList>("stored");
+    QTest::addColumn<int>("asked");
+    using R = Recordset::Resolution;
+    QTest::newRow("keep mine") << int(R::KeepMine) << QStringList { u"我的"_s } << 2;
+    QTest::newRow("take stored") << int(R::TakeStored) << QStringList { u"他的2"_s } << 1;
+    QTest::newRow("store as new") << int(R::StoreAsNew) << QStringList { u"他的2"_s, u"我的"_s }
+                                  << 1;
+}
+
+void tst_Recordset::conflictAskedUntilSettled()
+{
+    QFETCH(int, resolution);
+    QFETCH(QStringList, stored);
+    QFETCH(int, asked);
+
+    TestFolder folder;
+    folder.addCategory(u"甲"_s);
+    Recordset rs;
+    QVERIFY(!rs.open(folder.bank(), u"分类列表"_s));
+    QCOMPARE(rs.value(u"分类"_s), u"甲"_s); // shown
+    const auto otherCopy = [&](const QString &text) {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other-copy"_s);
+            db.setDatabaseName(folder.bank());
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.prepare(u"UPDATE \"分类列表\" SET \"分类\" = ?"_s));
+            q.addBindValue(text);
+            QVERIFY(q.exec());
+        }
+        QSqlDatabase::removeDatabase(u"other-copy"_s);
+    };
+    otherCopy(u"他的1"_s);
+    QList<Recordset::Conflict> questions;
+    rs.setResolver([&](const Recordset::Conflict &c) {
+        questions << c;
+        if (questions.size() == 1)
+            otherCopy(u"他的2"_s);
+        return Recordset::Resolution(resolution);
+    });
+    QVERIFY(!rs.setValue(u"分类"_s, u"我的"_s));
+    QVERIFY(!rs.commit());
+    QCOMPARE(questions.size(), asked);
+    QCOMPARE(questions.first().fields, QStringList { u"分类"_s });
+    QCOMPARE(questions.first().stored, QStringList { u"他的1"_s });
+    QCOMPARE(questions.last().stored.value(0), asked == 2 ? u"他的2"_s : u"他的1"_s);
+    QVERIFY(!rs.hasChanges());
+    QStringList texts;
+    for (const QStringList &row : folder.rows(u"分类列表"_s))
+        texts << row.value(0);
+    QCOMPARE(texts, stored);
 }
 
 void tst_Recordset::signalsTellBindingsWhatHappened()

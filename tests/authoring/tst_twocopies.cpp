@@ -1,0 +1,221 @@
+// Another copy of the program on the same bank, and a bank deleted or replaced under
+// the running program. The other copy is a second SQLite connection to the file, as a
+// second process would have; this copy is the real question editor.
+#include "editorsteps.h"
+#include "support/windowtest.h"
+
+#include "bank/Data.h"
+#include "bank/store/bankfile.h"
+#include "platform/msgbox.h"
+
+#include <QFile>
+#include <QMdiSubWindow>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+
+using namespace editorsteps;
+
+namespace {
+
+const QString kTest = QStringLiteral("T");
+const QString kOther = QStringLiteral("另一个 Qelvi");
+const QString kGone = QStringLiteral("当前记录已经被删除。");
+
+// Runs one statement as the other copy of the program would.
+bool otherCopy(const QString &bank, const QString &sql)
+{
+    const QString name = QStringLiteral("other-copy");
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(bank);
+        if (db.open()) {
+            QSqlQuery q(db);
+            ok = q.exec(sql);
+            if (!ok)
+                qWarning() << q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+qsizetype countContaining(const QStringList &texts, const QString &part)
+{
+    return std::count_if(
+        texts.cbegin(), texts.cend(), [&](const QString &t) { return t.contains(part); });
+}
+
+} // namespace
+
+class tst_twocopies : public WindowTest
+{
+    Q_OBJECT
+
+private slots:
+    void otherCopyChangedTheQuestion_data();
+    void otherCopyChangedTheQuestion();
+    void bankDeletedOrReplaced_data();
+    void bankDeletedOrReplaced();
+};
+
+// The first question is edited here while the other copy changes the same field,
+// another field, or deletes the question. Whichever way the editor is left, the user
+// is asked once when the two clash, the answer is what the bank keeps, and the editor
+// can be closed afterwards. A program that must end now (a logout) asks nobody and
+// loses neither text.
+void tst_twocopies::otherCopyChangedTheQuestion_data()
+{
+    QTest::addColumn<QString>("other");
+    QTest::addColumn<QString>("way");
+    QTest::addColumn<bool>("keep"); // the answer: keep my text, store it as a new one
+
+    const QStringList others { "nothing", "same field", "other field", "deleted" };
+    const QStringList ways { "下一题", "完成", "close box", "main close", "logout" };
+    for (const QString &other : others) {
+        for (const QString &way : ways) {
+            const bool asked = (other == "same field" || other == "deleted") && way != "logout";
+            for (const bool keep : { true, false }) {
+                if (!asked && !keep)
+                    continue;
+                QTest::addRow("%s, %s%s", qPrintable(other), qPrintable(way),
+                    asked ? (keep ? ", keep mine" : ", take theirs") : "")
+                    << other << way << keep;
+            }
+        }
+    }
+}
+
+void tst_twocopies::otherCopyChangedTheQuestion()
+{
+    QFETCH(QString, other);
+    QFETCH(QString, way);
+    QFETCH(bool, keep);
+
+    folder->addTest(QStringLiteral("情商"), kTest);
+    folder->addRows(kTest, questions(2));
+    frmEdittest *w = openEditor(*main, kTest);
+    QVERIFY(w);
+    QCOMPARE(w->Text1->toPlainText(), QStringLiteral("题1"));
+    type(w->Text1, QStringLiteral("我改的题"));
+
+    const QString first = QStringLiteral("(SELECT min(rowid) FROM \"T\")");
+    if (other == "same field")
+        QVERIFY(otherCopy(folder->bank(),
+            QStringLiteral("UPDATE \"T\" SET \"题目\" = '他改的题' WHERE rowid = ") + first));
+    else if (other == "other field")
+        QVERIFY(otherCopy(folder->bank(),
+            QStringLiteral("UPDATE \"T\" SET \"选项A\" = '他的A' WHERE rowid = ") + first));
+    else if (other == "deleted")
+        QVERIFY(
+            otherCopy(folder->bank(), QStringLiteral("DELETE FROM \"T\" WHERE rowid = ") + first));
+
+    const bool asked = (other == "same field" || other == "deleted") && way != "logout";
+    if (asked)
+        messages->answer(keep ? MsgAnswer::Yes : MsgAnswer::No);
+    if (way == "下一题")
+        press(w->Command6);
+    else if (way == "完成")
+        press(w->Command3);
+    else if (way == "close box")
+        w->subWindow()->close();
+    else if (way == "main close")
+        QVERIFY((*main)->close());
+    else
+        QVERIFY(!w->Data1->commitStorable());
+    settle();
+    // Never held: the editor closes at once now, without another question.
+    if (Forms::find<frmEdittest>())
+        press(w->Command3);
+    settle();
+    QVERIFY(!Forms::find<frmEdittest>());
+
+    const QStringList texts = messages->texts();
+    QCOMPARE(countContaining(texts, kOther), asked ? 1 : 0);
+    QCOMPARE(countContaining(texts, kGone), asked && other == "deleted" ? 1 : 0);
+    if (asked && other == "same field") {
+        QVERIFY(texts.first().contains(QStringLiteral("他改的题")));
+        QVERIFY(texts.first().contains(QStringLiteral("我改的题")));
+    }
+
+    const QString mine = QStringLiteral("我改的题");
+    const QString theirs = QStringLiteral("他改的题");
+    QStringList expected;
+    if (other == "nothing" || other == "other field")
+        expected = { mine, "题2" };
+    else if (other == "same field")
+        expected = way == "logout" ? QStringList { theirs, "题2", mine }
+            : keep                 ? QStringList { mine, "题2" }
+                                   : QStringList { theirs, "题2" };
+    else
+        expected = keep ? QStringList { "题2", mine } : QStringList { "题2" };
+    const QList<QStringList> rows = folder->rows(kTest);
+    QCOMPARE(firsts(rows), expected);
+    if (other == "other field")
+        QCOMPARE(rows.first().at(1), QStringLiteral("他的A")); // both edits merged
+    if (expected.last() == mine && expected.size() > 2)
+        QCOMPARE(rows.last().at(1), QStringLiteral("题1A")); // the whole question kept
+}
+
+// The bank deleted, or replaced by another bank, while the editor is open: storing the
+// question says what happened (never "read-only"), the editor can be left, and the
+// next window that needs the bank opens what is there now.
+void tst_twocopies::bankDeletedOrReplaced_data()
+{
+    QTest::addColumn<bool>("replaced");
+    QTest::newRow("deleted") << false;
+    QTest::newRow("replaced by another bank") << true;
+}
+
+void tst_twocopies::bankDeletedOrReplaced()
+{
+    QFETCH(bool, replaced);
+
+    folder->addTest(QStringLiteral("情商"), kTest);
+    folder->addRows(kTest, questions(2));
+    frmEdittest *w = openEditor(*main, kTest);
+    QVERIFY(w);
+    type(w->Text1, QStringLiteral("我改的题"));
+
+    // The other bank: a copy of this one with the test's first question changed.
+    const QString bank = folder->bank();
+    const QString spare = folder->file(QStringLiteral("spare.mdb"));
+    QVERIFY(QFile::copy(bank, spare));
+    QVERIFY(otherCopy(spare, QStringLiteral("UPDATE \"T\" SET \"题目\" = '新题库的题'")));
+    QVERIFY(QFile::remove(bank));
+    if (replaced)
+        QVERIFY(QFile::rename(spare, bank));
+
+    messages->answer(MsgAnswer::Yes); // leave without the change
+    press(w->Command3);
+    settle();
+    QVERIFY(!Forms::find<frmEdittest>());
+    const QStringList texts = messages->texts();
+    QVERIFY(!texts.isEmpty());
+    QVERIFY2(!texts.join(u'\n').contains(QStringLiteral("只读")), qPrintable(texts.join(u'\n')));
+    QVERIFY2(texts.first().contains(
+                 replaced ? QStringLiteral("换成了另一个文件") : QStringLiteral("已经被删除")),
+        qPrintable(texts.first()));
+
+    // The next window that needs the bank.
+    messages->clear();
+    w = openEditor(*main, kTest);
+    if (!replaced) {
+        QVERIFY(!Forms::find<frmEdittest>() || !w->Data1->recordset().isOpen());
+        QVERIFY(messages->last().contains(QStringLiteral("不存在")));
+        QVERIFY(!QFile::exists(bank)); // never made anew
+        return;
+    }
+    QVERIFY(w);
+    QCOMPARE(w->Text1->toPlainText(), QStringLiteral("新题库的题"));
+    type(w->Text1, QStringLiteral("存进新题库"));
+    press(w->Command3);
+    settle();
+    QVERIFY(!Forms::find<frmEdittest>());
+    QCOMPARE(firsts(folder->rows(kTest)), (QStringList { "存进新题库", "新题库的题" }));
+}
+
+QTEST_MAIN(tst_twocopies)
+#include "tst_twocopies.moc"
