@@ -5,6 +5,9 @@
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
 
+#include <QLineEdit>
+#include <limits>
+
 PictureButton *bankButton(
     const QString &caption, const QString &picture, const QRect &geometry, QWidget *parent)
 {
@@ -60,4 +63,11 @@ bool reportGone(const StoreError &error, const QString &category)
     else
         msgBox(QStringLiteral("这项测试已经不存在，可能已被改名或删除。"));
     return true;
+}
+
+QLineEdit *nameBox(QWidget *parent)
+{
+    auto *box = new QLineEdit(parent);
+    box->setMaxLength(std::numeric_limits<int>::max());
+    return box;
 }

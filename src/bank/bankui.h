@@ -3,6 +3,8 @@
 #include "app/controls.h"
 #include "bank/store/storeerror.h"
 
+class QLineEdit;
+
 // Pieces the category, new-test and chooser windows share.
 
 // A large square button of these windows, its picture above the caption, at its place.
@@ -14,6 +16,10 @@ class QWidget;
 
 // The bank file of the program folder.
 QString bankPath();
+
+// A box for a category's or a test's name. It takes a pasted text whole, however long,
+// so that the name check sees (and reports) the name as the user gave it.
+QLineEdit *nameBox(QWidget *parent);
 
 // Points both bindings at the bank and lists the categories in `categories`; a bank
 // that cannot be read is reported. `chosen` is for the table of one category.

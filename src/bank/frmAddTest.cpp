@@ -25,7 +25,7 @@ frmAddTest::frmAddTest()
     DBCombo1->setGeometry(twipsRect(120, 840, 3252, 348));
     Label1 = new QLabel(QStringLiteral("测试名称："), this);
     Label1->setGeometry(twipsRect(120, 1440, 1212, 372));
-    Text1 = new QLineEdit(this);
+    Text1 = nameBox(this);
     Text1->setGeometry(twipsRect(1320, 1440, 2052, 372));
     Command1 = bankButton(QStringLiteral("确定"), QStringLiteral(":/images/btn-ok.svg"),
         twipsRect(1080, 2280, 732, 732), this);

@@ -32,7 +32,7 @@ frmBFEdit::frmBFEdit()
     Label3 = new QLabel(QStringLiteral("输入新名称："), this);
     Label3->setGeometry(twipsRect(240, 3600, 1332, 252));
     Label3->hide();
-    Text1 = new QLineEdit(this);
+    Text1 = nameBox(this);
     Text1->setGeometry(twipsRect(1680, 3480, 4212, 372));
     Text1->hide();
     Text1->installEventFilter(this);

@@ -30,7 +30,7 @@ frmFL::frmFL()
     Label1 = new QLabel(QStringLiteral("请输入名称:"), this);
     Label1->setGeometry(twipsRect(120, 3240, 1212, 372));
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Text1 = new QLineEdit(this);
+    Text1 = nameBox(this);
     Text1->setGeometry(twipsRect(1440, 3240, 3972, 372));
     Text1->setEnabled(false);
 
