@@ -11,6 +11,7 @@
 #include "authoring/bandcheck.h"
 #include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
+#include "benchtimes.h"
 #include "platform/programfolder.h"
 
 #include <QCoreApplication>
@@ -178,28 +179,18 @@ BENCHMARK(BM_CheckTenths)->Arg(100)->Unit(benchmark::kMicrosecond);
 
 // Prints the usual table, then each figure as a multiple of the raw read of the same
 // test, by wall time and by CPU time (the steadier one on a busy machine).
-class RatioReporter : public benchmark::ConsoleReporter
+class RatioReporter : public TimesReporter
 {
 public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-            m_times[run.benchmark_name()]
-                = { run.GetAdjustedRealTime() / unit, run.GetAdjustedCPUTime() / unit };
-        }
-    }
-
     void Finalize() override
     {
         ConsoleReporter::Finalize();
         printf("\nAgainst the raw SQLite read of the same test (wall, CPU; time by wall):\n");
         for (const char *name : { "BM_Read", "BM_Check", "BM_ReadAndCheck", "BM_CheckTenths" }) {
             for (const char *size : { "/100", "/1000" }) {
-                const auto it = m_times.find(std::string(name) + size);
-                const auto raw = m_times.find(std::string("BM_RawRead") + size);
-                if (it == m_times.end() || raw == m_times.end())
+                const auto it = times.find(std::string(name) + size);
+                const auto raw = times.find(std::string("BM_RawRead") + size);
+                if (it == times.end() || raw == times.end())
                     continue;
                 printf("  %-22s %7.2fx %7.2fx  %9.3f ms\n", it->first.c_str(),
                     it->second.first / raw->second.first, it->second.second / raw->second.second,
@@ -207,9 +198,6 @@ public:
             }
         }
     }
-
-private:
-    std::map<std::string, std::pair<double, double>> m_times; // seconds: wall, CPU
 };
 
 } // namespace

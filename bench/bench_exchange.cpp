@@ -5,6 +5,7 @@
 // the work of the code rather than of the disk. The ratio is printed at the end.
 #include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
+#include "benchtimes.h"
 #include "exchange/importer.h"
 #include "exchange/testtext.h"
 
@@ -171,30 +172,16 @@ BENCHMARK(Raw_ImportText)->Unit(benchmark::kMillisecond);
 BENCHMARK(Part_ReadText)->Unit(benchmark::kMillisecond);
 BENCHMARK(Part_WriteRows)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs)
-            if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()]
-                    = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-    }
-    std::map<std::string, double> times; // CPU seconds per iteration
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    TimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double store = reporter.times["Store_ImportText"];
-    const double raw = reporter.times["Raw_ImportText"];
+    const double store = reporter.times["Store_ImportText"].second;
+    const double raw = reporter.times["Raw_ImportText"].second;
     std::printf("\nimport of %d questions (CPU time): text file %.2f ms, raw SQLite %.2f ms, "
                 "ratio %.2fx\n",
         kQuestions, store * 1e3, raw * 1e3, raw > 0 ? store / raw : 0.0);

@@ -2,6 +2,7 @@
 // its rows through libmdb alone (every column bound as text, the library's own way
 // of reading a table), in one run. The ratio is printed at the end.
 #include "bank/store/jetbank.h"
+#include "benchtimes.h"
 
 #include <QDir>
 #include <QFile>
@@ -85,28 +86,18 @@ void BM_Convert(benchmark::State &state)
 BENCHMARK(BM_BareLibmdbRead)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_Convert)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Keeps each benchmark's real time per iteration, to print the ratio.
-class RatioReporter : public benchmark::ConsoleReporter
+class RatioReporter : public TimesReporter
 {
 public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        for (const Run &run : runs)
-            m_ms[run.benchmark_name()] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        const double bare = m_ms["BM_BareLibmdbRead/min_time:2.000"];
-        const double convert = m_ms["BM_Convert/min_time:2.000"];
+        const double bare = times["BM_BareLibmdbRead/min_time:2.000"].first * 1e3;
+        const double convert = times["BM_Convert/min_time:2.000"].first * 1e3;
         if (bare > 0)
             std::printf("conversion / bare libmdb read: %.2fx (%.1f ms / %.1f ms)\n",
                 convert / bare, convert, bare);
     }
-
-private:
-    std::map<std::string, double> m_ms;
 };
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "bank/Data.h"
 #include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
+#include "benchtimes.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
@@ -228,19 +229,9 @@ BENCHMARK(BM_RunnerLoad)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 // Prints the usual table, then each runner figure as a multiple of its raw read, by
 // wall time and by CPU time (the steadier one on a busy machine).
-class RatioReporter : public benchmark::ConsoleReporter
+class RatioReporter : public TimesReporter
 {
 public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
-            m_times[run.benchmark_name()]
-                = { run.GetAdjustedRealTime() / unit, run.GetAdjustedCPUTime() / unit };
-        }
-    }
-
     void Finalize() override
     {
         ConsoleReporter::Finalize();
@@ -251,22 +242,18 @@ public:
         };
         printf("\nRatio to the raw SQLite reads of the same step (wall, CPU):\n");
         for (const auto &[runner, raw] : pairs) {
-            for (const auto &[name, times] : m_times) {
-                if (name.rfind(runner + "/", 0) != 0 || name.find("_stddev") != std::string::npos
-                    || name.find("_cv") != std::string::npos)
+            for (const auto &[name, figures] : times) {
+                if (name.rfind(runner + "/", 0) != 0)
                     continue;
-                const auto other = m_times.find(raw + name.substr(name.find('/')));
-                if (other == m_times.end())
+                const auto other = times.find(raw + name.substr(name.find('/')));
+                if (other == times.end())
                     continue;
                 printf("  %-30s %6.1fx %6.1fx  against %s\n", name.c_str(),
-                    times.first / other->second.first, times.second / other->second.second,
+                    figures.first / other->second.first, figures.second / other->second.second,
                     other->first.c_str());
             }
         }
     }
-
-private:
-    std::map<std::string, std::pair<double, double>> m_times; // seconds: wall, CPU
 };
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
 #include "bank/store/recordset.h"
+#include "benchtimes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -381,32 +382,18 @@ BENCHMARK(Store_Open)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMi
 BENCHMARK(Raw_Open)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
 
 // Keeps each run's time per iteration, to print Store/Raw ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run> &runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run &run : runs) {
-            if (run.run_type == Run::RT_Iteration)
-                times[run.benchmark_name()]
-                    = run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-    }
-    std::map<std::string, double> times; // CPU seconds per iteration (the machine may be busy)
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    TimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf(
         "\n%-36s %12s %12s %8s\n", "operation/rows (CPU time)", "store", "raw SQLite", "ratio");
-    for (const auto &[name, seconds] : reporter.times) {
+    for (const auto &[name, wallAndCpu] : reporter.times) {
+        const double seconds = wallAndCpu.second;
         if (name.rfind("Store_", 0) != 0)
             continue;
         const std::string rest = name.substr(6);
@@ -414,7 +401,7 @@ int main(int argc, char **argv)
         if (raw == reporter.times.end())
             continue;
         std::printf("%-36s %10.3fus %10.3fus %7.2fx\n", rest.c_str(), seconds * 1e6,
-            raw->second * 1e6, seconds / raw->second);
+            raw->second.second * 1e6, seconds / raw->second.second);
     }
     benchmark::Shutdown();
     BankFile::closeConnection();

@@ -1,10 +1,9 @@
 #include "exchange/importer.h"
 
-#include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
+#include "bank/store/recordset.h"
 
 #include <QSet>
-#include <QSqlQuery>
 
 namespace Exchange {
 
@@ -59,23 +58,12 @@ namespace {
 
 QStringList categoryNames(const QString &bank, StoreError *error)
 {
-    StoreError problem;
-    QStringList names;
-    QSqlDatabase db = BankFile::connection(bank, &problem);
-    if (!problem) {
-        QSqlQuery q(db);
-        q.setForwardOnly(true);
-        if (q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                       .arg(BankFile::quoteName(BankNames::categoryField()),
-                           BankFile::quoteName(BankNames::categoryList())))) {
-            while (q.next())
-                if (!q.value(0).isNull())
-                    names << q.value(0).toString();
-        }
-        q.finish();
-    }
+    Recordset list;
+    const StoreError problem = list.open(bank, BankNames::categoryList());
     if (error)
         *error = problem;
+    QStringList names = problem ? QStringList() : list.column(BankNames::categoryField());
+    names.removeAll(QString());
     return names;
 }
 
