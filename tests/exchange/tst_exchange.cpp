@@ -9,6 +9,7 @@
 #include "exchange/spreadsheet.h"
 #include "exchange/survey.h"
 #include "exchange/testtext.h"
+#include "support/accessbanks.h"
 #include "support/testfolder.h"
 
 #include <QFile>
@@ -29,7 +30,7 @@ constexpr char kFifo[] = "<a FIFO>";
 
 QString awkwardManifest()
 {
-    return QStringLiteral(QELVI_FIXTURES "/awkward2000.json");
+    return AccessBanks::fixture(u"awkward2000.json"_s);
 }
 
 QString dataFile(const QString &name)
@@ -517,7 +518,7 @@ void tst_exchange::otherBank()
     const QString built = folder.file(u"built.db"_s);
     QVERIFY(ExchangeBanks::fromManifest(awkwardManifest(), built));
     const QString other = folder.file(u"other.mdb"_s);
-    QVERIFY(QFile::copy(access ? QStringLiteral(QELVI_FIXTURES "/awkward2000.mdb") : built, other));
+    QVERIFY(QFile::copy(access ? AccessBanks::path(u"awkward2000"_s) : built, other));
     const QByteArray before = ExchangeBanks::bytes(other);
     QString error;
     QStringList notes;

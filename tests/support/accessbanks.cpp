@@ -1,6 +1,7 @@
 #include "accessbanks.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <bit>
@@ -111,14 +112,22 @@ QString compareTable(sqlite3 *db, const QJsonObject &table)
 
 namespace AccessBanks {
 
+QString fixture(const QString &file)
+{
+    const QString where = QStringLiteral(QELVI_ACCESS_FIXTURES "/") + file;
+    if (!QFileInfo(where).isFile())
+        qFatal("test fixture missing: %s", qPrintable(where));
+    return where;
+}
+
 QString path(const QString &name)
 {
-    return QStringLiteral(QELVI_ACCESS_FIXTURES "/") + name + QStringLiteral(".mdb");
+    return fixture(name + QStringLiteral(".mdb"));
 }
 
 QJsonObject manifest(const QString &name)
 {
-    QFile file(QStringLiteral(QELVI_ACCESS_FIXTURES "/") + name + QStringLiteral(".json"));
+    QFile file(fixture(name + QStringLiteral(".json")));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QJsonDocument::fromJson(file.readAll()).object();

@@ -3,10 +3,12 @@
 #include <QJsonObject>
 #include <QString>
 
-// The Access 2000 banks of the shared fixtures and their manifests (each .json lists
+// The Access 2000 banks of tests/data/access2000 and their manifests (each .json lists
 // every table, field and row of its .mdb; a Single as the exact double it widens to).
 namespace AccessBanks {
 
+// A file of tests/data/access2000; a missing one ends the test with its name.
+QString fixture(const QString &file);
 QString path(const QString &name); // "sample2000" -> .../sample2000.mdb
 QJsonObject manifest(const QString &name);
 
