@@ -16,7 +16,7 @@ done
 
 if [ "$sanitize" = "1" ]; then
   build="$here/build-sanitize"
-  CC=clang CXX=clang++ "$here/scripts/setup.sh" "$build" --packages "$here/packages-sanitize.txt" \
+  CC=clang CXX=clang++ "$here/scripts/setup.sh" "$build" --tests --packages "$here/packages-sanitize.txt" \
       -DQELVI_SANITIZE=ON -DQELVI_FUZZ=ON
   # intercept_tls_get_addr=0: clang 14's leak checker misreads glibc 2.36's dynamic TLS
   # blocks and its tracer dies at exit ("Tracer caught signal 11") in some test programs;
@@ -28,7 +28,7 @@ if [ "$sanitize" = "1" ]; then
   args+=(-LE desktop)
 else
   build="$here/build"
-  "$here/scripts/setup.sh" "$build"
+  "$here/scripts/setup.sh" "$build" --tests
 fi
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" "${args[@]}"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Shared by run.sh and test.sh: installs missing Debian packages, then configures and builds.
-# Usage: scripts/setup.sh <build-dir> [--packages FILE]... [--target NAME] [extra cmake args...]
-#   packages.txt is always read; --packages adds another list (e.g. packages-sanitize.txt).
+# Usage: scripts/setup.sh <build-dir> [--tests] [--packages FILE]... [--target NAME]
+#                         [extra cmake args...]
+#   packages.txt is always read; --tests adds packages-test.txt and configures the tests
+#   and benchmarks; --packages adds another list (e.g. packages-sanitize.txt).
 #   --target builds that target only (run.sh builds just the program).
 set -euo pipefail
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -9,8 +11,10 @@ build="$1"; shift
 lists=("$here/packages.txt")
 targets=()
 cmake_args=()
+tests=OFF
 while [ $# -gt 0 ]; do
   case "$1" in
+    --tests) tests=ON; lists+=("$here/packages-test.txt"); shift ;;
     --packages) lists+=("$2"); shift 2 ;;
     --target) targets+=(--target "$2"); shift 2 ;;
     *) cmake_args+=("$1"); shift ;;
@@ -28,11 +32,19 @@ for p in "${wanted[@]}"; do
   [ -n "${have[$p]:-}" ] || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-  install="apt-get update && apt-get install -y ${missing[*]}"
+  # Recommended packages are left out: nothing here uses what they bring (a toolkit of
+  # another kind, a PostScript interpreter, graphics drivers).
+  install="apt-get update && apt-get install -y --no-install-recommends ${missing[*]}"
   if [ "$(id -u)" -eq 0 ]; then
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
-    apt-get install -y -qq "${missing[@]}"
+    # What the installation takes, said before it starts.
+    plan="$(apt-get install --no-install-recommends --assume-no "${missing[@]}" 2>/dev/null || true)"
+    count="$(sed -n 's/.* \([0-9]\+\) newly installed.*/\1/p' <<<"$plan")"
+    disk="$(sed -n 's/^After this operation, \(.*\) of additional disk space will be used.*/\1/p' <<<"$plan")"
+    echo "Installing ${count:-${#missing[@]}} Debian packages${disk:+ (about $disk of disk)}:" \
+         "${missing[*]} and what they need" >&2
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
   else
     {
       echo "Qelvi needs these Debian packages: ${missing[*]}"
@@ -62,6 +74,9 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   launcher=()
   command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
-        "${cmake_args[@]}"
+        -DQELVI_TESTS="$tests" "${cmake_args[@]}"
+elif [ "$tests" = ON ] && grep -qx 'QELVI_TESTS:BOOL=OFF' "$build/CMakeCache.txt"; then
+  # A build that ./run.sh configured gets its tests now.
+  cmake -B "$build" -DQELVI_TESTS=ON
 fi
 cmake --build "$build" "${targets[@]}" -j"$(nproc)"

@@ -7,7 +7,9 @@
 #include "platform/fonts.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <QPointer>
@@ -22,6 +24,26 @@
 namespace mdlQelvi {
 
 namespace {
+
+// QT_LOGGING_RULES="qelvi.icons.debug=true" tells at start whether every picture of the
+// program draws: the pictures are SVG, drawn by a plugin that is loaded at run time.
+Q_LOGGING_CATEGORY(lcIcons, "qelvi.icons", QtWarningMsg)
+
+void checkIcons()
+{
+    if (!lcIcons().isDebugEnabled())
+        return;
+    int drawn = 0, total = 0;
+    for (QDirIterator it(QStringLiteral(":/images"), { QStringLiteral("*.svg") }); it.hasNext();) {
+        const QString file = it.next();
+        ++total;
+        if (QIcon(file).pixmap(QSize(32, 32)).isNull())
+            qCDebug(lcIcons) << "not drawn:" << file;
+        else
+            ++drawn;
+    }
+    qCDebug(lcIcons, "%d of %d icons drawn", drawn, total);
+}
 
 QPointer<mdiMain> mainWindow;
 int signalPipe[2] = { -1, -1 };
@@ -89,6 +111,7 @@ void prepare(QApplication &app)
     // No display name: the toolkit would add it to every window title ("Form1 — Qelvi").
     app.setApplicationName(QStringLiteral("qelvi"));
     app.setWindowIcon(QIcon(QStringLiteral(":/images/qelvi.svg")));
+    checkIcons();
     installFontSubstitutes();
     // The toolkit's own texts (message-box buttons, the Open dialog) in Chinese.
     auto *qtTexts = new QTranslator(&app);

@@ -30,7 +30,11 @@ class Timeout(AssertionError):
     pass
 
 
-def wait_for(what, condition, timeout=10.0, interval=0.05):
+class WindowGone(LookupError):
+    """A top-level window that closed while it was being read."""
+
+
+def wait_for(what, condition, timeout=30.0, interval=0.05):
     """Returns the first true value of condition(), or fails naming `what`."""
     end = time.monotonic() + timeout
     while True:
@@ -67,10 +71,16 @@ class Desktop:
             "LANG": "C.UTF-8",
             "NO_AT_BRIDGE": "0",
         })
-        self._start_display(screen)
-        self._start_buses()
-        self._start("openbox", ["openbox", "--sm-disable"])
-        wait_for("the window manager", lambda: self._wm_running())
+        self.main_window = None
+        # A run that cannot be set up keeps its evidence and leaves nothing running.
+        try:
+            self._start_display(screen)
+            self._start_buses()
+            self._start_window_manager()
+        except BaseException:
+            self.keep_evidence()
+            self.close()
+            raise
         os.environ.update({k: self.env[k] for k in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
                                                     "XDG_RUNTIME_DIR")})
         Atspi.init()
@@ -114,6 +124,22 @@ class Desktop:
             and b"not found" not in subprocess.run(
                 ["xprop", "-root", "AT_SPI_BUS"], env=self.env, capture_output=True).stdout)
 
+    def _start_window_manager(self):
+        # On a loaded machine openbox now and then gives up on a display that is just
+        # up; it is started once more before the run counts as failed.
+        for attempt in (1, 2):
+            wm = self._start("openbox", ["openbox", "--sm-disable"])
+            try:
+                wait_for("the window manager",
+                         lambda: self._wm_running() or wm.poll() is not None, timeout=60)
+            except Timeout:
+                if attempt == 2:
+                    raise
+                continue
+            if wm.poll() is None:
+                return
+        raise Timeout("the window manager exited twice at start")
+
     def _wm_running(self):
         out = self.x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"])
         return "window id" in out
@@ -132,7 +158,33 @@ class Desktop:
             os.kill(self._bus_pid, signal.SIGKILL)
         except (ProcessLookupError, AttributeError):
             pass
+        self._sweep()
         shutil.rmtree(self.root, ignore_errors=True)
+
+    def _sweep(self):
+        """Ends whatever this run's buses started on their own (the accessibility
+        registry, a second dbus-daemon): every process whose environment names the
+        run's runtime folder."""
+        mark = ("XDG_RUNTIME_DIR=" + self.runtime).encode()
+        for _ in range(50):
+            left = []
+            for pid in os.listdir("/proc"):
+                if not pid.isdigit() or int(pid) == os.getpid():
+                    continue
+                try:
+                    with open("/proc/%s/environ" % pid, "rb") as f:
+                        if mark in f.read().split(b"\0"):
+                            left.append(int(pid))
+                except OSError:
+                    continue
+            if not left:
+                return
+            for pid in left:
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            time.sleep(0.1)
 
     def __enter__(self):
         return self
@@ -199,12 +251,14 @@ class Desktop:
         """Starts the program and waits for the main window, maximised, past the cover."""
         if not self.alive():
             self.start_program()
-        cover = wait_for("the cover", lambda: self.windows()[0][0])
-        g = self.geometry(cover)
+        g = wait_for("the cover", lambda: self.geometry(self.windows()[0][0]))
         self.click(g[0] + g[2] // 2, g[1] + g[3] // 2)
         main = wait_for("the main window", lambda: self.window_named("Qelvi"))
         wait_for("the main window maximised", lambda: self.geometry(main)[2] >= SCREEN[0] - 10)
         wait_for("the main window on the bus", lambda: self.app())
+        # Message boxes carry the main window's title too: the main window is known by
+        # its id from here on.
+        self.main_window = main
         return main
 
     # -- the window manager's view -------------------------------------------------
@@ -238,6 +292,8 @@ class Desktop:
             for key in ("Absolute upper-left X:", "Absolute upper-left Y:", "Width:", "Height:"):
                 if line.startswith(key):
                     v[key] = int(line.split(":")[1])
+        if len(v) < 4:  # the window closed between listing and reading
+            raise WindowGone(wid)
         return (v["Absolute upper-left X:"], v["Absolute upper-left Y:"], v["Width:"],
                 v["Height:"])
 
@@ -320,7 +376,7 @@ class Desktop:
                 continue
         return found
 
-    def one(self, role=None, name=None, root=None, timeout=10.0):
+    def one(self, role=None, name=None, root=None, timeout=30.0):
         return wait_for("%s %r" % (role or "widget", name),
                         lambda: (self.find(role, name, root) or [None])[0], timeout)
 
@@ -341,7 +397,7 @@ class Desktop:
         return [f for f in children if f is not None and f.get_role_name() == "frame"
                 and not gone(f) and (title is None or f.get_name() == title)]
 
-    def frame_of(self, title, timeout=10.0):
+    def frame_of(self, title, timeout=30.0):
         """The child window with that title (the only one showing)."""
         return wait_for("the window " + title, lambda: (self.frames(title) or [None])[0],
                         timeout)
@@ -363,6 +419,22 @@ class Desktop:
                 except Exception:
                     pass
         return out
+
+
+def settle(what, reading, timeout=30.0, quiet=0.3):
+    """The value of reading() once it has stayed the same (and true) for `quiet`
+    seconds: a window still being placed or laid out on a busy machine is not read."""
+    last = [None, 0.0]
+
+    def steady():
+        value = reading()
+        now = time.monotonic()
+        if not value or value != last[0]:
+            last[:] = [value, now]
+            return None
+        return value if now - last[1] >= quiet else None
+
+    return wait_for(what, steady, timeout)
 
 
 def extents(acc):
@@ -526,10 +598,10 @@ def close_window(d, frame):
     """Clicks the window's close box and waits until it is gone."""
     d.click(*title_button(frame, CLOSE_BOX))
     try:
-        wait_for("the window closed", lambda: gone(frame), timeout=2)
+        wait_for("the window closed", lambda: gone(frame), timeout=5)
     except Timeout:  # the first click only activated the window
         d.click(*title_button(frame, CLOSE_BOX))
-        wait_for("the window closed", lambda: gone(frame), timeout=3)
+        wait_for("the window closed", lambda: gone(frame), timeout=30)
 
 
 def gone(acc):
@@ -578,7 +650,8 @@ def each_window(d):
     and closes the window with its close box afterwards."""
     for row in WINDOWS:
         frame = open_window(d, row[0])
-        wait_for("the window laid out", lambda: extents(frame)[2] > 0)
+        settle("the window laid out", lambda: extents(frame)[2] > 0
+               and (extents(frame), extents(client_of(frame))))
         yield row, frame
         if not gone(frame):
             close_window(d, frame)
@@ -589,5 +662,5 @@ def each_window(d):
 
 def title_button_of_top(d):
     """The main window's restore box, in openbox's title bar (the middle of three)."""
-    x, y, w, h = d.geometry(d.window_named("Qelvi"))
+    x, y, w, h = d.geometry(d.main_window or d.window_named("Qelvi"))
     return x + w - 27, y - 10

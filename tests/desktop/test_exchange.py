@@ -43,7 +43,7 @@ def file_dialog(d, title, path):
 def notice(d, words):
     """A message box saying `words`, closed with Enter once the window manager has
     given it the focus."""
-    main = d.window_named("Qelvi")  # before the box maps, the one window of that name
+    main = d.main_window
 
     def box():
         active = d.x(["xdotool", "getactivewindow"]).strip()

@@ -13,11 +13,15 @@ def frames(d):
         before = extents(frame)
         x, y, w, h = before
         d.drag(x + w - 2, y + h - 2, x + w + 40, y + h + 40)
-        after = wait_for("the drag done", lambda: extents(frame))
         if fixed:
+            after = desktop.settle("the drag done", lambda: extents(frame), quiet=0.5)
             assert after == before, "%s was resized by dragging: %s -> %s" % (key, before, after)
         else:
-            assert after[2] > w and after[3] > h, "%s could not be resized: %s" % (key, after)
+            try:
+                wait_for(key + " resized", lambda: extents(frame)[2] > w and extents(frame)[3] > h)
+            except desktop.Timeout:
+                raise AssertionError("%s could not be resized: %s" % (key, extents(frame)))
+            after = desktop.settle("the drag done", lambda: extents(frame))
         # Where a sizable window has its maximise box; a fixed one has none to click.
         area = d.client_area()
         d.click(*title_button(frame, desktop.MAXIMISE_BOX))

@@ -11,7 +11,7 @@ def expected_corner(d, frame, base, k):
     """Left and top by the formula, in the client area's pixels."""
     area = d.client_area()
     if base == "outer":
-        main_w, main_h = d.outer_size(d.window_named("Qelvi"))
+        main_w, main_h = d.outer_size(d.main_window)
     else:
         main_w, main_h = area[2], area[3]
     w, h = extents(frame)[2:]
@@ -25,7 +25,7 @@ def placement(d):
     x, y, w, h = extents(splash)
     assert abs(x - area[0] - (area[2] - w) / 2) <= 1 and abs(y - area[1] - (area[3] - h) / 2) <= 1, \
         "the splash %s is not centred in the client area %s" % (extents(splash), area)
-    wait_for("the splash gone", lambda: not d.frames("Form1"), timeout=10)
+    wait_for("the splash gone", lambda: not d.frames("Form1"))
 
     faults = []
     for (key, _client, _outer, _fixed, base, k), frame in desktop.each_window(d):

@@ -35,7 +35,7 @@ as_user() {
 plain_path=/usr/bin:/bin
 [ -x /usr/bin/sudo ] && plain_path="$work/nosudo" && mkdir -p "$plain_path" &&
   for t in bash cat sed grep dpkg-query id dirname; do ln -s "$(command -v "$t")" "$plain_path/"; done
-expected="su -c 'apt-get update && apt-get install -y qelvi-missing-one qelvi-missing-two'"
+expected="su -c 'apt-get update && apt-get install -y --no-install-recommends qelvi-missing-one qelvi-missing-two'"
 
 for case in nosudo withsudo; do
   path="$plain_path"
@@ -49,7 +49,7 @@ for case in nosudo withsudo; do
   grep -qxF "  $expected" <<<"$out" || problem "$case: no line '$expected' in: $out"
   grep -q 'bash\|commented' <<<"$out" && problem "$case: names an installed package or a comment: $out"
   if [ "$case" = withsudo ]; then
-    grep -qxF "  sudo sh -c 'apt-get update && apt-get install -y qelvi-missing-one qelvi-missing-two'" \
+    grep -qxF "  sudo sh -c 'apt-get update && apt-get install -y --no-install-recommends qelvi-missing-one qelvi-missing-two'" \
       <<<"$out" || problem "$case: no sudo line in: $out"
   else
     grep -q sudo <<<"$out" && problem "$case: offers sudo where there is none: $out"
