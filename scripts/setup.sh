@@ -70,7 +70,9 @@ if [ -f "$build/CMakeCache.txt" ] &&
   find "$build" \( -name Makefile -o -name cmake_install.cmake -o -name CTestTestfile.cmake \) \
        -type f -delete
 fi
-if [ ! -f "$build/CMakeCache.txt" ]; then
+# A configuration that failed half-way (a package was missing) left a cache but no build
+# file: it is configured again.
+if [ ! -f "$build/CMakeCache.txt" ] || [ ! -f "$build/build.ninja" ]; then
   launcher=()
   command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \

@@ -446,6 +446,8 @@ def extents(acc):
 def run(test, build_dir):
     """Runs test(desktop) in one fresh desktop; exit code for CTest."""
     name = test.__name__
+    # A run ended from outside (a time limit, Ctrl+C) still closes what it started.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
     with Desktop(build_dir, name) as d:
         test(d)
     print("passed:", name)
