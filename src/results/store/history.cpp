@@ -161,7 +161,7 @@ History::History(const QString &path)
     : m_path(path)
 { }
 
-StoreError History::append(Record *record) const
+StoreError History::append(Record *record, const Work &alsoDo) const
 {
     Connection c(m_path, false);
     if (const StoreError e = c.open())
@@ -185,9 +185,35 @@ StoreError History::append(Record *record) const
                     { id, a.question, a.questionText, a.option, a.optionText, a.score }))
                 return e;
         }
+        if (alsoDo)
+            if (const StoreError e = alsoDo(c.db()))
+                return e;
         record->id = id;
         return {};
     });
+}
+
+StoreError History::write(const Work &work) const
+{
+    Connection c(m_path, false);
+    if (const StoreError e = c.open())
+        return e;
+    return c.transaction([&] { return work(c.db()); });
+}
+
+StoreError History::read(const Work &work) const
+{
+    if (!QFileInfo::exists(m_path))
+        return {};
+    Connection c(m_path, true);
+    if (const StoreError e = c.open())
+        return e;
+    return work(c.db());
+}
+
+StoreError History::failure(const QSqlError &error) const
+{
+    return Results::failure(error, m_path);
 }
 
 QList<Record> History::records(StoreError *error) const
