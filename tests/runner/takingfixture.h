@@ -3,6 +3,7 @@
 // Tests that a taker may go back and that a run cut short can be continued share these:
 // the test they take, how they open the runner, and the answers of a scripted taker.
 
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "bank/store/catalogue.h"

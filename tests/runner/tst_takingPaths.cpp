@@ -162,22 +162,31 @@ private slots:
         QTest::addColumn<QString>("total"); // the running total at the end, as carried
         QTest::addColumn<QString>("result");
 
-        QTest::newRow("straight, 0.1 + 0.2 + 0.3")
-            << "AAAA" << false << "AAAA" << "0.6000000000000001" << "0.6。偏高";
-        QTest::newRow("back once, single-precision band")
-            << "AB<CBA" << false << "ACBA" << "0.30000000000000004" << "0.3。中";
-        QTest::newRow("back once by keys")
-            << "AB<CBA" << true << "ACBA" << "0.30000000000000004" << "0.3。中";
-        QTest::newRow("back to the first")
-            << "ABC<<<BBCA" << false << "BBCA" << "0.7" << "0.7。偏高";
+        QTest::newRow("straight, 0.1 + 0.2 + 0.3") << "AAAA" << false << "AAAA"
+                                                   << "0.6000000000000001"
+                                                   << "0.6。偏高";
+        QTest::newRow("back once, single-precision band") << "AB<CBA" << false << "ACBA"
+                                                          << "0.30000000000000004"
+                                                          << "0.3。中";
+        QTest::newRow("back once by keys") << "AB<CBA" << true << "ACBA"
+                                           << "0.30000000000000004"
+                                           << "0.3。中";
+        QTest::newRow("back to the first") << "ABC<<<BBCA" << false << "BBCA"
+                                           << "0.7"
+                                           << "0.7。偏高";
         QTest::newRow("back to the first by keys, and once more there")
-            << "ABC<<<<BBCA" << true << "BBCA" << "0.7" << "0.7。偏高";
-        QTest::newRow("an answer changed twice")
-            << "AB<C<ACA" << false << "AACA" << "0.5" << "0.5。中";
-        QTest::newRow("back on the first question does nothing")
-            << "<A<BCAB" << true << "BCAB" << "1.3" << "1.3。高";
-        QTest::newRow("back at the last question, then forth")
-            << "ABC<C<A<BA" << false << "ABBA" << "0.5" << "0.5。中";
+            << "ABC<<<<BBCA" << true << "BBCA"
+            << "0.7"
+            << "0.7。偏高";
+        QTest::newRow("an answer changed twice") << "AB<C<ACA" << false << "AACA"
+                                                 << "0.5"
+                                                 << "0.5。中";
+        QTest::newRow("back on the first question does nothing") << "<A<BCAB" << true << "BCAB"
+                                                                 << "1.3"
+                                                                 << "1.3。高";
+        QTest::newRow("back at the last question, then forth") << "ABC<C<A<BA" << false << "ABBA"
+                                                               << "0.5"
+                                                               << "0.5。中";
     }
 
     // On a test that allows it, any path ends with the total and result text of a

@@ -201,16 +201,6 @@ StoreError History::write(const Work &work) const
     return c.transaction([&] { return work(c.db()); });
 }
 
-StoreError History::read(const Work &work) const
-{
-    if (!QFileInfo::exists(m_path))
-        return {};
-    Connection c(m_path, true);
-    if (const StoreError e = c.open())
-        return e;
-    return work(c.db());
-}
-
 StoreError History::failure(const QSqlError &error) const
 {
     return Results::failure(error, m_path);
@@ -224,7 +214,9 @@ QList<Record> History::records(StoreError *error) const
     if (!QFileInfo::exists(m_path))
         return {};
 
-    Connection c(m_path, true);
+    // Not read-only: a copy killed while it wrote leaves a hot journal, which only a
+    // connection that may write rolls back (a read-only one fails as if the file were).
+    Connection c(m_path, false);
     if ((err = c.open()))
         return {};
     QSqlQuery query(c.db());

@@ -65,9 +65,8 @@ public:
     StoreError remove(const QList<qint64> &ids) const;
 
     // For the file's other tables: runs work in one write transaction (creating the
-    // file when there is none), or on a read-only connection (no file: work never runs).
+    // file when there is none).
     StoreError write(const Work &work) const;
-    StoreError read(const Work &work) const;
     // A failed statement's error, naming the file as every failure here does.
     StoreError failure(const QSqlError &error) const;
 

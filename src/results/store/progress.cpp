@@ -1,5 +1,6 @@
 #include "results/store/progress.h"
 
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -29,7 +30,14 @@ Progress::Progress(const QString &path)
 std::optional<Unfinished> Progress::load(const QString &test, StoreError *error) const
 {
     std::optional<Unfinished> found;
-    const StoreError e = m_file.read([&](QSqlDatabase &db) -> StoreError {
+    if (!QFileInfo::exists(m_file.path())) {
+        if (error)
+            *error = {};
+        return found;
+    }
+    // Read in a write transaction: a run killed while it kept an answer leaves a hot
+    // journal behind, which only a connection that may write rolls back.
+    const StoreError e = m_file.write([&](QSqlDatabase &db) -> StoreError {
         QSqlQuery q(db);
         q.setForwardOnly(true);
         if (!q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
