@@ -5,10 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <array>
 #include <optional>
-
-class Recordset;
 
 // The answers of one run of a test, one final answer a question, and what a taker may do
 // with them beyond answering straight through: continue a run that a crash cut short,
@@ -24,21 +21,21 @@ class Recordset;
 class AnswerTrail
 {
 public:
-    // Reads the questions as the runner shows them (text, options, scores); their
-    // fingerprint tells whether a kept run was answered on this version of the test.
-    void begin(const QString &resultsFile, const QString &test, const Recordset &questions);
+    // Starts a run of the test, and looks for one kept from before. Reads the whole
+    // question table only when there is one (to know whether the test has changed).
+    void begin(const QString &resultsFile, const QString &bank, const QString &test);
 
-    int questionCount() const { return int(m_questions.size()); }
-    // The option chosen for question (1, 2, ...), if any.
+    // The option (0 = A .. 5 = F) chosen for question (1, 2, ...), if any.
     std::optional<int> answerTo(int question) const;
-    // Sets the final answer to question; answers to later questions stay, to be shown
-    // again. A question after the last one answered is answered next in order.
-    void answer(int question, int option);
+    // Sets the final answer to a question (as the history keeps it, and the text of
+    // the score box whose value was added); answers to later questions stay, to be
+    // shown again. A question after the last one answered is answered next in order.
+    void answer(const Results::Answer &given, const QString &scoreText);
     // The running total before question is answered: the final answers to the
     // questions before it, added in order.
     QString totalBefore(int question) const;
     // The final answers in question order, for the history.
-    QList<Results::Answer> answers() const;
+    QList<Results::Answer> answers() const { return m_answers; }
 
     enum class Kept {
         None, // nothing to continue
@@ -46,31 +43,22 @@ public:
         Changed, // a run of a test that has changed since
     };
     Kept kept() const { return m_kept; }
-    // Takes the kept answers as this run's; the first unanswered question is next.
-    int resume();
+    // The options kept for questions 1, 2, ..., for the runner to answer them again.
+    QList<int> keptOptions() const { return m_keptOptions; }
     // Keeps the answer to question in the results file.
-    void keep(int question) const;
+    void keep(int question);
     // Forgets the kept run.
     void forget() const;
     // Forgets it inside the transaction that stores the finished test.
     Results::History::Work forgetting() const;
 
 private:
-    // A short text that changes whenever a question, an option or a score does.
-    QString fingerprint() const;
-
-    struct Question
-    {
-        QString text;
-        std::array<QString, 6> options;
-        std::array<QString, 6> scores;
-    };
-
     QString m_file;
+    QString m_bank;
     QString m_test;
-    QString m_version;
-    QList<Question> m_questions;
-    QList<int> m_chosen; // the final answers to questions 1, 2, ...
+    QString m_version; // of the questions, read on the first keep
+    QList<Results::Answer> m_answers;
+    QStringList m_scoreTexts; // as the score boxes held them
     QList<int> m_keptOptions;
     Kept m_kept = Kept::None;
 };

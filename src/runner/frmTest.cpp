@@ -87,8 +87,9 @@ void frmTest::Form_Load()
     if (const StoreError e = questions.MoveFirst())
         return fail(e);
 
-    m_trail.begin(Keeping::historyPath(), *name, questions);
-    m_goingBack = TestSettings::goingBackAllowed(programFile(QStringLiteral("test.mdb")), *name);
+    const QString bank = programFile(QStringLiteral("test.mdb"));
+    m_trail.begin(Keeping::historyPath(), bank, *name);
+    m_goingBack = TestSettings::goingBackAllowed(bank, *name);
     offerToContinue();
 }
 
@@ -108,9 +109,25 @@ void frmTest::offerToContinue()
             m_trail.forget();
             return;
         }
-        if (const StoreError e = goTo(m_trail.resume()))
+        if (const StoreError e = continueRun(m_trail.keptOptions()))
             stopOn(e);
     }
+}
+
+// Answers the kept questions again as they were answered, then shows the first one
+// without an answer. The last question is always the taker's to answer.
+StoreError frmTest::continueRun(const QList<int> &options)
+{
+    for (const int option : options) {
+        const int question = int(val(Label8->text()));
+        if (question >= int(val(Label9->text()))
+            || Scoring::isBlankOption(optionLabels()[option]->text()))
+            break;
+        m_trail.answer(shownAnswer(option), scoreBoxes()[option]->text());
+        if (const StoreError e = goTo(question + 1))
+            return e;
+    }
+    return {};
 }
 
 // The runner only reads the bank: its record sets close without committing anything.
@@ -257,10 +274,17 @@ StoreError frmTest::finishTest()
 // into the history with the result.
 void frmTest::noteAnswer(int option)
 {
-    const int question = int(val(Label8->text()));
-    m_trail.answer(question, option);
-    if (question < m_trail.questionCount())
-        m_trail.keep(question);
+    const Results::Answer given = shownAnswer(option);
+    m_trail.answer(given, scoreBoxes()[option]->text());
+    if (val(Label9->text()) != given.question)
+        m_trail.keep(given.question);
+}
+
+// The current question answered with option, as the history keeps it.
+Results::Answer frmTest::shownAnswer(int option) const
+{
+    return { int(val(Label8->text())), Label1->text(), QString(QLatin1Char('A' + option)),
+        optionLabels()[option]->text(), doubleText(val(scoreBoxes()[option]->text())) };
 }
 
 // The finished test goes into the results history; the result window is already up,

@@ -94,6 +94,8 @@ private:
     void fitOptions();
     void closeLater();
     void noteAnswer(int option);
+    Results::Answer shownAnswer(int option) const;
+    StoreError continueRun(const QList<int> &options);
     void keepResult(frmResult *result, const QString &evaluation);
     void stopOn(const StoreError &error);
     void offerToContinue();
