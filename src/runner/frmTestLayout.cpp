@@ -94,9 +94,8 @@ void frmTest::buildControls()
 
     // Going back and its mark, in the free space left of the question and options.
     Label15 = new HotLabel(QStringLiteral("上一题"), this);
-    Label15->setWordWrap(true);
     Label15->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Label15->setGeometry(twipsRect(240, 4440, 492, 1212));
+    Label15->setGeometry(twipsRect(240, 4800, 972, 492));
     Label15->setForeColor(QApplication::palette().color(QPalette::ButtonText));
     Label15->setFocusPolicy(Qt::TabFocus);
     Label15->hide();
