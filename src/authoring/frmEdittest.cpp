@@ -3,9 +3,11 @@
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "authoring/frmScore.h"
+#include "authoring/goingback.h"
 #include "authoring/keyfilter.h"
 #include "bank/Data.h"
 #include "platform/msgbox.h"
+#include "platform/programfolder.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,6 +25,7 @@ void frmEdittest::Form_Load()
     }
     if (!openTable(*test, *test, Label6))
         return;
+    chkBack->setTest(programFile(QStringLiteral("test.mdb")), *test);
     if (Text1->toPlainText().isEmpty())
         stops(Data1->recordset().AddNew());
 }

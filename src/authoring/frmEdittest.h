@@ -4,6 +4,7 @@
 
 #include <array>
 
+class GoingBackBox;
 class QLabel;
 class QLineEdit;
 class QTextEdit;
@@ -57,6 +58,7 @@ public:
     QToolButton *Command2; // 删除
     QToolButton *Command7; // 评分
     QToolButton *Command3; // 完成
+    GoingBackBox *chkBack; // 允许返回上一题, a setting of the test
 
     // The option boxes Text2..Text7 and the score boxes Text8..Text13 by option.
     std::array<QLineEdit *, 6> optionBoxes() const;

@@ -2,6 +2,7 @@
 #include "app/controls.h"
 #include "authoring/editorparts.h"
 #include "authoring/frmEdittest.h"
+#include "authoring/goingback.h"
 #include "authoring/keyfilter.h"
 #include "bank/Data.h"
 #include "bank/store/catalogue.h"
@@ -43,6 +44,9 @@ void frmEdittest::createControls()
     Label4 = editorLabel(QStringLiteral("1"), twipsRect(720, 240, 372, 252), this);
     Label5 = editorLabel(QStringLiteral("题"), twipsRect(1200, 240, 492, 252), this);
     cmmHelp = helpButton(7080, this);
+    chkBack = new GoingBackBox(this);
+    chkBack->setFont(designFont(simSun, 9));
+    chkBack->setGeometry(twipsRect(1740, 216, 2000, 300));
     Text1 = textBox(twipsRect(240, 600, 6732, 852), text, this);
 
     QLineEdit **options[6] = { &Text2, &Text3, &Text4, &Text5, &Text6, &Text7 };
@@ -95,8 +99,8 @@ void frmEdittest::createControls()
 void frmEdittest::setTabOrder()
 {
     chainTabOrder({ Text1, Text2, Text3, Text4, Text5, Text6, Text7, Command1, Command2, Command3,
-        Command5, Command6, Command7, cmmHelp, Command4, Command8, Text8, Text9, Text10, Text11,
-        Text12, Text13 });
+        Command5, Command6, Command7, cmmHelp, chkBack, Command4, Command8, Text8, Text9, Text10,
+        Text11, Text12, Text13 });
 }
 
 void frmEdittest::connectHandlers()

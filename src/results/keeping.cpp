@@ -31,9 +31,9 @@ QString categoryOf(const QString &bank, const QString &test)
     return {};
 }
 
-StoreError keep(Results::Record *record)
+StoreError keep(Results::Record *record, const Results::History::Work &alsoDo)
 {
-    return Results::History(historyPath()).append(record);
+    return Results::History(historyPath()).append(record, alsoDo);
 }
 
 } // namespace Keeping

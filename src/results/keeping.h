@@ -14,7 +14,8 @@ QString historyPath();
 // empty when none does. Only reads the bank.
 QString categoryOf(const QString &bank, const QString &test);
 
-// Appends the record to the history of the program folder.
-StoreError keep(Results::Record *record);
+// Appends the record to the history of the program folder; alsoDo runs in the same
+// transaction.
+StoreError keep(Results::Record *record, const Results::History::Work &alsoDo = {});
 
 } // namespace Keeping

@@ -5,6 +5,7 @@
 #include "app/handoff.h"
 #include "bank/Data.h"
 #include "bank/store/catalogue.h"
+#include "bank/store/testsettings.h"
 #include "bank/store/valuerules.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
@@ -29,6 +30,10 @@ const QString noScoring
     = QStringLiteral("测试的评分情况你还没有输入，请完成评分的输入后再进行测试！");
 const QString testGone = QStringLiteral("找不到这个测试的题目表或评分表，它可能已经被改名或删除！");
 const QString notKept = QStringLiteral("这次的测试结果没能保存到测试记录里。\n%1");
+const QString unfinished = QStringLiteral("上次的测试还没有做完，要接着做吗？");
+const QString changedSince = QStringLiteral(
+    "上次的测试还没有做完，可是这个测试的题目、选项或分数后来改过了，不能接着做，只能重新开始。");
+const QString answeredBefore = QStringLiteral("上次选的答案");
 
 QColor buttonText()
 {
@@ -81,6 +86,48 @@ void frmTest::Form_Load()
     Label9->setText(QString::number(questions.RecordCount()));
     if (const StoreError e = questions.MoveFirst())
         return fail(e);
+
+    const QString bank = programFile(QStringLiteral("test.mdb"));
+    m_trail.begin(Keeping::historyPath(), bank, *name);
+    m_goingBack = TestSettings::goingBackAllowed(bank, *name);
+    offerToContinue();
+}
+
+// A run that a crash cut short goes on where it stopped, or starts again; one on a test
+// that has changed since can only start again.
+void frmTest::offerToContinue()
+{
+    switch (m_trail.kept()) {
+    case AnswerTrail::Kept::None:
+        return;
+    case AnswerTrail::Kept::Changed:
+        msgBox(changedSince);
+        m_trail.forget();
+        return;
+    case AnswerTrail::Kept::Resumable:
+        if (msgBox(unfinished, MsgStyle::Question) != MsgAnswer::Yes) {
+            m_trail.forget();
+            return;
+        }
+        if (const StoreError e = continueRun(m_trail.keptOptions()))
+            stopOn(e);
+    }
+}
+
+// Answers the kept questions again as they were answered, then shows the first one
+// without an answer. The last question is always the taker's to answer.
+StoreError frmTest::continueRun(const QList<int> &options)
+{
+    for (const int option : options) {
+        const int question = int(val(Label8->text()));
+        if (question >= int(val(Label9->text()))
+            || Scoring::isBlankOption(optionLabels()[option]->text()))
+            break;
+        m_trail.answer(shownAnswer(option), scoreBoxes()[option]->text());
+        if (const StoreError e = goTo(question + 1))
+            return e;
+    }
+    return {};
 }
 
 // The runner only reads the bank: its record sets close without committing anything.
@@ -125,6 +172,51 @@ void frmTest::Label14_Click()
     Unload();
 }
 
+void frmTest::Label15_Click()
+{
+    const int question = int(val(Label8->text()));
+    if (!m_goingBack || question < 2 || !Label2->isEnabled())
+        return;
+    if (const StoreError e = goTo(question - 1))
+        stopOn(e);
+}
+
+// Shows question (1, 2, ...) as answering straight through would reach it: the total
+// of the final answers before it, and the answer given to it before, if any.
+StoreError frmTest::goTo(int question)
+{
+    Recordset &questions = Data1->recordset();
+    while (questions.AbsolutePosition() + 1 < question)
+        if (const StoreError e = questions.MoveNext())
+            return e;
+    while (questions.AbsolutePosition() + 1 > question)
+        if (const StoreError e = questions.MovePrevious())
+            return e;
+    showOptions();
+    hideBlankOptions();
+    Label8->setText(doubleText(question));
+    Text7->setText(m_trail.totalBefore(question));
+    showAnswerBefore();
+    return {};
+}
+
+// 上一题 from the second question on, and the mark beside an earlier answer, which a
+// screen reader reads as the option's description.
+void frmTest::showAnswerBefore()
+{
+    const int question = int(val(Label8->text()));
+    Label15->setVisible(m_goingBack && question >= 2);
+    const std::optional<int> before = m_trail.answerTo(question);
+    const auto options = optionLabels();
+    for (int i = 0; i < 6; ++i)
+        options[i]->setAccessibleDescription(before == i ? answeredBefore : QString());
+    Label16->setVisible(before.has_value());
+    if (before) {
+        const HotLabel *option = options[*before];
+        Label16->move(option->x() - Label16->width() - twipsToPixels(60), option->y());
+    }
+}
+
 // The answer to the current question is option (0 = A .. 5 = F).
 void frmTest::answer(int option)
 {
@@ -133,9 +225,12 @@ void frmTest::answer(int option)
 
     const StoreError error
         = val(Label9->text()) != val(Label8->text()) ? nextQuestion() : finishTest();
-    if (!error)
-        return;
+    if (error)
+        stopOn(error);
+}
 
+void frmTest::stopOn(const StoreError &error)
+{
     if (error.number() == StoreError::NoCurrentRecord)
         msgBox(noScoring);
     else if (!error.message().isEmpty())
@@ -150,6 +245,7 @@ StoreError frmTest::nextQuestion()
     showOptions();
     hideBlankOptions();
     Label8->setText(doubleText(val(Label8->text()) + 1));
+    showAnswerBefore();
     return {};
 }
 
@@ -163,6 +259,8 @@ StoreError frmTest::finishTest()
 
     for (HotLabel *label : optionLabels())
         label->setEnabled(false);
+    Label15->setVisible(false);
+    Label16->setVisible(false);
 
     frmResult *result = Forms::load<frmResult>();
     result->Text1->setPlainText(Scoring::resultText(total, evaluation));
@@ -172,10 +270,21 @@ StoreError frmTest::finishTest()
     return {};
 }
 
+// Every answer but the last is kept before the next question shows; the last one goes
+// into the history with the result.
 void frmTest::noteAnswer(int option)
 {
-    m_answers.append({ int(val(Label8->text())), Label1->text(), QString(QLatin1Char('A' + option)),
-        optionLabels()[option]->text(), doubleText(val(scoreBoxes()[option]->text())) });
+    const Results::Answer given = shownAnswer(option);
+    m_trail.answer(given, scoreBoxes()[option]->text());
+    if (val(Label9->text()) != given.question)
+        m_trail.keep(given.question);
+}
+
+// The current question answered with option, as the history keeps it.
+Results::Answer frmTest::shownAnswer(int option) const
+{
+    return { int(val(Label8->text())), Label1->text(), QString(QLatin1Char('A' + option)),
+        optionLabels()[option]->text(), doubleText(val(scoreBoxes()[option]->text())) };
 }
 
 // The finished test goes into the results history; the result window is already up,
@@ -189,8 +298,8 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     record.resultText = result->Text1->toPlainText();
     record.total = singleText(float(val(Text7->text())));
     record.evaluation = evaluation;
-    record.answers = m_answers;
-    const StoreError error = Keeping::keep(&record);
+    record.answers = m_trail.answers();
+    const StoreError error = Keeping::keep(&record, m_trail.forgetting());
     result->setRecord(record);
     if (error) {
         msgBox(notKept.arg(error.message()));
@@ -247,6 +356,7 @@ void frmTest::Form_MouseMove()
     for (HotLabel *label : optionLabels())
         label->setForeColor(buttonText());
     Label14->setForeColor(buttonText());
+    Label15->setForeColor(buttonText());
 }
 
 // The title moves left 15 twips a tick and comes back in from the right edge once it

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/form.h"
-#include "results/store/history.h"
+#include "runner/answertrail.h"
 
 #include <QPixmap>
 #include <array>
@@ -54,6 +54,8 @@ public:
     QLabel *Label12; // and evaluation
     QLabel *Label13; // the test name, scrolling
     HotLabel *Label14; // 退出
+    HotLabel *Label15; // 上一题, from the second question of a test that allows going back
+    QLabel *Label16; // beside the option answered before, on a question shown again
     QTimer *Timer1; // moves the title
     Data *Data1; // the question table
     Data *Data2; // the scoring table
@@ -70,6 +72,7 @@ public slots:
     void Label6_Click();
     void Label7_Click();
     void Label14_Click();
+    void Label15_Click();
     void Label_MouseMove(HotLabel *label);
     void Form_MouseMove();
     void Timer1_Timer();
@@ -91,10 +94,17 @@ private:
     void fitOptions();
     void closeLater();
     void noteAnswer(int option);
+    Results::Answer shownAnswer(int option) const;
+    StoreError continueRun(const QList<int> &options);
     void keepResult(frmResult *result, const QString &evaluation);
+    void stopOn(const StoreError &error);
+    void offerToContinue();
+    StoreError goTo(int question);
+    void showAnswerBefore();
 
-    // The answers given so far, for the results history.
-    QList<Results::Answer> m_answers;
+    // The final answer to each question, kept as it is given.
+    AnswerTrail m_trail;
+    bool m_goingBack = false; // the test lets the taker go back
     QPixmap m_background;
     QPixmap m_scaledBackground;
 };

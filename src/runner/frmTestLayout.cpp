@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QShortcut>
 #include <QTimer>
 
 namespace {
@@ -91,6 +92,17 @@ void frmTest::buildControls()
     Label14->setGeometry(twipsRect(240, 5880, 492, 972));
     Label14->setForeColor(QApplication::palette().color(QPalette::ButtonText));
 
+    // Going back and its mark, in the free space left of the question and options.
+    Label15 = new HotLabel(QStringLiteral("上一题"), this);
+    Label15->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Label15->setGeometry(twipsRect(240, 4800, 972, 492));
+    Label15->setForeColor(QApplication::palette().color(QPalette::ButtonText));
+    Label15->setFocusPolicy(Qt::TabFocus);
+    Label15->hide();
+    Label16 = plainLabel(QStringLiteral("√"), this);
+    Label16->adjustSize();
+    Label16->hide();
+
     Timer1 = new QTimer(this);
     Timer1->setInterval(50);
 
@@ -116,7 +128,11 @@ void frmTest::buildControls()
     connect(Label6, &HotLabel::Click, this, &frmTest::Label6_Click);
     connect(Label7, &HotLabel::Click, this, &frmTest::Label7_Click);
     connect(Label14, &HotLabel::Click, this, &frmTest::Label14_Click);
-    for (HotLabel *label : { Label2, Label3, Label4, Label5, Label6, Label7, Label14 })
+    connect(Label15, &HotLabel::Click, this, &frmTest::Label15_Click);
+    auto *back = new QShortcut(QKeySequence(Qt::Key_Backspace), this);
+    back->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(back, &QShortcut::activated, Label15, &HotLabel::press);
+    for (HotLabel *label : { Label2, Label3, Label4, Label5, Label6, Label7, Label14, Label15 })
         connect(label, &HotLabel::MouseMove, this, [this, label] { Label_MouseMove(label); });
     connect(Data1, &Data::Reposition, this, [this] {
         fitQuestion();

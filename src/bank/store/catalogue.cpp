@@ -1,6 +1,7 @@
 #include "bank/store/catalogue.h"
 
 #include "bank/store/bankfile.h"
+#include "bank/store/testsettings.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -466,6 +467,8 @@ StoreError renameTest(
         const auto row = firstRow(db, category, BankNames::testField(), from, &error);
         if (!row)
             return error;
+        if (const StoreError e = TestSettings::renameIn(db, from, to))
+            return e;
         return setRow(db, category, BankNames::testField(), *row, to);
     });
 }
@@ -485,6 +488,8 @@ StoreError deleteTest(const QString &bank, const QString &test, const QString &c
                 return error;
             }
         }
+        if (const StoreError e = TestSettings::dropIn(db, test))
+            return e;
         return deleteRow(db, category, *row);
     });
 }

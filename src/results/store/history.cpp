@@ -68,15 +68,16 @@ namespace {
     class Connection
     {
     public:
-        Connection(const QString &path, bool readOnly)
+        explicit Connection(const QString &path)
             : m_name(QStringLiteral("qelvi-results-%1").arg(++serial()))
             , m_path(path)
         {
             m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
             m_db.setDatabaseName(path);
-            m_db.setConnectOptions(readOnly
-                    ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;QSQLITE_OPEN_READONLY")
-                    : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+            // Never read-only: a copy killed while it wrote leaves a hot journal, which only
+            // a connection that may write rolls back (a read-only one fails as if the file
+            // could not be written).
+            m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         }
 
         ~Connection()
@@ -161,9 +162,9 @@ History::History(const QString &path)
     : m_path(path)
 { }
 
-StoreError History::append(Record *record) const
+StoreError History::append(Record *record, const Work &alsoDo) const
 {
-    Connection c(m_path, false);
+    Connection c(m_path);
     if (const StoreError e = c.open())
         return e;
     return c.transaction([&]() -> StoreError {
@@ -185,9 +186,25 @@ StoreError History::append(Record *record) const
                     { id, a.question, a.questionText, a.option, a.optionText, a.score }))
                 return e;
         }
+        if (alsoDo)
+            if (const StoreError e = alsoDo(c.db()))
+                return e;
         record->id = id;
         return {};
     });
+}
+
+StoreError History::write(const Work &work) const
+{
+    Connection c(m_path);
+    if (const StoreError e = c.open())
+        return e;
+    return c.transaction([&] { return work(c.db()); });
+}
+
+StoreError History::failure(const QSqlError &error) const
+{
+    return Results::failure(error, m_path);
 }
 
 QList<Record> History::records(StoreError *error) const
@@ -198,7 +215,7 @@ QList<Record> History::records(StoreError *error) const
     if (!QFileInfo::exists(m_path))
         return {};
 
-    Connection c(m_path, true);
+    Connection c(m_path);
     if ((err = c.open()))
         return {};
     QSqlQuery query(c.db());
@@ -245,7 +262,7 @@ StoreError History::remove(const QList<qint64> &ids) const
 {
     if (ids.isEmpty() || !QFileInfo::exists(m_path))
         return {};
-    Connection c(m_path, false);
+    Connection c(m_path);
     if (const StoreError e = c.open())
         return e;
     return c.transaction([&]() -> StoreError {

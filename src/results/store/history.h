@@ -5,6 +5,10 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <functional>
+
+class QSqlDatabase;
+class QSqlError;
 
 // The results history: every finished test, kept in an SQLite file of its own
 // (results.db beside the bank, never in the bank itself), with its own connection.
@@ -45,9 +49,12 @@ public:
 
     QString path() const { return m_path; }
 
+    using Work = std::function<StoreError(QSqlDatabase &)>;
+
     // Appends the record and its answers in one transaction (creating the file when
-    // there is none) and sets record->id. On failure nothing of it is stored.
-    StoreError append(Record *record) const;
+    // there is none) and sets record->id. On failure nothing of it is stored. `alsoDo`
+    // runs in the same transaction: its failure stores nothing either.
+    StoreError append(Record *record, const Work &alsoDo = {}) const;
 
     // Every record with its answers, newest first (by the time taken, then by the
     // order stored). No file yet means no records; the file is not created.
@@ -56,6 +63,12 @@ public:
     // Removes the records with these ids and their answers, all or none. Ids that
     // are not stored are passed over.
     StoreError remove(const QList<qint64> &ids) const;
+
+    // For the file's other tables: runs work in one write transaction (creating the
+    // file when there is none).
+    StoreError write(const Work &work) const;
+    // A failed statement's error, naming the file as every failure here does.
+    StoreError failure(const QSqlError &error) const;
 
 private:
     QString m_path;
