@@ -243,19 +243,30 @@ namespace {
         const Lattice lattice = unitSums(units, stop);
         const double scale = powersOfTen[size_t(decimals)];
         // How far the runner's double sum of a path can lie from its exact sum: half a
-        // unit in the last place for each score read and each addition.
+        // unit in the last place for each score read and each addition. When no score
+        // is below 0 (or none above), no partial sum is larger than the total itself,
+        // so the distance shrinks with the total (and a total of 0 is exact).
         double reach = 0;
         double partial = 0;
+        bool noneBelow = true;
+        bool noneAbove = true;
         for (const Scores &s : scores) {
             const double largest = std::max(std::fabs(s.front()), std::fabs(s.back()));
             partial += largest;
             reach += (partial + largest) * 0x1p-53;
+            noneBelow = noneBelow && s.front() >= 0;
+            noneAbove = noneAbove && s.back() <= 0;
         }
+        const bool oneSign = noneBelow || noneAbove;
+        const double relative = (2.0 * double(scores.size()) + 4) * 0x1p-53;
+        const auto spreadAt = [&](double near) {
+            return (oneSign ? relative * std::fabs(near) : reach) + std::fabs(near) * 0x1p-52;
+        };
         // The single of a whole total, when every path to it ends on that single.
         const auto certain = [&](qint64 u) -> std::optional<float> {
             const double near = double(u) / scale;
             const float f = float(near);
-            const double spread = reach + std::fabs(near) * 0x1p-52;
+            const double spread = spreadAt(near);
             const double below = (double(f) + double(std::nextafter(f, -HUGE_VALF))) / 2;
             const double above = (double(f) + double(std::nextafter(f, HUGE_VALF))) / 2;
             if (near - spread > below && near + spread < above)
@@ -266,7 +277,7 @@ namespace {
             if (const std::optional<float> f = certain(u))
                 return std::pair(*f, *f);
             const double near = double(u) / scale;
-            const double spread = reach + std::fabs(near) * 0x1p-52;
+            const double spread = spreadAt(near);
             return std::pair(float(near - spread), float(near + spread));
         };
 
