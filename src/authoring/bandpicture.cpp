@@ -161,7 +161,7 @@ void BandPicture::paintEvent(QPaintEvent *)
         p.fillRect(QRect(left, plot.top(), right - left + 1, axis - plot.top()), c.lighter(165));
         if (range.count < 0)
             return;
-        const QString text = QString::number(range.count);
+        const QString text = QStringLiteral("%1 个").arg(range.count);
         const int w = fm.horizontalAdvance(text) + 4;
         const QRect place((left + right) / 2 - w / 2, legendHeight, w, countHeight);
         if (counts.take(place)) {
@@ -222,24 +222,39 @@ void BandPicture::paintEvent(QPaintEvent *)
     // them), numbered ticks under it.
     p.setPen(ink);
     p.drawLine(plot.left(), axis, plot.right(), axis);
-    // Neighbouring totals often fall on one pixel: each run of pixels is drawn once.
+    // Totals far enough apart are dots; where they crowd together, a solid strip
+    // (every pixel of it holds totals).
     const auto marks = [&](const std::vector<std::pair<float, float>> &spans, const QColor &c) {
         int runLeft = 0;
         int runRight = -1;
+        bool crowded = false;
         const auto flush = [&] {
-            if (runRight >= 0)
+            if (runRight < 0)
+                return;
+            if (!crowded && runRight - runLeft < 3) {
+                const double mid = (runLeft + runRight) / 2.0 + 0.5;
+                p.setRenderHint(QPainter::Antialiasing, true);
+                p.setPen(Qt::NoPen);
+                p.setBrush(c);
+                p.drawEllipse(QPointF(mid, axis - markHeight / 2.0), 2.5, 2.5);
+                p.setRenderHint(QPainter::Antialiasing, false);
+            } else {
                 p.fillRect(
-                    QRect(runLeft, axis - markHeight, runRight - runLeft + 1, markHeight), c);
+                    QRect(runLeft, axis - markHeight + 2, runRight - runLeft + 1, markHeight - 4),
+                    c);
+            }
         };
         for (const auto &[from, to] : spans) {
             const auto [left, right] = columns(from, to, 1);
-            if (runRight >= 0 && left <= runRight + 1) {
+            if (runRight >= 0 && left <= runRight + 5) {
                 runRight = std::max(runRight, right);
+                crowded = true;
                 continue;
             }
             flush();
             runLeft = left;
             runRight = right;
+            crowded = from != to;
         }
         flush();
     };
@@ -249,7 +264,7 @@ void BandPicture::paintEvent(QPaintEvent *)
         uncovered.push_back({ gap.from, gap.to });
     marks(uncovered, gapColour);
 
-    const double step = tickStep(hi - lo, plot.width(), 56);
+    const double step = tickStep(hi - lo, plot.width(), 40);
     const int decimals = std::max(0, int(-std::floor(std::log10(step) + 1e-9)));
     Strip ticks;
     p.setPen(ink);

@@ -5,7 +5,6 @@
 #include "bank/store/valuerules.h"
 
 #include <QAreaSeries>
-#include <QCategoryAxis>
 #include <QChart>
 #include <QDateTimeAxis>
 #include <QLegendMarker>
@@ -63,10 +62,10 @@ namespace {
     QDateTime truncated(const QDateTime &t, qint64 align)
     {
         if (align == 0) {
-            // Whole days at noon, so that a shift of the clock (summer time) never moves
-            // a tick across midnight into another date.
-            const QDate date = t.time().hour() >= 12 ? t.date() : t.date().addDays(-1);
-            return QDateTime(date, QTime(12, 0));
+            // Whole days from one in the morning: a shift of the clock (summer time)
+            // moves a tick by an hour, never across midnight into another date.
+            const QDate date = t.time().hour() >= 1 ? t.date() : t.date().addDays(-1);
+            return QDateTime(date, QTime(1, 0));
         }
         const QTime time = t.time();
         const int seconds = time.hour() * 3600 + time.minute() * 60;
@@ -104,7 +103,9 @@ TimeAxis timeAxis(const QDateTime &first, const QDateTime &last, const QDateTime
     for (const Step &step : steps) {
         QString format;
         int most = 6;
-        if (step.align == 0) {
+        if (step.seconds >= 30 * day) {
+            format = QStringLiteral("yyyy-MM"); // steps of a month or more
+        } else if (step.align == 0) {
             format = year ? QStringLiteral("yyyy-MM-dd") : QStringLiteral("MM-dd");
             most = year ? 5 : 6;
         } else if (oneDay && !year) {
@@ -122,7 +123,7 @@ TimeAxis timeAxis(const QDateTime &first, const QDateTime &last, const QDateTime
         if (intervals > most && &step != &steps[std::size(steps) - 1])
             continue;
         axis.format = format;
-        if (!format.contains(u'd'))
+        if (!format.contains(u'M'))
             axis.title = first.date().toString(QStringLiteral("yyyy-MM-dd"));
         axis.from = from;
         axis.to = from.addSecs(intervals * step.seconds);
@@ -192,7 +193,8 @@ QLineSeries *draw(QChart *chart, const QList<Point> &points, const QList<Level> 
         lower->append(to, levels.at(i).lower);
         strip->setUpperSeries(upper);
         strip->setLowerSeries(lower);
-        strip->setName(QStringLiteral("第 %1 档").arg(i + 1));
+        strip->setName(singleText(float(levels.at(i).lower)) + QStringLiteral("–")
+            + singleText(float(levels.at(i).upper)));
         strip->setPen(Qt::NoPen);
         strip->setBrush(stripColours[size_t(i) % std::size(stripColours)]);
         attach(strip);
@@ -216,7 +218,7 @@ QLineSeries *draw(QChart *chart, const QList<Point> &points, const QList<Level> 
         // The mean of the last k records at each record.
         const int k = std::clamp(int(points.size()) / 10, 5, 20);
         auto *mean = new QLineSeries;
-        mean->setName(QStringLiteral("近 %1 次的平均").arg(k));
+        mean->setName(QStringLiteral("近 %1 次平均").arg(k));
         mean->setPen(QPen(meanColour, 3));
         double sum = 0;
         for (qsizetype i = 0; i < points.size(); ++i) {
@@ -229,42 +231,11 @@ QLineSeries *draw(QChart *chart, const QList<Point> &points, const QList<Level> 
         attach(mean);
     }
 
-    // The bands named on the right where they follow one another without overlapping.
-    QList<qsizetype> order;
-    for (qsizetype i = 0; i < levels.size(); ++i)
-        order << i;
-    std::sort(order.begin(), order.end(),
-        [&](qsizetype a, qsizetype b) { return levels.at(a).lower < levels.at(b).lower; });
-    bool apart = !order.isEmpty();
-    for (qsizetype i = 1; i < order.size(); ++i)
-        apart = apart && levels.at(order.at(i)).lower >= levels.at(order.at(i - 1)).upper;
-    if (apart) {
-        auto *names = new QCategoryAxis;
-        names->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
-        names->setStartValue(levels.at(order.first()).lower);
-        QString filler;
-        double end = levels.at(order.first()).lower;
-        for (qsizetype i : order) {
-            const Level &level = levels.at(i);
-            if (level.lower > end) {
-                filler += u' '; // labels must differ; a gap between bands is unnamed
-                names->append(filler, level.lower);
-            }
-            if (level.upper > level.lower)
-                names->append(QStringLiteral("第 %1 档").arg(i + 1), level.upper);
-            end = std::max(end, level.upper);
-        }
-        names->setRange(totalsAxis->min(), totalsAxis->max());
-        names->setGridLineVisible(false);
-        chart->addAxis(names, Qt::AlignRight);
-    }
-
-    chart->legend()->setVisible(many);
-    if (many) {
-        chart->legend()->setAlignment(Qt::AlignBottom);
-        for (QLegendMarker *marker : chart->legend()->markers())
-            marker->setVisible(!qobject_cast<QAreaSeries *>(marker->series()));
-    }
+    // The legend names the bands by their bounds, and the lines when there are two.
+    chart->legend()->setVisible(many || !levels.isEmpty());
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    for (QLegendMarker *marker : chart->legend()->markers())
+        marker->setVisible(many || marker->series() != totals);
     return totals;
 }
 
