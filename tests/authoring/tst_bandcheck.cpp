@@ -1,6 +1,7 @@
 // The band check on small tests, each expectation also confirmed by taking every
 // answer path through the runner's own scoring steps; and the shipped sample test.
 #include "authoring/bandcheck.h"
+#include "authoring/bandpicture.h"
 #include "bank/store/valuerules.h"
 #include "runner/scoring.h"
 #include "support/testfolder.h"
@@ -400,6 +401,29 @@ private slots:
         QVERIFY(s.totals.exact);
         QCOMPARE(s.gaps.size(), 1); // 36 < 12 x 3.1 = 37.2
         QCOMPARE(s.highest(), 37.2f);
+    }
+
+    // The picture's numbered ticks fall on round steps, never closer than asked.
+    void tickSteps_data()
+    {
+        QTest::addColumn<double>("span");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<double>("step");
+        QTest::newRow("sample test") << 38.8 << 360 << 5.0;
+        QTest::newRow("a thousand") << 1000.0 << 400 << 100.0;
+        QTest::newRow("tenths") << 1.3 << 400 << 0.2;
+        QTest::newRow("just over a round step") << 10.01 << 100 << 5.0;
+        QTest::newRow("a round step exactly") << 10.0 << 100 << 5.0;
+        QTest::newRow("thousandths") << 0.004 << 400 << 0.0005;
+        QTest::newRow("nothing to span") << 0.0 << 400 << 1.0;
+    }
+
+    void tickSteps()
+    {
+        QFETCH(double, span);
+        QFETCH(int, width);
+        QFETCH(double, step);
+        QCOMPARE(BandPicture::tickStep(span, width, 40), step);
     }
 
     // The shipped sample test: every reachable total in exactly one band.
