@@ -50,8 +50,8 @@ struct Totals
 {
     std::vector<std::pair<float, float>> spans;
     bool exact = true;
-    // When not exact: every total is the single nearest to a whole multiple of step
-    // (0 when nothing is known); a decimal step is 10^-decimals.
+    // Every total is the single nearest to a whole multiple of step (0 when no step is
+    // known); a decimal step is 10^-decimals.
     double step = 0;
     int decimals = -1;
 
