@@ -9,6 +9,8 @@
 //   BM_ReadAndCheck   what the editor's indicator does after each change
 //   BM_CheckTenths    100 and 1,000 questions scored in tenths from 0 to 1 (a decimal
 //                     step: whole tenths counted, the runner's rounding followed)
+//   BM_CheckThousandths  1,000 questions scored in thousandths from 0 to 10 (ten
+//                     million totals: counted on the step, then shown as ranges)
 #include "authoring/bandcheck.h"
 #include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
@@ -33,7 +35,8 @@ QString testName(int questions)
 }
 
 // A bank with the tests "q100" (scores 0-10), "q1000" (scores 0-100), "t100" and
-// "t1000" (scores in tenths from 0 to 1), each with bands that cover its totals.
+// "t1000" (scores in tenths from 0 to 1) and "m1000" (thousandths from 0 to 10), each
+// with bands that cover its totals.
 class BenchBank
 {
 public:
@@ -59,6 +62,7 @@ private:
         make(testName(1000), 1000, 100, 1);
         make(QStringLiteral("t100"), 100, 10, 10);
         make(QStringLiteral("t1000"), 1000, 10, 10);
+        make(QStringLiteral("m1000"), 1000, 10000, 1000);
     }
 
     // Scores are whole multiples of 1/divisor up to top / divisor.
@@ -179,6 +183,12 @@ BENCHMARK(BM_Check)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadAndCheck)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CheckTenths)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 
+void BM_CheckThousandths(benchmark::State &state)
+{
+    checkOf(state, QStringLiteral("m%1").arg(state.range(0)));
+}
+BENCHMARK(BM_CheckThousandths)->Arg(1000)->Unit(benchmark::kMillisecond);
+
 // Prints the usual table, then each figure as a multiple of the raw read of the same
 // test, by wall time and by CPU time (the steadier one on a busy machine).
 class RatioReporter : public TimesReporter
@@ -188,7 +198,8 @@ public:
     {
         ConsoleReporter::Finalize();
         printf("\nAgainst the raw SQLite read of the same test (wall, CPU; time by wall):\n");
-        for (const char *name : { "BM_Read", "BM_Check", "BM_ReadAndCheck", "BM_CheckTenths" }) {
+        for (const char *name :
+            { "BM_Read", "BM_Check", "BM_ReadAndCheck", "BM_CheckTenths", "BM_CheckThousandths" }) {
             for (const char *size : { "/100", "/1000" }) {
                 const auto it = times.find(std::string(name) + size);
                 const auto raw = times.find(std::string("BM_RawRead") + size);
