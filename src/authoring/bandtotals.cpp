@@ -126,43 +126,163 @@ namespace {
             out[n] |= src[n - 1] >> (64 - bits);
     }
 
-    // The whole totals reachable on a lattice: bit i stands for base + i units.
+    using Run = std::pair<qint64, qint64>; // the first and last whole total of a run
+
+    // The whole totals reachable on a lattice: as runs of neighbours while they are few
+    // (as they soon are where the scores lie close together), else as bits, bit i
+    // standing for base + i units.
     struct Lattice
     {
-        std::vector<quint64> bits { 1 };
+        std::vector<Run> runs;
+        std::vector<quint64> bits;
         qint64 base = 0;
         qint64 count = 0;
+
+        qint64 width() const
+        {
+            return bits.empty() ? runs.back().second - runs.front().first + 1
+                                : qint64(bits.size()) * 64;
+        }
     };
 
+    constexpr size_t maxRuns = 4096;
+
+    // One question on runs: every run moved by every score, joined where they meet.
+    std::vector<Run> addToRuns(const std::vector<Run> &runs, const Units &units)
+    {
+        std::vector<Run> next;
+        next.reserve(runs.size() * units.size());
+        for (qint64 u : units) {
+            const auto middle = qsizetype(next.size());
+            for (const Run &r : runs)
+                next.push_back({ r.first + u, r.second + u });
+            std::inplace_merge(next.begin(), next.begin() + middle, next.end());
+        }
+        size_t out = 0;
+        for (size_t i = 1; i < next.size(); ++i) {
+            if (next[i].first <= next[out].second + 1)
+                next[out].second = std::max(next[out].second, next[i].second);
+            else
+                next[++out] = next[i];
+        }
+        next.resize(out + 1);
+        return next;
+    }
+
+    // One question on bits; the base moves by the lowest score.
+    void addToBits(Lattice &lattice, qint64 *width, const Units &units)
+    {
+        const qint64 low = units.front();
+        const qint64 extra = units.back() - low;
+        std::vector<quint64> next(size_t((*width + extra + 63) / 64));
+        for (qint64 u : units)
+            orShifted(next, lattice.bits, u - low);
+        lattice.bits.swap(next);
+        *width += extra;
+        lattice.base += low;
+    }
+
+    void runsToBits(Lattice &lattice, qint64 *width)
+    {
+        lattice.base = lattice.runs.front().first;
+        *width = lattice.width();
+        lattice.bits.assign(size_t((*width + 63) / 64), 0);
+        for (const auto &[first, last] : lattice.runs)
+            for (qint64 i = first - lattice.base; i <= last - lattice.base; ++i)
+                lattice.bits[size_t(i / 64)] |= quint64(1) << (i % 64);
+        lattice.runs.clear();
+    }
+
+    // The number of runs the bits hold: the set bits whose lower neighbour is clear.
+    qint64 runsInBits(const std::vector<quint64> &bits)
+    {
+        qint64 starts = 0;
+        quint64 carry = 0;
+        for (quint64 word : bits) {
+            starts += std::popcount(word & ~((word << 1) | carry));
+            carry = word >> 63;
+        }
+        return starts;
+    }
+
+    void bitsToRuns(Lattice &lattice);
+
+    // Runs while they are few, bits while they are many; scores that lie close together
+    // soon fill the middle of the totals, and few runs are left.
     Lattice unitSums(const std::vector<Units> &questions, const std::stop_token &stop)
     {
         Lattice lattice;
-        qint64 width = 1; // lattice points in use
-        for (const Units &units : questions) {
+        lattice.runs = { { 0, 0 } };
+        qint64 width = 0;
+        for (size_t q = 0; q < questions.size(); ++q) {
             if (stop.stop_requested())
-                return lattice;
-            const qint64 low = units.front();
-            const qint64 extra = units.back() - low;
-            std::vector<quint64> next(size_t((width + extra + 63) / 64));
-            for (qint64 u : units)
-                orShifted(next, lattice.bits, u - low);
-            lattice.bits.swap(next);
-            width += extra;
-            lattice.base += low;
+                break;
+            if (lattice.bits.empty()) {
+                lattice.runs = addToRuns(lattice.runs, questions[q]);
+                if (lattice.runs.size() > maxRuns)
+                    runsToBits(lattice, &width);
+            } else {
+                addToBits(lattice, &width, questions[q]);
+                if (q % 8 == 7 && runsInBits(lattice.bits) <= qint64(maxRuns / 2))
+                    bitsToRuns(lattice);
+            }
         }
-        for (quint64 word : lattice.bits)
-            lattice.count += std::popcount(word);
+        if (lattice.bits.empty()) {
+            for (const Run &r : lattice.runs)
+                lattice.count += r.second - r.first + 1;
+        } else {
+            for (quint64 word : lattice.bits)
+                lattice.count += std::popcount(word);
+        }
         return lattice;
+    }
+
+    // Calls f(first, last) for every run of reachable whole totals, ascending.
+    template<class F>
+    void eachRun(const Lattice &lattice, F f)
+    {
+        if (lattice.bits.empty()) {
+            for (const Run &r : lattice.runs)
+                f(r.first, r.second);
+            return;
+        }
+        bool started = false;
+        qint64 first = 0;
+        qint64 previous = 0;
+        for (size_t w = 0; w < lattice.bits.size(); ++w) {
+            for (quint64 word = lattice.bits[w]; word; word &= word - 1) {
+                const qint64 u = lattice.base + qint64(w) * 64 + std::countr_zero(word);
+                if (started && u == previous + 1) {
+                    previous = u;
+                    continue;
+                }
+                if (started)
+                    f(first, previous);
+                first = previous = u;
+                started = true;
+            }
+        }
+        if (started)
+            f(first, previous);
+    }
+
+    void bitsToRuns(Lattice &lattice)
+    {
+        std::vector<Run> runs;
+        eachRun(lattice, [&](qint64 first, qint64 last) { runs.push_back({ first, last }); });
+        lattice.runs.swap(runs);
+        lattice.bits.clear();
     }
 
     // Calls f(units) for every reachable whole total, ascending, until f returns false.
     template<class F>
     void eachTotal(const Lattice &lattice, F f)
     {
-        for (size_t w = 0; w < lattice.bits.size(); ++w)
-            for (quint64 word = lattice.bits[w]; word; word &= word - 1)
-                if (!f(lattice.base + qint64(w) * 64 + std::countr_zero(word)))
-                    return;
+        bool going = true;
+        eachRun(lattice, [&](qint64 first, qint64 last) {
+            for (qint64 u = first; going && u <= last; ++u)
+                going = f(u);
+        });
     }
 
     // Totals from a lattice, each whole total giving the singles candidates(units)
@@ -182,25 +302,9 @@ namespace {
             });
             return totals;
         }
-        qint64 runStart = 0;
-        qint64 previous = 0;
-        bool first = true;
-        const auto flush = [&] {
-            append(totals.spans, candidates(runStart).first, candidates(previous).second);
-        };
-        eachTotal(lattice, [&](qint64 u) {
-            if (first) {
-                runStart = u;
-                first = false;
-            } else if (u != previous + 1) {
-                flush();
-                runStart = u;
-            }
-            previous = u;
-            return true;
+        eachRun(lattice, [&](qint64 first, qint64 last) {
+            append(totals.spans, candidates(first).first, candidates(last).second);
         });
-        if (!first)
-            flush();
         return totals;
     }
 
@@ -293,8 +397,7 @@ namespace {
         std::vector<double> hi;
         if (!ambiguous) {
             totals = latticeSpans(lattice, limit, bounding);
-        } else if (qint64(lattice.bits.size()) * 64 <= extremesWidth
-            && extremeSums(scores, units, &lo, &hi, stop)) {
+        } else if (lattice.width() <= extremesWidth && extremeSums(scores, units, &lo, &hi, stop)) {
             for (size_t i = 0; i < lo.size(); ++i)
                 if (lo[i] <= hi[i])
                     append(totals.spans, float(lo[i]), float(hi[i]));

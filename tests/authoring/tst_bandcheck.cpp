@@ -384,6 +384,48 @@ private slots:
         }
     }
 
+    // Totals far apart (every other step, 8,192 of them): too many runs of neighbours to
+    // keep as runs, so they are counted as bits; still the runner's totals.
+    void sparseTotals_data()
+    {
+        QTest::addColumn<double>("step");
+        QTest::newRow("whole") << 1.0;
+        QTest::newRow("tenths") << 0.1;
+        QTest::newRow("thousandths") << 0.001;
+    }
+
+    void sparseTotals()
+    {
+        QFETCH(double, step);
+        QList<Question> questions;
+        for (int i = 0; i < 13; ++i)
+            questions << scores({ "0", QString::number((2 << i) * step, 'f', 3) });
+        const Totals totals = reachableTotals(questions);
+        QVERIFY(totals.exact);
+        QCOMPARE(qsizetype(totals.spans.size()), qsizetype(8192));
+        std::vector<float> listed;
+        for (const auto &[from, to] : totals.spans)
+            listed.push_back(from);
+        std::vector<float> ran;
+        for (const auto &[total, holders] : runEveryPath(questions, {}))
+            ran.push_back(total);
+        QCOMPARE(listed, ran);
+        // Approximate: the spans hold every total, and no gap is seen between them
+        // where no total can lie.
+        const Check c = check(questions, bandsOf({ { "0", "100000" } }), 100);
+        QVERIFY(!c.totals.exact);
+        QCOMPARE(BandCheck::summary(c), QStringLiteral("大致覆盖完整"));
+
+        // Then steps of one fill the holes: every total from 0 to 16,390, as runs again.
+        for (const char *last : { "1", "1", "1", "5" })
+            questions << scores({ "0", QString::number(QByteArray(last).toInt() * step, 'f', 3) });
+        const Totals filled = reachableTotals(questions);
+        QVERIFY(filled.exact);
+        QCOMPARE(qsizetype(filled.spans.size()), qsizetype(16391));
+        QCOMPARE(filled.spans.front().first, 0.0f);
+        QCOMPARE(filled.spans.back().first, float(16390 * step));
+    }
+
     // Too many totals for the runner's paths to be taken one by one (4^12), but few
     // distinct ones: the lattice and any scores give the same totals.
     void lotsOfPaths()
