@@ -7,7 +7,10 @@
 //   BM_Read           the same through the store, as the check reads them
 //   BM_Check          the check alone, on questions already read
 //   BM_ReadAndCheck   what the editor's indicator does after each change
-//   BM_CheckTenths    100 questions scored in tenths (no lattice: totals as doubles)
+//   BM_CheckTenths    100 and 1,000 questions scored in tenths from 0 to 1 (a decimal
+//                     step: whole tenths counted, the runner's rounding followed)
+//   BM_CheckThousandths  1,000 questions scored in thousandths from 0 to 10 (ten
+//                     million totals: counted on the step, then shown as ranges)
 #include "authoring/bandcheck.h"
 #include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
@@ -31,8 +34,9 @@ QString testName(int questions)
     return QStringLiteral("q%1").arg(questions);
 }
 
-// A bank with the tests "q100" (scores 0-10), "q1000" (scores 0-100) and "t100"
-// (scores in tenths from 0 to 1), each with bands that cover its totals.
+// A bank with the tests "q100" (scores 0-10), "q1000" (scores 0-100), "t100" and
+// "t1000" (scores in tenths from 0 to 1) and "m1000" (thousandths from 0 to 10), each
+// with bands that cover its totals.
 class BenchBank
 {
 public:
@@ -57,6 +61,8 @@ private:
         make(testName(100), 100, 10, 1);
         make(testName(1000), 1000, 100, 1);
         make(QStringLiteral("t100"), 100, 10, 10);
+        make(QStringLiteral("t1000"), 1000, 10, 10);
+        make(QStringLiteral("m1000"), 1000, 10000, 1000);
     }
 
     // Scores are whole multiples of 1/divisor up to top / divisor.
@@ -168,14 +174,20 @@ void BM_ReadAndCheck(benchmark::State &state)
 
 void BM_CheckTenths(benchmark::State &state)
 {
-    checkOf(state, QStringLiteral("t100"));
+    checkOf(state, QStringLiteral("t%1").arg(state.range(0)));
 }
 
 BENCHMARK(BM_RawRead)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Read)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Check)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ReadAndCheck)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_CheckTenths)->Arg(100)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CheckTenths)->Arg(100)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+void BM_CheckThousandths(benchmark::State &state)
+{
+    checkOf(state, QStringLiteral("m%1").arg(state.range(0)));
+}
+BENCHMARK(BM_CheckThousandths)->Arg(1000)->Unit(benchmark::kMillisecond);
 
 // Prints the usual table, then each figure as a multiple of the raw read of the same
 // test, by wall time and by CPU time (the steadier one on a busy machine).
@@ -186,7 +198,8 @@ public:
     {
         ConsoleReporter::Finalize();
         printf("\nAgainst the raw SQLite read of the same test (wall, CPU; time by wall):\n");
-        for (const char *name : { "BM_Read", "BM_Check", "BM_ReadAndCheck", "BM_CheckTenths" }) {
+        for (const char *name :
+            { "BM_Read", "BM_Check", "BM_ReadAndCheck", "BM_CheckTenths", "BM_CheckThousandths" }) {
             for (const char *size : { "/100", "/1000" }) {
                 const auto it = times.find(std::string(name) + size);
                 const auto raw = times.find(std::string("BM_RawRead") + size);

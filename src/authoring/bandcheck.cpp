@@ -16,192 +16,7 @@ namespace BandCheck {
 
 namespace {
 
-    using Scores = std::vector<double>;
-    using Span = std::pair<double, double>;
-    using FloatSpans = std::vector<std::pair<float, float>>;
-
     constexpr float infinity = std::numeric_limits<float>::infinity();
-    // The widest lattice of totals kept as bits (16 MiB).
-    constexpr double latticeBits = double(qint64(1) << 27);
-
-    // The distinct scores of the options a question shows, ascending.
-    Scores shownScores(const Question &question)
-    {
-        Scores scores;
-        for (int option = 0; option < 6; ++option)
-            if (!Scoring::isBlankOption(question.options.value(option)))
-                scores.push_back(val(question.scores.value(option)));
-        std::sort(scores.begin(), scores.end());
-        scores.erase(std::unique(scores.begin(), scores.end()), scores.end());
-        return scores;
-    }
-
-    // Appends [lo, hi] to sorted spans, joining it with the last one where they meet.
-    void append(FloatSpans &spans, float lo, float hi)
-    {
-        if (!spans.empty() && lo <= spans.back().second)
-            spans.back().second = std::max(spans.back().second, hi);
-        else
-            spans.push_back({ lo, hi });
-    }
-
-    bool allPoints(const FloatSpans &spans)
-    {
-        return std::all_of(
-            spans.begin(), spans.end(), [](const auto &s) { return s.first == s.second; });
-    }
-
-    // When every score is a whole multiple of 2^-k and no partial sum needs more than a
-    // double's 53 bits, every sum the runner makes is exact and the totals lie on the
-    // lattice of 2^-k: then they are kept as bits, one for each point of the lattice.
-    std::optional<int> latticeExponent(const std::vector<Scores> &questions)
-    {
-        for (int k = 0; k <= 20; ++k) {
-            bool whole = true;
-            double largest = 0;
-            double width = 0;
-            for (const Scores &scores : questions) {
-                for (double score : scores) {
-                    const double units = std::ldexp(score, k);
-                    if (units != std::floor(units)) {
-                        whole = false;
-                        break;
-                    }
-                }
-                if (!whole)
-                    break;
-                largest += std::max(std::fabs(scores.front()), std::fabs(scores.back()));
-                width += std::ldexp(scores.back() - scores.front(), k);
-            }
-            if (whole)
-                return std::ldexp(largest, k) < 0x1p53 && width < latticeBits ? std::optional(k)
-                                                                              : std::nullopt;
-        }
-        return std::nullopt;
-    }
-
-    // dst |= src shifted up by `shift` bits.
-    void orShifted(std::vector<quint64> &dst, const std::vector<quint64> &src, qint64 shift)
-    {
-        const size_t words = size_t(shift / 64);
-        const int bits = int(shift % 64);
-        for (size_t i = 0; i < src.size(); ++i) {
-            if (!src[i])
-                continue;
-            dst[i + words] |= src[i] << bits;
-            if (bits && i + words + 1 < dst.size())
-                dst[i + words + 1] |= src[i] >> (64 - bits);
-        }
-    }
-
-    Totals latticeTotals(const std::vector<Scores> &questions, int k, qsizetype limit)
-    {
-        const auto units = [k](double score) { return qint64(std::llround(std::ldexp(score, k))); };
-        std::vector<quint64> bits { 1 };
-        qint64 width = 1; // lattice points in use
-        qint64 base = 0; // the total of bit 0, in lattice units
-        for (const Scores &scores : questions) {
-            const qint64 low = units(scores.front());
-            const qint64 extra = units(scores.back()) - low;
-            std::vector<quint64> next(size_t((width + extra + 63) / 64));
-            for (double score : scores)
-                orShifted(next, bits, units(score) - low);
-            bits.swap(next);
-            width += extra;
-            base += low;
-        }
-
-        qint64 count = 0;
-        for (quint64 word : bits)
-            count += std::popcount(word);
-        Totals totals;
-        totals.exact = count <= limit;
-        if (!totals.exact)
-            totals.step = std::ldexp(1.0, -k);
-        const auto total = [&](qint64 bit) { return float(std::ldexp(double(base + bit), -k)); };
-        qint64 runStart = -1;
-        qint64 previous = -2;
-        for (size_t w = 0; w < bits.size(); ++w) {
-            for (quint64 word = bits[w]; word; word &= word - 1) {
-                const qint64 bit = qint64(w) * 64 + std::countr_zero(word);
-                if (totals.exact) {
-                    append(totals.spans, total(bit), total(bit));
-                } else if (bit != previous + 1) {
-                    if (runStart >= 0)
-                        append(totals.spans, total(runStart), total(previous));
-                    runStart = bit;
-                }
-                previous = bit;
-            }
-        }
-        if (!totals.exact && runStart >= 0)
-            append(totals.spans, total(runStart), total(previous));
-        return totals;
-    }
-
-    // Joins spans that meet; the spans are sorted.
-    void coalesce(std::vector<Span> &spans)
-    {
-        size_t out = 0;
-        for (size_t i = 1; i < spans.size(); ++i) {
-            if (spans[i].first <= spans[out].second)
-                spans[out].second = std::max(spans[out].second, spans[i].second);
-            else
-                spans[++out] = spans[i];
-        }
-        if (!spans.empty())
-            spans.resize(out + 1);
-    }
-
-    // Joins the neighbours that lie closest together until at most `limit` spans are left.
-    // Each span still starts and ends on a reachable total.
-    void narrow(std::vector<Span> &spans, qsizetype limit)
-    {
-        std::vector<double> gaps(spans.size() - 1);
-        for (size_t i = 0; i + 1 < spans.size(); ++i)
-            gaps[i] = spans[i + 1].first - spans[i].second;
-        std::vector<double> sorted = gaps;
-        const size_t joins = spans.size() - size_t(std::max<qsizetype>(limit, 1));
-        std::nth_element(sorted.begin(), sorted.begin() + (joins - 1), sorted.end());
-        const double widest = sorted[joins - 1];
-        size_t out = 0;
-        for (size_t i = 1; i < spans.size(); ++i) {
-            if (gaps[i - 1] <= widest)
-                spans[out].second = spans[i].second;
-            else
-                spans[++out] = spans[i];
-        }
-        spans.resize(out + 1);
-    }
-
-    // Any scores: the totals as doubles, each question adding each of its scores to
-    // each total, exactly as the runner adds them.
-    Totals anyTotals(const std::vector<Scores> &questions, qsizetype limit)
-    {
-        std::vector<Span> totals { { 0.0, 0.0 } };
-        for (const Scores &scores : questions) {
-            std::vector<Span> next;
-            next.reserve(totals.size() * scores.size());
-            for (double score : scores) {
-                const auto middle = qsizetype(next.size());
-                for (const Span &span : totals)
-                    next.push_back({ Scoring::addScoreValue(span.first, score),
-                        Scoring::addScoreValue(span.second, score) });
-                std::inplace_merge(next.begin(), next.begin() + middle, next.end());
-            }
-            coalesce(next);
-            if (qsizetype(next.size()) > limit)
-                narrow(next, limit);
-            totals.swap(next);
-        }
-        // The runner compares in single precision: a span whose ends become one single
-        // holds only that value, so the result is exact when every span does.
-        Totals out;
-        for (const Span &span : totals)
-            append(out.spans, float(span.first), float(span.second));
-        out.exact = allPoints(out.spans);
-        return out;
-    }
 
     QString number(float value)
     {
@@ -362,29 +177,7 @@ namespace {
         int m_last = -1;
     };
 
-    // A stretch of a span that holds no multiple of the step holds no reachable total
-    // (the stretch between two whole bounds, when every score is whole).
-    bool onlyBetweenSteps(const Totals &totals, float from, float to)
-    {
-        return totals.step > 0 && std::ceil(from / totals.step) > std::floor(to / totals.step);
-    }
-
 } // namespace
-
-Totals reachableTotals(const QList<Question> &questions, qsizetype limit)
-{
-    std::vector<Scores> scores;
-    for (const Question &question : questions) {
-        scores.push_back(shownScores(question));
-        if (scores.back().empty())
-            return {};
-    }
-    if (scores.empty())
-        return {};
-    if (const std::optional<int> k = latticeExponent(scores))
-        return latticeTotals(scores, *k, limit);
-    return anyTotals(scores, limit);
-}
 
 qint64 Check::count() const
 {
@@ -396,7 +189,8 @@ bool Check::complete() const
     return reachable() && bands > 0 && gaps.isEmpty() && overlaps.isEmpty();
 }
 
-Check check(const QList<Question> &questions, const QList<Band> &bands, qsizetype limit)
+Check check(const QList<Question> &questions, const QList<Band> &bands, qsizetype limit,
+    std::stop_token stop)
 {
     Check result;
     result.questions = int(questions.size());
@@ -404,7 +198,7 @@ Check check(const QList<Question> &questions, const QList<Band> &bands, qsizetyp
     for (int i = 0; i < questions.size() && !result.blockedQuestion; ++i)
         if (shownScores(questions.at(i)).empty())
             result.blockedQuestion = i + 1;
-    result.totals = reachableTotals(questions, limit);
+    result.totals = reachableTotals(questions, limit, stop);
 
     Segments segments(bands);
     for (int band = 0; band < bands.size(); ++band) {
@@ -417,11 +211,15 @@ Check check(const QList<Question> &questions, const QList<Band> &bands, qsizetyp
 
     Grouping grouping(result, segments, int(bands.size()));
     const qint64 each = result.totals.exact ? 1 : -1;
+    qsizetype walked = 0;
     for (const auto &[from, to] : result.totals.spans) {
+        if (++walked % 4096 == 0 && stop.stop_requested())
+            return result;
         for (float x = from;;) {
             float end = to;
             const int segment = segments.find(x, to, &end);
-            if (!onlyBetweenSteps(result.totals, x, end))
+            // A stretch of a span that holds no multiple of the step holds no total.
+            if (result.totals.exact || result.totals.mayHold(x, end))
                 grouping.add(x, end, segment, each);
             if (end >= to)
                 break;

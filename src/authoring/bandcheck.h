@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <stop_token>
 #include <utility>
 #include <vector>
 
@@ -14,9 +15,16 @@
 // score of one of its shown options; the final total is compared with the bounds in
 // single precision, both bounds inclusive, and the last band that holds it wins.
 //
+// When every score is a whole multiple of one decimal step (tenths, thousandths), the
+// totals are counted as whole numbers of that step, and the runner's rounding is
+// followed on top: its double sum of a path lies within a known distance of the exact
+// sum, and where that distance reaches across the middle of two singles, the smallest
+// and largest double sums of that exact total are carried through the questions.
+//
 // The totals are kept exactly, as a set of values, while there are at most `limit`
 // of them; beyond that as spans that hold every reachable total but also values in
 // between that may not be reachable (the check is then approximate and says so).
+// A stop requested through the token ends the work early with a result to throw away.
 namespace BandCheck {
 
 inline constexpr qsizetype exactLimit = 1'000'000;
@@ -42,12 +50,25 @@ struct Totals
 {
     std::vector<std::pair<float, float>> spans;
     bool exact = true;
-    // When not exact: every total is a whole multiple of step (0 when nothing is known).
+    // Every total is the single nearest to a whole multiple of step (0 when no step is
+    // known); a decimal step is 10^-decimals.
     double step = 0;
+    int decimals = -1;
+
+    // The single of the whole multiple `units` of the step.
+    float latticeTotal(qint64 units) const;
+    // Whether [from, to] holds the single of some multiple of the step (always, without
+    // a step).
+    bool mayHold(float from, float to) const;
 };
 
+// The distinct scores of the options a question shows, ascending, as the runner reads
+// them.
+std::vector<double> shownScores(const Question &question);
+
 // The reachable totals; none when a question shows no option (nobody gets past it).
-Totals reachableTotals(const QList<Question> &questions, qsizetype limit = exactLimit);
+Totals reachableTotals(
+    const QList<Question> &questions, qsizetype limit = exactLimit, std::stop_token stop = {});
 
 // A range of reachable totals, from and to included; count is the number of reachable
 // totals in it, -1 when the check is approximate.
@@ -87,8 +108,8 @@ struct Check
     bool complete() const;
 };
 
-Check check(
-    const QList<Question> &questions, const QList<Band> &bands, qsizetype limit = exactLimit);
+Check check(const QList<Question> &questions, const QList<Band> &bands,
+    qsizetype limit = exactLimit, std::stop_token stop = {});
 
 // One line for the indicator: "覆盖完整", "2 处缺口，1 处重叠", ...
 QString summary(const Check &check);

@@ -4,9 +4,11 @@
 
 #include <QWidget>
 
-// The bands of a test over the axis of totals: one row a band, the totals a taker can
-// reach marked on the axis, the totals no band holds in red and those two or more bands
-// hold in orange. A band that holds no reachable total is grey.
+// The bands of a test over the axis of totals, to be read at a glance: one bar a band
+// with its bounds written on it, the totals a taker can reach as marks standing on the
+// axis, numbered ticks under it at round steps, and the totals no band holds (red) or
+// two or more bands hold (orange) as shaded stretches with the number of totals in
+// each. A band that holds no reachable total is grey.
 class BandPicture : public QWidget
 {
     Q_OBJECT
@@ -15,6 +17,10 @@ public:
     explicit BandPicture(QWidget *parent = nullptr);
 
     void setCheck(const BandCheck::Check &check);
+
+    // A round step for numbered ticks over span that leaves at least `pixels` between
+    // them on `width` pixels: 1, 2 or 5 times a power of ten.
+    static double tickStep(double span, int width, int pixels);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 #include "app/forms.h"
+#include "authoring/bandcheckrun.h"
 #include "authoring/editorparts.h"
 #include "authoring/frmBandCheck.h"
 #include "authoring/frmEdittest.h"
@@ -57,7 +58,8 @@ void frmScore::createControls()
     Label5->setFont(designFont(simSun, 9));
     Label5->setWordWrap(true);
     Label5->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    Label5->setAccessibleName(QStringLiteral("分数档检查"));
+    Label5->setAccessibleDescription(QStringLiteral("分数档检查，单击看完整的检查"));
+    m_checkRun = new BandCheckRun(this);
     m_checkTimer = new QTimer(this);
     m_checkTimer->setSingleShot(true);
     m_checkTimer->setInterval(0);
@@ -106,9 +108,9 @@ void frmScore::connectHandlers()
     connect(cmmHelp, &QToolButton::clicked, this, &frmScore::cmmHelp_Click);
     connect(Label5, &HotLabel::Click, this, &frmScore::Label5_Click);
     connect(m_checkTimer, &QTimer::timeout, this, &frmScore::updateCheck);
-    const auto later = [this] { m_checkTimer->start(); };
-    connect(Data1, &Data::rowsChanged, this, later);
-    connect(Data1, &Data::Reposition, this, later);
+    connect(m_checkRun, &BandCheckRun::finished, this, &frmScore::showCheck);
+    // Only stored changes change the check; moving from band to band does not.
+    connect(Data1, &Data::rowsChanged, this, [this] { m_checkTimer->start(); });
 }
 
 void frmScore::Form_Load()
@@ -133,6 +135,7 @@ void frmScore::Form_Unload()
 {
     RecordEditor::Form_Unload();
     m_checkTimer->stop();
+    m_checkRun->stop();
     Forms::unload<frmBandCheck>();
 }
 
@@ -146,25 +149,53 @@ void frmScore::updateCheck()
     if (const StoreError e
         = BandCheck::read(programFile(QStringLiteral("test.mdb")), m_test, &questions, &bands)) {
         // The editor reports what the bank refuses; the indicator only says it cannot tell.
-        Label5->setText(QStringLiteral("无法检查"));
-        Label5->setToolTip(e.message());
+        m_checkRun->stop();
+        showIndicator(QStringLiteral("无法检查"), e.message(), QColor(192, 0, 0));
         return;
     }
-    m_check = BandCheck::check(questions, bands);
-    // Two findings go on two lines rather than wrapping inside a word.
-    Label5->setText(BandCheck::summary(m_check).replace(u'，', QStringLiteral("，\n")));
-    Label5->setToolTip(BandCheck::detail(m_check, 8) + QStringLiteral("\n单击看完整的检查。"));
-    Label5->setForeColor(m_check.complete() ? QColor(0, 128, 0) : QColor(192, 0, 0));
+    m_checkRun->start(std::move(questions), std::move(bands));
+    showIndicator(QStringLiteral("检查中…"), QStringLiteral("正在检查分数档，可以接着编辑。"),
+        palette().color(QPalette::WindowText));
+    if (frmBandCheck *open = Forms::find<frmBandCheck>())
+        open->showRunning();
+}
+
+bool frmScore::checking() const
+{
+    return m_checkRun->isRunning() || m_checkTimer->isActive();
+}
+
+void frmScore::showCheck(const BandCheck::Check &check)
+{
+    m_check = check;
+    showIndicator(BandCheck::summary(m_check),
+        BandCheck::detail(m_check, 8) + QStringLiteral("\n单击看完整的检查。"),
+        m_check.complete() ? QColor(0, 128, 0) : QColor(192, 0, 0));
     if (frmBandCheck *open = Forms::find<frmBandCheck>())
         open->showCheck(m_test, m_check);
 }
 
-// The band check in full, in a window of its own.
+// The indicator's text is also its name on the accessibility bus, so that a screen
+// reader says what a sighted user reads there.
+void frmScore::showIndicator(const QString &text, const QString &tip, const QColor &colour)
+{
+    // Two findings go on two lines rather than wrapping inside a word.
+    Label5->setText(QString(text).replace(u'，', QStringLiteral("，\n")));
+    Label5->setAccessibleName(text);
+    Label5->setToolTip(tip);
+    Label5->setForeColor(colour);
+}
+
+// The band check in full, in a window of its own, beside the editor.
 void frmScore::Label5_Click()
 {
-    updateCheck();
-    frmBandCheck *w = Forms::show<frmBandCheck>(6000, 7500, Forms::Base::Outer, 2);
-    w->showCheck(m_test, m_check);
+    frmBandCheck *w = Forms::load<frmBandCheck>();
+    w->placeBeside(this);
+    w->Show();
+    if (checking())
+        w->showRunning();
+    else
+        w->showCheck(m_test, m_check);
 }
 
 // 上一档

@@ -3,6 +3,7 @@
 #include "authoring/bandcheck.h"
 #include "authoring/recordeditor.h"
 
+class BandCheckRun;
 class HotLabel;
 class QLabel;
 class QTimer;
@@ -52,7 +53,9 @@ public:
     QToolButton *Command4; // 完成
     HotLabel *Label5; // the band check
 
+    // The last check that ended, and whether a newer one runs.
     const BandCheck::Check &bandCheck() const { return m_check; }
+    bool checking() const;
 
 public slots:
     void Command1_Click();
@@ -64,7 +67,8 @@ public slots:
     void Command8_Click();
     void cmmHelp_Click();
     void Label5_Click();
-    // Reads the test's questions and stored bands again and shows their check.
+    // Reads the test's questions and stored bands again and checks them off the
+    // window's thread; the indicator says "检查中…" until the check ends.
     void updateCheck();
 
 protected:
@@ -78,8 +82,11 @@ private:
     // 上一档 (step -1) and 下一档 (step 1), which differ only in direction and message.
     void moveBand(int step);
     void showNumber(int n) override;
+    void showCheck(const BandCheck::Check &check);
+    void showIndicator(const QString &text, const QString &tip, const QColor &colour);
 
     QString m_test;
     BandCheck::Check m_check;
     QTimer *m_checkTimer; // one check for the changes of one handler
+    BandCheckRun *m_checkRun;
 };

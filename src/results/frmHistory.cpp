@@ -5,21 +5,21 @@
 #include "platform/filedialog.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
+#include "platform/programfolder.h"
 #include "platform/twips.h"
+#include "results/historychart.h"
 #include "results/keeping.h"
 #include "results/resultdocument.h"
 
 #include <QChart>
 #include <QChartView>
 #include <QComboBox>
-#include <QDateTimeAxis>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
 #include <QShortcut>
 #include <QTextEdit>
 #include <QTreeWidget>
-#include <QValueAxis>
 #include <algorithm>
 
 namespace {
@@ -140,17 +140,12 @@ void frmHistory::showDetail()
 // The totals of the test's records over time, when it was taken more than once.
 void frmHistory::drawChart(const QString &test)
 {
-    m_chart->removeAllSeries();
-    for (QAbstractAxis *axis : m_chart->axes()) {
-        m_chart->removeAxis(axis);
-        delete axis;
-    }
-
     QList<const Results::Record *> taken;
     for (const Results::Record &r : std::as_const(m_records))
         if (r.test == test)
             taken.prepend(&r); // oldest first
     if (taken.size() < 2) {
+        HistoryChart::draw(m_chart, {}, {});
         Chart1->hide();
         Label2->setText(test.isEmpty() || taken.isEmpty()
                 ? QStringLiteral("选中一条测试记录，这里就画出这个测试历次的得分。")
@@ -159,39 +154,12 @@ void frmHistory::drawChart(const QString &test)
         return;
     }
 
-    auto *series = new QLineSeries;
-    series->setName(QStringLiteral("得分"));
-    series->setPointsVisible(true);
-    double low = val(taken.first()->total);
-    double high = low;
-    for (const Results::Record *r : std::as_const(taken)) {
-        const double total = val(r->total);
-        series->append(double(r->takenAt.toMSecsSinceEpoch()), total);
-        low = qMin(low, total);
-        high = qMax(high, total);
-    }
-    m_chart->addSeries(series);
+    QList<HistoryChart::Point> points;
+    for (const Results::Record *r : std::as_const(taken))
+        points.append({ r->takenAt, val(r->total) });
+    HistoryChart::draw(
+        m_chart, points, HistoryChart::levelsOf(programFile(QStringLiteral("test.mdb")), test));
     m_chart->setTitle(QStringLiteral("“%1”历次的得分").arg(test));
-
-    auto *time = new QDateTimeAxis;
-    time->setFormat(QStringLiteral("MM-dd HH:mm"));
-    QDateTime first = taken.first()->takenAt;
-    QDateTime last = taken.last()->takenAt;
-    if (first.secsTo(last) < 60) { // an axis needs a span
-        first = first.addSecs(-30);
-        last = last.addSecs(30);
-    }
-    time->setRange(first, last);
-    m_chart->addAxis(time, Qt::AlignBottom);
-    series->attachAxis(time);
-
-    auto *totals = new QValueAxis;
-    totals->setRange(low == high ? low - 1 : low, low == high ? high + 1 : high);
-    totals->applyNiceNumbers();
-    totals->setLabelFormat(QStringLiteral("%g"));
-    m_chart->addAxis(totals, Qt::AlignLeft);
-    series->attachAxis(totals);
-
     Label2->hide();
     Chart1->show();
 }
@@ -208,8 +176,12 @@ void frmHistory::enableButtons()
 
 QLineSeries *frmHistory::totalsSeries() const
 {
-    const QList<QAbstractSeries *> all = m_chart->series();
-    return Chart1->isHidden() || all.isEmpty() ? nullptr : qobject_cast<QLineSeries *>(all.first());
+    if (Chart1->isHidden())
+        return nullptr;
+    for (QAbstractSeries *series : m_chart->series())
+        if (series->name() == QStringLiteral("得分"))
+            return qobject_cast<QLineSeries *>(series);
+    return nullptr;
 }
 
 // 打印

@@ -1,6 +1,7 @@
 // Draws the question editor and the score-band editor offscreen on the sample test
 // and saves one picture of each, to look at their layout; with a third file, also the
-// band check that a click on the score-band editor's indicator opens.
+// band check that a click on the score-band editor's indicator opens; with a fourth,
+// the band check again after two bands are changed to leave a gap and an overlap.
 #include "app/controls.h"
 #include "app/forms.h"
 #include "app/handoff.h"
@@ -11,13 +12,16 @@
 #include "support/testfolder.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTest>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     if (argc < 3) {
-        fprintf(stderr, "usage: %s <question-editor.png> <score-editor.png> [band-check.png]\n",
+        fprintf(stderr,
+            "usage: %s <question-editor.png> <score-editor.png> [band-check.png "
+            "[band-check-flawed.png]]\n",
             argv[0]);
         return 2;
     }
@@ -37,6 +41,17 @@ int main(int argc, char *argv[])
         QTest::qWait(100);
         saved = saved
             && Forms::find<frmBandCheck>()->frame()->grab().save(QString::fromLocal8Bit(argv[3]));
+    }
+    if (argc > 4) {
+        score->Command6_Click();
+        score->Text2->setText(QString::number(score->Text2->text().toInt() + 2));
+        score->Command2_Click();
+        score->Command2_Click();
+        score->Text1->setText(QString::number(score->Text1->text().toInt() + 2));
+        score->Command6_Click();
+        QTest::qWait(300);
+        saved = saved
+            && Forms::find<frmBandCheck>()->frame()->grab().save(QString::fromLocal8Bit(argv[4]));
     }
     return saved ? 0 : 1;
 }

@@ -1,10 +1,12 @@
 // The band check on small tests, each expectation also confirmed by taking every
 // answer path through the runner's own scoring steps; and the shipped sample test.
 #include "authoring/bandcheck.h"
+#include "authoring/bandpicture.h"
 #include "bank/store/valuerules.h"
 #include "runner/scoring.h"
 #include "support/testfolder.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 #include <map>
 #include <set>
@@ -226,6 +228,33 @@ private slots:
             << qint64(-1) << ""
             << ""
             << "";
+        // Thousandths: between the bounds 1500 and 1500.001 lies no total.
+        const QList<Question> thousandths { scores({ "1499.999", "1500", "1500.002" }),
+            scores({ "0", "0.001" }) };
+        QTest::newRow("approximate on thousandths, nothing between neighbouring bounds")
+            << thousandths << bandsOf({ { "1499", "1500" }, { "1500.001", "1501" } })
+            << qsizetype(2) << "大致覆盖完整" << qint64(-1) << ""
+            << ""
+            << "";
+        QTest::newRow("approximate on thousandths, one total left out")
+            << thousandths << bandsOf({ { "1499", "1500" }, { "1500.002", "1501" } })
+            << qsizetype(2) << "约 1 处缺口" << qint64(-1) << "1500.0001..1500.0018:?"
+            << ""
+            << "";
+        QTest::newRow("exact on thousandths")
+            << thousandths << bandsOf({ { "1499", "1500" }, { "1500.002", "1501" } }) << exactLimit
+            << "1 处缺口" << qint64(5) << "1500.001:1"
+            << ""
+            << "";
+        // The exact total 16777217 lies on the middle of two singles: the runner's
+        // double sum lands on either side of it, by the path.
+        QTest::newRow("one exact total, two singles")
+            << QList<Question> { scores({ "16777216.7", "16777216.5", "16777216.6" }),
+                   scores({ "0.3", "0.5", "0.4" }), scores({ "0", "0.2", "0.1" }) }
+            << bandsOf({ { "0", "16777216" }, { "16777218", "16777300" } }) << exactLimit
+            << "覆盖完整" << qint64(2) << ""
+            << ""
+            << "";
         const Question tenth = scores({ "0", "0.1" });
         QTest::newRow("approximate on any scores")
             << QList<Question> { tenth, tenth, tenth } << bandsOf({ { "0", "0.3" } })
@@ -305,6 +334,98 @@ private slots:
         }
     }
 
+    // Random small tests on decimal steps, near zero and where the runner's rounding
+    // decides (around 2^23 and 2^24, where singles lie one or two apart): the exact
+    // totals are the runner's, path by path.
+    void decimalTotalsAreTheRunners_data()
+    {
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<int>("spread"); // scores run from offset to offset + spread steps
+        QTest::newRow("tenths") << 1 << 0.0 << 30;
+        QTest::newRow("hundredths, negative") << 2 << -3.0 << 700;
+        QTest::newRow("thousandths") << 3 << 1500.0 << 40;
+        QTest::newRow("tenths near 2^23") << 1 << 8388607.0 << 25;
+        QTest::newRow("tenths near 2^24") << 1 << 16777215.0 << 30;
+        QTest::newRow("hundredths near 2^24") << 2 << 16777216.0 << 300;
+        QTest::newRow("thousandths near 2^22") << 3 << 4194303.0 << 3000;
+    }
+
+    void decimalTotalsAreTheRunners()
+    {
+        QFETCH(int, decimals);
+        QFETCH(double, offset);
+        QFETCH(int, spread);
+        QRandomGenerator random(quint32(decimals * 7919 + spread));
+        for (int run = 0; run < 40; ++run) {
+            QList<Question> questions;
+            const int count = 2 + int(random.bounded(3));
+            for (int q = 0; q < count; ++q) {
+                QStringList values;
+                const int options = 1 + int(random.bounded(4));
+                for (int o = 0; o < options; ++o) {
+                    // The first question carries the offset, the others small steps.
+                    const double base = q == 0 ? offset : 0;
+                    const int units = int(random.bounded(spread + 1));
+                    values << QString::number(
+                        base + units / std::pow(10.0, decimals), 'f', decimals);
+                }
+                questions << scores(values);
+            }
+            const Totals totals = reachableTotals(questions);
+            QVERIFY(totals.exact);
+            std::vector<float> listed;
+            for (const auto &[from, to] : totals.spans)
+                listed.push_back(from);
+            std::vector<float> ran;
+            for (const auto &[total, holders] : runEveryPath(questions, {}))
+                ran.push_back(total);
+            QCOMPARE(listed, ran);
+        }
+    }
+
+    // Totals far apart (every other step, 8,192 of them): too many runs of neighbours to
+    // keep as runs, so they are counted as bits; still the runner's totals.
+    void sparseTotals_data()
+    {
+        QTest::addColumn<double>("step");
+        QTest::newRow("whole") << 1.0;
+        QTest::newRow("tenths") << 0.1;
+        QTest::newRow("thousandths") << 0.001;
+    }
+
+    void sparseTotals()
+    {
+        QFETCH(double, step);
+        QList<Question> questions;
+        for (int i = 0; i < 13; ++i)
+            questions << scores({ "0", QString::number((2 << i) * step, 'f', 3) });
+        const Totals totals = reachableTotals(questions);
+        QVERIFY(totals.exact);
+        QCOMPARE(qsizetype(totals.spans.size()), qsizetype(8192));
+        std::vector<float> listed;
+        for (const auto &[from, to] : totals.spans)
+            listed.push_back(from);
+        std::vector<float> ran;
+        for (const auto &[total, holders] : runEveryPath(questions, {}))
+            ran.push_back(total);
+        QCOMPARE(listed, ran);
+        // Approximate: the spans hold every total, and no gap is seen between them
+        // where no total can lie.
+        const Check c = check(questions, bandsOf({ { "0", "100000" } }), 100);
+        QVERIFY(!c.totals.exact);
+        QCOMPARE(BandCheck::summary(c), QStringLiteral("大致覆盖完整"));
+
+        // Then steps of one fill the holes: every total from 0 to 16,390, as runs again.
+        for (const char *last : { "1", "1", "1", "5" })
+            questions << scores({ "0", QString::number(QByteArray(last).toInt() * step, 'f', 3) });
+        const Totals filled = reachableTotals(questions);
+        QVERIFY(filled.exact);
+        QCOMPARE(qsizetype(filled.spans.size()), qsizetype(16391));
+        QCOMPARE(filled.spans.front().first, 0.0f);
+        QCOMPARE(filled.spans.back().first, float(16390 * step));
+    }
+
     // Too many totals for the runner's paths to be taken one by one (4^12), but few
     // distinct ones: the lattice and any scores give the same totals.
     void lotsOfPaths()
@@ -322,6 +443,29 @@ private slots:
         QVERIFY(s.totals.exact);
         QCOMPARE(s.gaps.size(), 1); // 36 < 12 x 3.1 = 37.2
         QCOMPARE(s.highest(), 37.2f);
+    }
+
+    // The picture's numbered ticks fall on round steps, never closer than asked.
+    void tickSteps_data()
+    {
+        QTest::addColumn<double>("span");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<double>("step");
+        QTest::newRow("sample test") << 38.8 << 360 << 5.0;
+        QTest::newRow("a thousand") << 1000.0 << 400 << 100.0;
+        QTest::newRow("tenths") << 1.3 << 400 << 0.2;
+        QTest::newRow("just over a round step") << 10.01 << 100 << 5.0;
+        QTest::newRow("a round step exactly") << 10.0 << 100 << 5.0;
+        QTest::newRow("thousandths") << 0.004 << 400 << 0.0005;
+        QTest::newRow("nothing to span") << 0.0 << 400 << 1.0;
+    }
+
+    void tickSteps()
+    {
+        QFETCH(double, span);
+        QFETCH(int, width);
+        QFETCH(double, step);
+        QCOMPARE(BandPicture::tickStep(span, width, 40), step);
     }
 
     // The shipped sample test: every reachable total in exactly one band.

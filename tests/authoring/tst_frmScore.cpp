@@ -53,10 +53,14 @@ private slots:
     {
         QTest::addColumn<QString>("move");
         QTest::addColumn<QString>("leave");
-        QTest::newRow("首档, 完成") << "首档" << "完成";
-        QTest::newRow("末档, close box") << "末档" << "close box";
-        QTest::newRow("bar first, 添加") << "首记录" << "添加";
-        QTest::newRow("bar last, 下一档") << "末记录" << "下一档";
+        QTest::newRow("首档, 完成") << "首档"
+                                    << "完成";
+        QTest::newRow("末档, close box") << "末档"
+                                         << "close box";
+        QTest::newRow("bar first, 添加") << "首记录"
+                                         << "添加";
+        QTest::newRow("bar last, 下一档") << "末记录"
+                                          << "下一档";
     }
     void emptyTableWalkStoresWhatIsTyped()
     {
@@ -369,8 +373,18 @@ private slots:
         press(editor->Command7);
         frmScore *w = Forms::find<frmScore>();
         QVERIFY(w);
-        QCOMPARE(w->Label5->text(), QStringLiteral("1 处缺口"));
+        QTRY_COMPARE(w->Label5->text(), QStringLiteral("1 处缺口"));
         QVERIFY(w->Label5->toolTip().contains(QStringLiteral("5 到 6（2 个）")));
+        // A screen reader reads the state as it is shown.
+        QCOMPARE(w->Label5->accessibleName(), QStringLiteral("1 处缺口"));
+
+        // The check runs off the window's thread and says so until it ends.
+        w->updateCheck();
+        QCOMPARE(w->Label5->text(), QStringLiteral("检查中…"));
+        QCOMPARE(w->Label5->accessibleName(), QStringLiteral("检查中…"));
+        QVERIFY(w->checking());
+        QTRY_COMPARE(w->Label5->text(), QStringLiteral("1 处缺口"));
+        QVERIFY(!w->checking());
 
         type(w->Text2, QStringLiteral("6"));
         press(w->Command6); // stores the band
@@ -381,6 +395,12 @@ private slots:
         type(w->Text2, QStringLiteral("9"));
         press(w->Command6);
         QTRY_COMPARE(w->Label5->text(), QStringLiteral("1 处重叠"));
+        // Moving from band to band stores nothing and checks nothing again.
+        press(w->Command2);
+        QVERIFY(!w->checking());
+        press(w->Command1);
+        QVERIFY(!w->checking());
+        QCOMPARE(w->Label5->text(), QStringLiteral("1 处重叠"));
 
         QTest::mouseClick(w->Label5, Qt::LeftButton);
         frmBandCheck *check = Forms::find<frmBandCheck>();
@@ -388,6 +408,10 @@ private slots:
         QCOMPARE(check->Label1->text(), kTest);
         QVERIFY(check->Text1->toPlainText().contains(
             QStringLiteral("6（1 个）：第 1、2 档，给出第 2 档")));
+        // Beside the editor, not over it (the main window here is too small to keep
+        // clear of it altogether).
+        const QRect covered = check->frame()->geometry().intersected(w->frame()->geometry());
+        QVERIFY(covered.width() < w->frame()->width() / 2);
 
         press(w->Command2);
         type(w->Text1, QStringLiteral("7"));
