@@ -507,7 +507,11 @@ def open_window(d, key):
             return editor
         press(d, "求助" if key == "frmHelp" else "评分", editor)
         if key == "frmBandCheck":
-            d.click_on(d.one(name="分数档检查", root=d.frame_of(TITLES["frmScore"])))
+            score = d.frame_of(TITLES["frmScore"])
+            # The indicator is named by the state it shows; its description says what it is.
+            d.click_on(wait_for("the band indicator", lambda: [
+                a for a in d.find(root=score)
+                if a.get_description() == "分数档检查，单击看完整的检查"][0]))
         return d.frame_of(TITLES[key])
     if key in ("frmTest", "frmResult"):
         press(d, "进行测试")
@@ -636,7 +640,7 @@ WINDOWS = [
     ("frmAbout",    (6216, 3564), (6288, 4020), True,  "outer", 1),
     ("frmIntro",    (5436, 5148), (5508, 5604), True,  "inner", 2),
     # the windows beyond the first ones follow the same conventions
-    ("frmBandCheck", (7380, 5520), (7500, 6000), True, "outer", 2),
+    ("frmBandCheck", (6360, 5520), (6480, 6000), True, "beside", "frmScore"),
     ("frmHistory",  (10800, 8100), (10872, 8556), True, "inner", 2),
     ("frmImport",   (8400, 5700), (8520, 6180), True,  "outer", 1.5),
     ("frmExport",   (4800, 3480), (4920, 3960), True,  "outer", 1.5),

@@ -18,6 +18,10 @@ def expected_corner(d, frame, base, k):
     return max(0, main_w / 2 - w / 2), max(0, main_h / 2 - h / k)
 
 
+def overlap(a, b):
+    return a[0] < b[0] + b[2] and b[0] < a[0] + a[2] and a[1] < b[1] + b[3] and b[1] < a[1] + a[3]
+
+
 def placement(d):
     d.to_main_window()
     area = d.client_area()
@@ -29,6 +33,12 @@ def placement(d):
 
     faults = []
     for (key, _client, _outer, _fixed, base, k), frame in desktop.each_window(d):
+        if base == "beside":
+            # Opened beside the window it checks, covering none of it where there is room.
+            other = extents(d.frame_of(desktop.TITLES[k]))
+            if overlap(extents(frame), other):
+                faults.append("%s at %s covers %s at %s" % (key, extents(frame), k, other))
+            continue
         left, top = expected_corner(d, frame, base, k)
         x, y = extents(frame)[:2]
         if abs(x - area[0] - left) > 2 or abs(y - area[1] - top) > 2:
