@@ -178,6 +178,12 @@ void frmTest::noteAnswer(int option)
         optionLabels()[option]->text(), doubleText(val(scoreBoxes()[option]->text())) });
 }
 
+void frmTest::setChosenCategory(const QString &test, const QString &category)
+{
+    m_chosenTest = test;
+    m_chosenCategory = category;
+}
+
 // The finished test goes into the results history; the result window is already up,
 // so a history that cannot be written costs the taker nothing but one message.
 void frmTest::keepResult(frmResult *result, const QString &evaluation)
@@ -185,7 +191,9 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     Results::Record record;
     record.takenAt = QDateTime::currentDateTime();
     record.test = Label13->text();
-    record.category = Keeping::categoryOf(programFile(QStringLiteral("test.mdb")), record.test);
+    record.category = record.test == m_chosenTest
+        ? m_chosenCategory
+        : Keeping::categoryOf(programFile(QStringLiteral("test.mdb")), record.test);
     record.resultText = result->Text1->toPlainText();
     record.total = singleText(float(val(Text7->text())));
     record.evaluation = evaluation;

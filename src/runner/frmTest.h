@@ -62,6 +62,10 @@ public:
     std::array<HotLabel *, 6> optionLabels() const;
     std::array<QLineEdit *, 6> scoreBoxes() const;
 
+    // The category the chooser listed the test in: the result is kept under it without
+    // looking through every category of the bank for the test.
+    void setChosenCategory(const QString &test, const QString &category);
+
 public slots:
     void Label2_Click();
     void Label3_Click();
@@ -95,6 +99,8 @@ private:
 
     // The answers given so far, for the results history.
     QList<Results::Answer> m_answers;
+    QString m_chosenTest;
+    QString m_chosenCategory;
     QPixmap m_background;
     QPixmap m_scaledBackground;
 };
