@@ -276,13 +276,7 @@ int main(int argc, char **argv)
     for (int n : { 1000, 10000 })
         BenchBank::instance().bandTest(n);
 
-    // Every test made before the first measurement, so no run follows a bulk write.
-    for (int n : { 1000, 10000, 100000 })
-        BenchBank::instance().questionTest(n);
-    for (int n : { 1000, 10000 })
-        BenchBank::instance().bandTest(n);
-
-    benchmark::Initialize(&argc, argv);
+    initializeBench(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
