@@ -205,7 +205,7 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
         return;
     }
     if (frmHistory *history = Forms::find<frmHistory>())
-        history->Refresh();
+        history->recordKept(record);
 }
 
 // Every band is examined, first to last; the last one that holds the total gives the

@@ -24,7 +24,7 @@
 #include <QProcess>
 #include <QTest>
 #include <QTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 
 namespace {
 
@@ -48,6 +48,12 @@ bool takeSample(mdiMain *main, int option, int questions)
     for (int q = 0; q < questions; ++q)
         QTest::mouseClick(runner->optionLabels()[option], Qt::LeftButton);
     return Forms::find<frmResult>() != nullptr;
+}
+
+// The text of one cell of the history list.
+QString cell(const frmHistory *history, int row, int column)
+{
+    return history->List1->model()->index(row, column).data().toString();
 }
 
 QString shownResult()
@@ -143,10 +149,10 @@ private slots:
         frmHistory *history = Forms::find<frmHistory>();
         QVERIFY(history);
         QVERIFY(history->Visible());
-        QCOMPARE(history->List1->topLevelItemCount(), 3);
-        QCOMPARE(history->List1->topLevelItem(0)->text(2), QStringLiteral("42"));
-        QCOMPARE(history->List1->topLevelItem(1)->text(2), QStringLiteral("13"));
-        QCOMPARE(history->List1->topLevelItem(2)->text(1), other.test);
+        QCOMPARE(history->List1->model()->rowCount(), 3);
+        QCOMPARE(cell(history, 0, 2), QStringLiteral("42"));
+        QCOMPARE(cell(history, 1, 2), QStringLiteral("13"));
+        QCOMPARE(cell(history, 2, 1), other.test);
         // The newest is selected: its page, and the chart of both totals, oldest first.
         QVERIFY(history->Text1->toPlainText().contains(second));
         QVERIFY(history->Text1->toPlainText().contains(questions[0][0]));
@@ -157,15 +163,15 @@ private slots:
         QCOMPARE(series->at(1).y(), 42.0);
 
         // A test taken once has no chart.
-        history->List1->setCurrentItem(history->List1->topLevelItem(2));
+        history->List1->setCurrentIndex(history->List1->model()->index(2, 0));
         QVERIFY(!history->totalsSeries());
         QVERIFY(history->Label2->isVisible());
         QVERIFY(history->Label2->text().contains(other.test));
 
         // Filtered to one test, and back.
         history->Combo1->setCurrentIndex(history->Combo1->findText(sample));
-        QCOMPARE(history->List1->topLevelItemCount(), 2);
-        QCOMPARE(history->shownRecords().size(), 2);
+        QCOMPARE(history->List1->model()->rowCount(), 2);
+        QCOMPARE(history->shownCount(), 2);
         QVERIFY(history->totalsSeries());
 
         // CSV of the shown records (the filtered two).
@@ -219,7 +225,7 @@ private slots:
         (*main)->mnuHistory_Click();
         frmHistory *history = Forms::find<frmHistory>();
         QVERIFY(history);
-        QCOMPARE(history->List1->topLevelItemCount(), 3);
+        QCOMPARE(history->List1->model()->rowCount(), 3);
 
         messages->answer(MsgAnswer::No);
         QTest::mouseClick(history->Command4, Qt::LeftButton);
@@ -233,7 +239,7 @@ private slots:
         QList<Results::Record> left = file.records();
         QCOMPARE(left.size(), 2);
         QCOMPARE(left.at(0).total, QStringLiteral("1"));
-        QCOMPARE(history->List1->topLevelItemCount(), 2);
+        QCOMPARE(history->List1->model()->rowCount(), 2);
 
         history->Combo1->setCurrentIndex(history->Combo1->findText(QStringLiteral("乙")));
         messages->answer(MsgAnswer::Yes);
@@ -244,8 +250,8 @@ private slots:
         QCOMPARE(left.at(0).test, QStringLiteral("甲"));
         // 乙 is gone from the chooser too; all tests are shown again.
         QCOMPARE(history->Combo1->findText(QStringLiteral("乙")), -1);
-        QCOMPARE(history->List1->topLevelItemCount(), 1);
-        QVERIFY(!history->Command4->isEnabled() || history->List1->currentItem());
+        QCOMPARE(history->List1->model()->rowCount(), 1);
+        QVERIFY(!history->Command4->isEnabled() || history->List1->currentIndex().isValid());
 
         // Esc leaves the window.
         history->List1->setFocus();
