@@ -99,6 +99,13 @@ private:
 
     // The answers given so far, for the results history.
     QList<Results::Answer> m_answers;
+    // What each option label was last fitted to.
+    struct Fitted
+    {
+        QString text;
+        int room = -1;
+    };
+    std::array<Fitted, 6> m_fitted;
     QString m_chosenTest;
     QString m_chosenCategory;
     QPixmap m_background;
