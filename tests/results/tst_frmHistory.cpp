@@ -26,6 +26,8 @@
 #include <QTextEdit>
 #include <QTreeView>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString category = QStringLiteral("情商测试");
@@ -205,6 +207,65 @@ private slots:
             QVERIFY(text.contains(squeezed(ResultDocument::dateText(records.at(0).takenAt))));
             QVERIFY(text.contains(squeezed(questions[0][0])));
         }
+        QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(u'\n')));
+    }
+
+    // A test finished while the window is open joins its list when the list shows that
+    // test; the selected record stays selected, and the chart counts the new total.
+    void finishedTestJoinsAnOpenWindow_data()
+    {
+        QTest::addColumn<QString>("filter"); // empty: 全部测试
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after"); // totals of the list, top down
+        QTest::addColumn<int>("charted"); // points in the chart afterwards, 0 for none
+        QTest::newRow("all tests") << QString() << QStringList { u"7"_s, u"5"_s }
+                                   << QStringList { u"13"_s, u"7"_s, u"5"_s } << 0;
+        QTest::newRow("the test taken")
+            << sample << QStringList { u"5"_s } << QStringList { u"13"_s, u"5"_s } << 2;
+        QTest::newRow("another test")
+            << u"别的测试"_s << QStringList { u"7"_s } << QStringList { u"7"_s } << 0;
+    }
+
+    void finishedTestJoinsAnOpenWindow()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        QFETCH(int, charted);
+        const Results::History file(folder->file(QStringLiteral("results.db")));
+        for (const auto &[test, total, days] :
+            { std::tuple { sample, u"5"_s, -2 }, std::tuple { u"别的测试"_s, u"7"_s, -1 } }) {
+            Results::Record r;
+            r.takenAt = QDateTime::currentDateTime().addDays(days);
+            r.test = test;
+            r.total = total;
+            QVERIFY(!file.append(&r));
+        }
+        (*main)->mnuHistory_Click();
+        frmHistory *history = Forms::find<frmHistory>();
+        QVERIFY(history);
+        if (!filter.isEmpty())
+            history->Combo1->setCurrentIndex(history->Combo1->findText(filter));
+        const auto totals = [history] {
+            QStringList out;
+            for (int row = 0; row < history->List1->model()->rowCount(); ++row)
+                out << cell(history, row, 2);
+            return out;
+        };
+        QCOMPARE(totals(), before);
+        const qint64 selected = history->selectedRecord()->id;
+
+        QVERIFY(takeSample(main->main, 0, int(folder->rows(sample).size())));
+        QVERIFY(Forms::find<frmHistory>() == history);
+        QCOMPARE(totals(), after);
+        QCOMPARE(history->shownCount(), after.size());
+        QVERIFY(history->selectedRecord());
+        QCOMPARE(history->selectedRecord()->id, selected);
+        QCOMPARE(history->Combo1->currentText(), filter.isEmpty() ? u"全部测试"_s : filter);
+        QVERIFY(history->Combo1->findText(sample) > 0);
+        QLineSeries *series = history->totalsSeries();
+        QCOMPARE(series ? series->count() : 0, charted);
+        QCOMPARE(stored(folder).size(), 3);
         QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(u'\n')));
     }
 
