@@ -279,7 +279,7 @@ void frmTest::paintEvent(QPaintEvent *event)
 {
     Form::paintEvent(event);
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_scaledBackground);
+    painter.drawPixmap(0, 0, m_background);
 }
 
 void frmTest::mouseMoveEvent(QMouseEvent *event)
@@ -292,6 +292,5 @@ void frmTest::mouseMoveEvent(QMouseEvent *event)
 void frmTest::resizeEvent(QResizeEvent *event)
 {
     Form::resizeEvent(event);
-    m_scaledBackground
-        = m_background.scaled(size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    m_background = coverPicture(QStringLiteral(":/images/runner.jpg"), size());
 }

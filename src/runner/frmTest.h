@@ -108,6 +108,5 @@ private:
     std::array<Fitted, 6> m_fitted;
     QString m_chosenTest;
     QString m_chosenCategory;
-    QPixmap m_background;
-    QPixmap m_scaledBackground;
+    QPixmap m_background; // scaled to the window
 };

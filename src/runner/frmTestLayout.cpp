@@ -45,7 +45,6 @@ void frmTest::buildControls()
 {
     setFont(designFont(QStringLiteral("宋体"), 10.8, true));
     setMouseTracking(true);
-    m_background = QPixmap(QStringLiteral(":/images/runner.jpg"));
     const QFont scriptFont = designFont(QStringLiteral("方正舒体"), 13.8);
 
     Label1 = plainLabel(QString(), this);
@@ -163,10 +162,10 @@ void frmTest::fitOptions()
             continue;
         fitted = { label->text(), room };
         const QMargins margins = label->contentsMargins();
-        const int oneLine = label->fontMetrics()
-                                .boundingRect(QRect(0, 0, 2000, 2000), int(label->alignment()),
-                                    fitted.text)
-                                .width()
+        const int oneLine
+            = label->fontMetrics()
+                  .boundingRect(QRect(0, 0, 2000, 2000), int(label->alignment()), fitted.text)
+                  .width()
             + margins.left() + margins.right() + 2 * label->margin();
         const int fit = qMin(oneLine, room);
         label->resize(fit, label->heightForWidth(fit));
