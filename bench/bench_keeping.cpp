@@ -11,6 +11,7 @@
 #include "bank/store/catalogue.h"
 #include "bank/store/recordset.h"
 #include "benchtimes.h"
+#include "benchwindows.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
@@ -231,15 +232,7 @@ public:
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
-    QApplication app(argc, argv);
-    installFontSubstitutes();
-    ScriptedMessages messages;
-    auto *main = new mdiMain;
-    main->resize(1024, 768);
-    main->show();
+    BenchWindows windows(argc, argv);
     folder(1);
     folder(kBigCategories);
 
@@ -247,9 +240,5 @@ int main(int argc, char **argv)
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-
-    Forms::unloadAll();
-    delete main;
-    BankFile::closeConnection();
     return 0;
 }
