@@ -92,11 +92,13 @@ public:
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        const double bare = times["BM_BareLibmdbRead/min_time:2.000"].first * 1e3;
-        const double convert = times["BM_Convert/min_time:2.000"].first * 1e3;
-        if (bare > 0)
-            std::printf("conversion / bare libmdb read: %.2fx (%.1f ms / %.1f ms)\n",
-                convert / bare, convert, bare);
+        const auto &bare = times["BM_BareLibmdbRead/min_time:2.000"];
+        const auto &convert = times["BM_Convert/min_time:2.000"];
+        if (bare.first > 0 && bare.second > 0)
+            std::printf("conversion / bare libmdb read, medians: CPU %.2fx (%.1f ms / %.1f ms), "
+                        "wall %.2fx (%.1f ms / %.1f ms)\n",
+                convert.second / bare.second, convert.second * 1e3, bare.second * 1e3,
+                convert.first / bare.first, convert.first * 1e3, bare.first * 1e3);
     }
 };
 
@@ -104,7 +106,7 @@ public:
 
 int main(int argc, char **argv)
 {
-    benchmark::Initialize(&argc, argv);
+    initializeBench(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

@@ -10,6 +10,7 @@
 #include "bank/store/bankfile.h"
 #include "bank/store/catalogue.h"
 #include "benchtimes.h"
+#include "benchwindows.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
@@ -260,15 +261,7 @@ public:
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "qt.qpa.*=false");
-    QApplication app(argc, argv);
-    installFontSubstitutes();
-    ScriptedMessages messages;
-    auto *main = new mdiMain;
-    main->resize(1024, 768);
-    main->show();
+    BenchWindows windows(argc, argv);
 
     // Every test made before the first measurement, so no run follows a bulk write.
     for (int n : { 1000, 10000, 100000 })
@@ -276,19 +269,9 @@ int main(int argc, char **argv)
     for (int n : { 1000, 10000 })
         BenchBank::instance().bandTest(n);
 
-    // Every test made before the first measurement, so no run follows a bulk write.
-    for (int n : { 1000, 10000, 100000 })
-        BenchBank::instance().questionTest(n);
-    for (int n : { 1000, 10000 })
-        BenchBank::instance().bandTest(n);
-
-    benchmark::Initialize(&argc, argv);
+    initializeBench(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-
-    Forms::unloadAll();
-    delete main;
-    BankFile::closeConnection();
     return 0;
 }

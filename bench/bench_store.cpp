@@ -387,11 +387,11 @@ BENCHMARK(Raw_Open)->Arg(1000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMill
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
+    initializeBench(&argc, argv);
     TimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf(
-        "\n%-36s %12s %12s %8s\n", "operation/rows (CPU time)", "store", "raw SQLite", "ratio");
+    std::printf("\n%-36s %12s %12s %8s %8s\n", "operation/rows (median CPU)", "store", "raw SQLite",
+        "ratio", "wall");
     for (const auto &[name, wallAndCpu] : reporter.times) {
         const double seconds = wallAndCpu.second;
         if (name.rfind("Store_", 0) != 0)
@@ -400,8 +400,9 @@ int main(int argc, char **argv)
         const auto raw = reporter.times.find("Raw_" + rest);
         if (raw == reporter.times.end())
             continue;
-        std::printf("%-36s %10.3fus %10.3fus %7.2fx\n", rest.c_str(), seconds * 1e6,
-            raw->second.second * 1e6, seconds / raw->second.second);
+        std::printf("%-36s %10.3fus %10.3fus %7.2fx %7.2fx\n", rest.c_str(), seconds * 1e6,
+            raw->second.second * 1e6, seconds / raw->second.second,
+            wallAndCpu.first / raw->second.first);
     }
     benchmark::Shutdown();
     BankFile::closeConnection();

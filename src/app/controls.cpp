@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QFontMetrics>
 #include <QIcon>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -241,6 +242,17 @@ void chainTabOrder(std::initializer_list<QWidget *> order)
             QWidget::setTabOrder(previous, next);
         previous = next;
     }
+}
+
+QPixmap coverPicture(const QString &resource, const QSize &size)
+{
+    QImageReader reader(resource);
+    const QSize full = reader.size();
+    if (!full.isValid() || size.isEmpty())
+        return {};
+    reader.setScaledSize(full.scaled(size, Qt::KeepAspectRatioByExpanding));
+    reader.setQuality(100); // smooth scaling, as the picture is seen whole
+    return QPixmap::fromImage(reader.read());
 }
 
 QLabel *stretchedPicture(const QString &resource, const QRect &box, QWidget *parent)

@@ -82,3 +82,7 @@ void chainTabOrder(std::initializer_list<QWidget *> order);
 
 // A decorative picture drawn at the size of its box.
 QLabel *stretchedPicture(const QString &resource, const QRect &box, QWidget *parent);
+
+// A background picture scaled to cover `size`, cut at the right or bottom, read at that
+// size: the full-size picture is never held beside it. Null when it cannot be read.
+QPixmap coverPicture(const QString &resource, const QSize &size);

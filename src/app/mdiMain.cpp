@@ -1,5 +1,6 @@
 #include "app/mdiMain.h"
 
+#include "app/controls.h"
 #include "app/forms.h"
 #include "app/frmAno.h"
 #include "app/handoff.h"
@@ -105,9 +106,12 @@ void mdiMain::createToolbar()
         const char *text;
         const char *icon;
     } buttons[] = {
-        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
-        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
-        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrHistory", "测试记录", "tbr-history" },
+        { "tbrFL", "测试分类", "tbr-categories" },
+        { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },
+        { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },
+        { "tbrHistory", "测试记录", "tbr-history" },
         { "tbrMusic", "背景音乐", "tbr-music" },
         { "tbrExit", "退出Qelvi", "tbr-exit" },
     };
@@ -282,10 +286,10 @@ bool mdiMain::eventFilter(QObject *watched, QEvent *event)
         // splash follows, centred in the client area the user sees.
         centreAno();
         // The background picture fills the client area.
-        static const QPixmap picture(QStringLiteral(":/images/background.jpg"));
+        const QPixmap picture
+            = coverPicture(QStringLiteral(":/images/background.jpg"), m_area->viewport()->size());
         if (!picture.isNull())
-            m_area->setBackground(picture.scaled(m_area->viewport()->size(),
-                Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation));
+            m_area->setBackground(picture);
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -150,7 +150,9 @@ void frmBFEdit::confirmChoice()
         Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
         Unload();
     } else if (mode == HandOff::TakeMode) {
-        Forms::show<frmTest>(7440, 8532, Forms::Base::Outer, 1.7);
+        // The list shows Data1's rows, so the test is listed in Data1's category.
+        Forms::show<frmTest>(7440, 8532, Forms::Base::Outer, 1.7)
+            ->setChosenCategory(test, Data1->RecordSource());
         Unload();
     }
 }

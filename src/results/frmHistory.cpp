@@ -8,6 +8,7 @@
 #include "platform/programfolder.h"
 #include "platform/twips.h"
 #include "results/historychart.h"
+#include "results/historymodel.h"
 #include "results/keeping.h"
 #include "results/resultdocument.h"
 
@@ -19,7 +20,7 @@
 #include <QLineSeries>
 #include <QShortcut>
 #include <QTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <algorithm>
 
 namespace {
@@ -46,24 +47,36 @@ void frmHistory::Form_Reload()
 
 void frmHistory::Refresh()
 {
-    const Results::Record *selected = selectedRecord();
-    const qint64 keep = selected ? selected->id : 0;
+    const qint64 keep = m_selected.id;
     StoreError error;
-    m_records = Results::History(Keeping::historyPath()).records(&error);
+    const QStringList tests = Results::History(Keeping::historyPath()).tests(&error);
     if (error)
         msgBox(error.message());
-    fillTests();
+    fillTests(tests);
+    m_chartTest.clear();
     fillList(keep);
 }
 
+void frmHistory::recordKept(const Results::Record &record)
+{
+    if (Combo1->findData(record.test) < 0)
+        addTest(record.test);
+    if (record.test == m_chartTest)
+        m_chartTest.clear(); // its totals gain one
+    const QString test = chosenTest();
+    if (!test.isEmpty() && test != record.test)
+        return;
+    m_model->prepend(record);
+    if (!List1->currentIndex().isValid())
+        List1->setCurrentIndex(m_model->index(0, 0));
+    else
+        List1_Click();
+}
+
 // The chooser of tests: all of them, then each test of the history by name.
-void frmHistory::fillTests()
+void frmHistory::fillTests(QStringList tests)
 {
     const QString chosen = chosenTest();
-    QStringList tests;
-    for (const Results::Record &r : std::as_const(m_records))
-        if (!tests.contains(r.test))
-            tests << r.test;
     std::sort(tests.begin(), tests.end(),
         [](const QString &a, const QString &b) { return QString::localeAwareCompare(a, b) < 0; });
 
@@ -76,6 +89,17 @@ void frmHistory::fillTests()
     Combo1->setCurrentIndex(at < 0 ? 0 : at);
 }
 
+// A test new to the history, in its place among the others.
+void frmHistory::addTest(const QString &test)
+{
+    int at = 1;
+    while (at < Combo1->count()
+        && QString::localeAwareCompare(Combo1->itemData(at).toString(), test) < 0)
+        ++at;
+    const QSignalBlocker blocker(Combo1);
+    Combo1->insertItem(at, test, test);
+}
+
 QString frmHistory::chosenTest() const
 {
     return Combo1->currentData().toString();
@@ -85,37 +109,23 @@ QString frmHistory::chosenTest() const
 // otherwise the newest one is.
 void frmHistory::fillList(qint64 select)
 {
-    const QString test = chosenTest();
-    m_shown.clear();
-    for (const Results::Record &r : std::as_const(m_records))
-        if (test.isEmpty() || r.test == test)
-            m_shown.append(r);
-
-    const QSignalBlocker blocker(List1);
-    List1->clear();
-    QTreeWidgetItem *current = nullptr;
-    for (const Results::Record &r : std::as_const(m_shown)) {
-        auto *item = new QTreeWidgetItem(
-            List1, { ResultDocument::dateText(r.takenAt), r.test, r.total, r.evaluation });
-        item->setData(0, Qt::UserRole, r.id);
-        item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-        if (r.id == select || !current)
-            current = item;
-    }
-    List1->setCurrentItem(current);
+    const QSignalBlocker blocker(List1->selectionModel());
+    if (const StoreError e = m_model->load(chosenTest()))
+        msgBox(e.message());
+    const qsizetype at = select ? m_model->ids().indexOf(select) : -1;
+    List1->setCurrentIndex(m_model->index(at < 0 ? 0 : int(at), 0));
+    m_selected = {};
     List1_Click();
+}
+
+int frmHistory::shownCount() const
+{
+    return m_model->rowCount();
 }
 
 const Results::Record *frmHistory::selectedRecord() const
 {
-    const QTreeWidgetItem *item = List1->currentItem();
-    if (!item)
-        return nullptr;
-    const qint64 id = item->data(0, Qt::UserRole).toLongLong();
-    for (const Results::Record &r : m_shown)
-        if (r.id == id)
-            return &r;
-    return nullptr;
+    return m_selected.id ? &m_selected : nullptr;
 }
 
 void frmHistory::Combo1_Click()
@@ -125,6 +135,14 @@ void frmHistory::Combo1_Click()
 
 void frmHistory::List1_Click()
 {
+    const qint64 id = m_model->idAt(List1->currentIndex().row());
+    if (id != m_selected.id) {
+        StoreError error;
+        m_selected
+            = id ? Results::History(Keeping::historyPath()).record(id, &error) : Results::Record();
+        if (error)
+            msgBox(error.message());
+    }
     showDetail();
     const Results::Record *r = selectedRecord();
     drawChart(r ? r->test : chosenTest());
@@ -140,10 +158,17 @@ void frmHistory::showDetail()
 // The totals of the test's records over time, when it was taken more than once.
 void frmHistory::drawChart(const QString &test)
 {
+    if (test == m_chartTest && !test.isEmpty())
+        return;
+    m_chartTest = test;
+    QList<Results::Record> records;
+    if (!test.isEmpty()) {
+        const Results::History history(Keeping::historyPath());
+        records = history.listed(history.ids(test));
+    }
     QList<const Results::Record *> taken;
-    for (const Results::Record &r : std::as_const(m_records))
-        if (r.test == test)
-            taken.prepend(&r); // oldest first
+    for (const Results::Record &r : std::as_const(records))
+        taken.prepend(&r); // oldest first
     if (taken.size() < 2) {
         HistoryChart::draw(m_chart, {}, {});
         Chart1->hide();
@@ -170,8 +195,8 @@ void frmHistory::enableButtons()
     Command1->setEnabled(one);
     Command2->setEnabled(one);
     Command4->setEnabled(one);
-    Command3->setEnabled(!m_shown.isEmpty());
-    Command5->setEnabled(!m_shown.isEmpty());
+    Command3->setEnabled(shownCount() > 0);
+    Command5->setEnabled(shownCount() > 0);
 }
 
 QLineSeries *frmHistory::totalsSeries() const
@@ -219,9 +244,9 @@ void frmHistory::Command2_Click()
 // 导出CSV: the records the list shows.
 void frmHistory::Command3_Click()
 {
-    if (m_shown.isEmpty())
+    if (shownCount() == 0)
         return;
-    const QList<Results::Record> shown = m_shown;
+    const QString test = chosenTest();
     CommonDialog dialog;
     dialog.Filter = QStringLiteral("CSV 文件|*.csv");
     dialog.DefaultExt = QStringLiteral("csv");
@@ -229,6 +254,13 @@ void frmHistory::Command3_Click()
     dialog.FileName = QStringLiteral("测试记录.csv");
     if (!dialog.ShowSave(this))
         return;
+    StoreError read;
+    const QList<Results::Record> shown
+        = Results::History(Keeping::historyPath()).recordsOf(test, &read);
+    if (read) {
+        msgBox(read.message());
+        return;
+    }
     QString error;
     if (!ResultDocument::writeFile(dialog.FileName, ResultDocument::csv(shown), &error))
         msgBox(error);
@@ -250,17 +282,15 @@ void frmHistory::Command4_Click()
 // 全部删除: every record the list shows.
 void frmHistory::Command5_Click()
 {
-    if (m_shown.isEmpty())
+    if (shownCount() == 0)
         return;
     const QString test = chosenTest();
     const QString question = test.isEmpty()
-        ? QStringLiteral("确实要删除全部%1条测试记录吗？删除后不能恢复。").arg(m_shown.size())
+        ? QStringLiteral("确实要删除全部%1条测试记录吗？删除后不能恢复。").arg(shownCount())
         : QStringLiteral("确实要删除“%1”的全部%2条测试记录吗？删除后不能恢复。")
               .arg(test)
-              .arg(m_shown.size());
-    QList<qint64> ids;
-    for (const Results::Record &r : std::as_const(m_shown))
-        ids << r.id;
+              .arg(shownCount());
+    const QList<qint64> ids = m_model->ids();
     if (msgBox(question, MsgStyle::Question) == MsgAnswer::Yes)
         removeRecords(ids);
 }
@@ -287,12 +317,12 @@ void frmHistory::buildControls()
     Combo1 = new QComboBox(this);
     Combo1->setGeometry(twipsRect(1260, 90, 4200, 360));
 
-    List1 = new QTreeWidget(this);
+    m_model = new HistoryModel(Keeping::historyPath(), this);
+    List1 = new QTreeView(this);
     List1->setGeometry(twipsRect(120, 540, 5340, 3420));
     List1->setRootIsDecorated(false);
     List1->setUniformRowHeights(true);
-    List1->setHeaderLabels({ QStringLiteral("测试时间"), QStringLiteral("测试项目"),
-        QStringLiteral("得分"), QStringLiteral("评价") });
+    List1->setModel(m_model);
     List1->setColumnWidth(0, twipsToPixels(2040));
     List1->setColumnWidth(1, twipsToPixels(1560));
     List1->setColumnWidth(2, twipsToPixels(660));
@@ -340,7 +370,8 @@ void frmHistory::buildControls()
     connect(del, &QShortcut::activated, Command4, &QToolButton::click);
 
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frmHistory::Combo1_Click);
-    connect(List1, &QTreeWidget::currentItemChanged, this, &frmHistory::List1_Click);
+    connect(List1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+        &frmHistory::List1_Click);
     connect(Command1, &QToolButton::clicked, this, &frmHistory::Command1_Click);
     connect(Command2, &QToolButton::clicked, this, &frmHistory::Command2_Click);
     connect(Command3, &QToolButton::clicked, this, &frmHistory::Command3_Click);

@@ -3,6 +3,7 @@
 #include "app/form.h"
 #include "results/store/history.h"
 
+class HistoryModel;
 class PictureButton;
 class QChart;
 class QChartView;
@@ -10,7 +11,7 @@ class QComboBox;
 class QLabel;
 class QLineSeries;
 class QTextEdit;
-class QTreeWidget;
+class QTreeView;
 
 // The results history: every finished test, newest first, filtered by test. The
 // selected record shows its result and answers; a test taken more than once shows its
@@ -18,8 +19,9 @@ class QTreeWidget;
 // prints and saves as PDF; records are deleted one at a time or all shown at once,
 // after a question.
 //
-// Nothing is cached beyond the window: Refresh() reads the history file again, and
-// every change is made there first.
+// The list reads only what it shows, a page at a time, and the selected record's page
+// and answers when it is selected. Refresh() reads the history file again; every change
+// is made there first.
 class frmHistory : public Form
 {
     Q_OBJECT
@@ -34,16 +36,18 @@ public:
     // Reads the history again, keeping the chosen test and the selected record where
     // they are still there.
     void Refresh();
+    // A record just kept: listed first when the list shows its test, nothing read again.
+    void recordKept(const Results::Record &record);
 
-    // The records the list shows, in its order, and the selected one (null for none).
-    const QList<Results::Record> &shownRecords() const { return m_shown; }
+    // How many records the list shows, and the selected one (null for none).
+    int shownCount() const;
     const Results::Record *selectedRecord() const;
     // The chart's line of totals, oldest first; null while no chart is drawn.
     QLineSeries *totalsSeries() const;
 
     QLabel *Label1; // 测试项目：
     QComboBox *Combo1; // 全部测试, then every test in the history
-    QTreeWidget *List1; // the shown records
+    QTreeView *List1; // the shown records
     QTextEdit *Text1; // the selected record: result and answers
     QChartView *Chart1; // totals over time of the selected record's test
     QLabel *Label2; // in the chart's place while there is no chart
@@ -66,15 +70,17 @@ public slots:
 
 private:
     void buildControls();
-    void fillTests();
+    void fillTests(QStringList tests);
     void fillList(qint64 select);
     void showDetail();
     void drawChart(const QString &test);
     void enableButtons();
     void removeRecords(const QList<qint64> &ids);
+    void addTest(const QString &test);
     QString chosenTest() const; // empty for all tests
 
-    QList<Results::Record> m_records; // the whole history, newest first
-    QList<Results::Record> m_shown; // those of the chosen test
+    HistoryModel *m_model;
+    Results::Record m_selected; // id 0 while none is selected
+    QString m_chartTest; // the test whose totals the chart shows
     QChart *m_chart;
 };

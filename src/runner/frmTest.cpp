@@ -287,6 +287,12 @@ Results::Answer frmTest::shownAnswer(int option) const
         optionLabels()[option]->text(), doubleText(val(scoreBoxes()[option]->text())) };
 }
 
+void frmTest::setChosenCategory(const QString &test, const QString &category)
+{
+    m_chosenTest = test;
+    m_chosenCategory = category;
+}
+
 // The finished test goes into the results history; the result window is already up,
 // so a history that cannot be written costs the taker nothing but one message.
 void frmTest::keepResult(frmResult *result, const QString &evaluation)
@@ -294,7 +300,9 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     Results::Record record;
     record.takenAt = QDateTime::currentDateTime();
     record.test = Label13->text();
-    record.category = Keeping::categoryOf(programFile(QStringLiteral("test.mdb")), record.test);
+    record.category = record.test == m_chosenTest
+        ? m_chosenCategory
+        : Keeping::categoryOf(programFile(QStringLiteral("test.mdb")), record.test);
     record.resultText = result->Text1->toPlainText();
     record.total = singleText(float(val(Text7->text())));
     record.evaluation = evaluation;
@@ -306,7 +314,7 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
         return;
     }
     if (frmHistory *history = Forms::find<frmHistory>())
-        history->Refresh();
+        history->recordKept(record);
 }
 
 // Every band is examined, first to last; the last one that holds the total gives the
@@ -381,7 +389,7 @@ void frmTest::paintEvent(QPaintEvent *event)
 {
     Form::paintEvent(event);
     QPainter painter(this);
-    painter.drawPixmap(0, 0, m_scaledBackground);
+    painter.drawPixmap(0, 0, m_background);
 }
 
 void frmTest::mouseMoveEvent(QMouseEvent *event)
@@ -394,6 +402,5 @@ void frmTest::mouseMoveEvent(QMouseEvent *event)
 void frmTest::resizeEvent(QResizeEvent *event)
 {
     Form::resizeEvent(event);
-    m_scaledBackground
-        = m_background.scaled(size(), Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+    m_background = coverPicture(QStringLiteral(":/images/runner.jpg"), size());
 }

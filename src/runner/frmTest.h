@@ -64,6 +64,10 @@ public:
     std::array<HotLabel *, 6> optionLabels() const;
     std::array<QLineEdit *, 6> scoreBoxes() const;
 
+    // The category the chooser listed the test in: the result is kept under it without
+    // looking through every category of the bank for the test.
+    void setChosenCategory(const QString &test, const QString &category);
+
 public slots:
     void Label2_Click();
     void Label3_Click();
@@ -105,6 +109,14 @@ private:
     // The final answer to each question, kept as it is given.
     AnswerTrail m_trail;
     bool m_goingBack = false; // the test lets the taker go back
-    QPixmap m_background;
-    QPixmap m_scaledBackground;
+    // What each option label was last fitted to.
+    struct Fitted
+    {
+        QString text;
+        int room = -1;
+    };
+    std::array<Fitted, 6> m_fitted;
+    QString m_chosenTest;
+    QString m_chosenCategory;
+    QPixmap m_background; // scaled to the window
 };

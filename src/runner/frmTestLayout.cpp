@@ -46,7 +46,6 @@ void frmTest::buildControls()
 {
     setFont(designFont(QStringLiteral("宋体"), 10.8, true));
     setMouseTracking(true);
-    m_background = QPixmap(QStringLiteral(":/images/runner.jpg"));
     const QFont scriptFont = designFont(QStringLiteral("方正舒体"), 13.8);
 
     Label1 = plainLabel(QString(), this);
@@ -61,6 +60,7 @@ void frmTest::buildControls()
         auto *label = new HotLabel(QString(), this);
         label->move(twipsRect(i == 0 ? 3720 : 3840, optionTops[i], 0, 0).topLeft());
         label->setForeColor(QApplication::palette().color(QPalette::ButtonText));
+        label->setWordWrap(true);
         *options[i] = label;
     }
 
@@ -164,16 +164,26 @@ void frmTest::fitQuestion()
 }
 
 // Each option is as wide as its text; one too long for the window wraps at the
-// window's right edge instead of running past it.
+// window's right edge instead of running past it. The labels always wrap, so the one
+// line of a short text is measured as QLabel would lay it out, and a label is measured
+// only when its text or its room changed since it was last fitted.
 void frmTest::fitOptions()
 {
-    for (HotLabel *label : optionLabels()) {
+    const auto labels = optionLabels();
+    for (size_t i = 0; i < labels.size(); ++i) {
+        HotLabel *label = labels[i];
         const int room = qMax(1, width() - label->x() - twipsToPixels(240));
-        label->setWordWrap(false);
-        label->adjustSize();
-        if (label->width() > room) {
-            label->setWordWrap(true);
-            label->resize(room, label->heightForWidth(room));
-        }
+        Fitted &fitted = m_fitted[i];
+        if (fitted.room == room && fitted.text == label->text())
+            continue;
+        fitted = { label->text(), room };
+        const QMargins margins = label->contentsMargins();
+        const int oneLine
+            = label->fontMetrics()
+                  .boundingRect(QRect(0, 0, 2000, 2000), int(label->alignment()), fitted.text)
+                  .width()
+            + margins.left() + margins.right() + 2 * label->margin();
+        const int fit = qMin(oneLine, room);
+        label->resize(fit, label->heightForWidth(fit));
     }
 }

@@ -4,6 +4,8 @@
 #include "platform/fonts.h"
 
 #include <QAccessible>
+#include <QImage>
+#include <QPixmap>
 #include <QSignalSpy>
 #include <QTest>
 #include <memory>
@@ -13,6 +15,48 @@ class tst_controls : public QObject
     Q_OBJECT
 
 private slots:
+    // A background picture read at the size that it covers: that size or larger in one
+    // direction, cut from the whole picture (its middle shows what the full picture
+    // scaled down shows there), and nothing for no picture or no room.
+    void coverPictureCoversItsSize_data()
+    {
+        QTest::addColumn<QString>("resource");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("drawn");
+        const QString background = QStringLiteral(":/images/background.jpg");
+        QTest::newRow("the main window") << background << QSize(1018, 690) << true;
+        QTest::newRow("narrow and tall") << background << QSize(200, 900) << true;
+        QTest::newRow("larger than the picture") << background << QSize(1600, 1300) << true;
+        QTest::newRow("the runner")
+            << QStringLiteral(":/images/runner.jpg") << QSize(569, 496) << true;
+        QTest::newRow("no room") << background << QSize(0, 400) << false;
+        QTest::newRow("no picture")
+            << QStringLiteral(":/images/none.jpg") << QSize(100, 100) << false;
+    }
+
+    void coverPictureCoversItsSize()
+    {
+        QFETCH(QString, resource);
+        QFETCH(QSize, size);
+        QFETCH(bool, drawn);
+        const QPixmap picture = coverPicture(resource, size);
+        QCOMPARE(!picture.isNull(), drawn);
+        if (!drawn)
+            return;
+        const QImage full(resource);
+        const QImage scaled
+            = full.scaled(size, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
+        QCOMPARE(picture.size(), scaled.size());
+        QVERIFY(picture.width() == size.width() || picture.height() == size.height());
+        const QPoint middle(scaled.width() / 2, scaled.height() / 2);
+        const QColor mine = picture.toImage().pixelColor(middle);
+        const QColor theirs = scaled.pixelColor(middle);
+        QVERIFY2(qAbs(mine.red() - theirs.red()) + qAbs(mine.green() - theirs.green())
+                    + qAbs(mine.blue() - theirs.blue())
+                < 60,
+            qPrintable(mine.name() + u' ' + theirs.name()));
+    }
+
     void initTestCase() { installFontSubstitutes(); }
 
     // The keys that click a picture button, and a hot label that takes the focus.

@@ -24,7 +24,9 @@
 #include <QProcess>
 #include <QTest>
 #include <QTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -48,6 +50,12 @@ bool takeSample(mdiMain *main, int option, int questions)
     for (int q = 0; q < questions; ++q)
         QTest::mouseClick(runner->optionLabels()[option], Qt::LeftButton);
     return Forms::find<frmResult>() != nullptr;
+}
+
+// The text of one cell of the history list.
+QString cell(const frmHistory *history, int row, int column)
+{
+    return history->List1->model()->index(row, column).data().toString();
 }
 
 QString shownResult()
@@ -143,10 +151,10 @@ private slots:
         frmHistory *history = Forms::find<frmHistory>();
         QVERIFY(history);
         QVERIFY(history->Visible());
-        QCOMPARE(history->List1->topLevelItemCount(), 3);
-        QCOMPARE(history->List1->topLevelItem(0)->text(2), QStringLiteral("42"));
-        QCOMPARE(history->List1->topLevelItem(1)->text(2), QStringLiteral("13"));
-        QCOMPARE(history->List1->topLevelItem(2)->text(1), other.test);
+        QCOMPARE(history->List1->model()->rowCount(), 3);
+        QCOMPARE(cell(history, 0, 2), QStringLiteral("42"));
+        QCOMPARE(cell(history, 1, 2), QStringLiteral("13"));
+        QCOMPARE(cell(history, 2, 1), other.test);
         // The newest is selected: its page, and the chart of both totals, oldest first.
         QVERIFY(history->Text1->toPlainText().contains(second));
         QVERIFY(history->Text1->toPlainText().contains(questions[0][0]));
@@ -157,15 +165,15 @@ private slots:
         QCOMPARE(series->at(1).y(), 42.0);
 
         // A test taken once has no chart.
-        history->List1->setCurrentItem(history->List1->topLevelItem(2));
+        history->List1->setCurrentIndex(history->List1->model()->index(2, 0));
         QVERIFY(!history->totalsSeries());
         QVERIFY(history->Label2->isVisible());
         QVERIFY(history->Label2->text().contains(other.test));
 
         // Filtered to one test, and back.
         history->Combo1->setCurrentIndex(history->Combo1->findText(sample));
-        QCOMPARE(history->List1->topLevelItemCount(), 2);
-        QCOMPARE(history->shownRecords().size(), 2);
+        QCOMPARE(history->List1->model()->rowCount(), 2);
+        QCOMPARE(history->shownCount(), 2);
         QVERIFY(history->totalsSeries());
 
         // CSV of the shown records (the filtered two).
@@ -202,6 +210,65 @@ private slots:
         QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(u'\n')));
     }
 
+    // A test finished while the window is open joins its list when the list shows that
+    // test; the selected record stays selected, and the chart counts the new total.
+    void finishedTestJoinsAnOpenWindow_data()
+    {
+        QTest::addColumn<QString>("filter"); // empty: 全部测试
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after"); // totals of the list, top down
+        QTest::addColumn<int>("charted"); // points in the chart afterwards, 0 for none
+        QTest::newRow("all tests") << QString() << QStringList { u"7"_s, u"5"_s }
+                                   << QStringList { u"13"_s, u"7"_s, u"5"_s } << 0;
+        QTest::newRow("the test taken")
+            << sample << QStringList { u"5"_s } << QStringList { u"13"_s, u"5"_s } << 2;
+        QTest::newRow("another test")
+            << u"别的测试"_s << QStringList { u"7"_s } << QStringList { u"7"_s } << 0;
+    }
+
+    void finishedTestJoinsAnOpenWindow()
+    {
+        QFETCH(QString, filter);
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        QFETCH(int, charted);
+        const Results::History file(folder->file(QStringLiteral("results.db")));
+        for (const auto &[test, total, days] :
+            { std::tuple { sample, u"5"_s, -2 }, std::tuple { u"别的测试"_s, u"7"_s, -1 } }) {
+            Results::Record r;
+            r.takenAt = QDateTime::currentDateTime().addDays(days);
+            r.test = test;
+            r.total = total;
+            QVERIFY(!file.append(&r));
+        }
+        (*main)->mnuHistory_Click();
+        frmHistory *history = Forms::find<frmHistory>();
+        QVERIFY(history);
+        if (!filter.isEmpty())
+            history->Combo1->setCurrentIndex(history->Combo1->findText(filter));
+        const auto totals = [history] {
+            QStringList out;
+            for (int row = 0; row < history->List1->model()->rowCount(); ++row)
+                out << cell(history, row, 2);
+            return out;
+        };
+        QCOMPARE(totals(), before);
+        const qint64 selected = history->selectedRecord()->id;
+
+        QVERIFY(takeSample(main->main, 0, int(folder->rows(sample).size())));
+        QVERIFY(Forms::find<frmHistory>() == history);
+        QCOMPARE(totals(), after);
+        QCOMPARE(history->shownCount(), after.size());
+        QVERIFY(history->selectedRecord());
+        QCOMPARE(history->selectedRecord()->id, selected);
+        QCOMPARE(history->Combo1->currentText(), filter.isEmpty() ? u"全部测试"_s : filter);
+        QVERIFY(history->Combo1->findText(sample) > 0);
+        QLineSeries *series = history->totalsSeries();
+        QCOMPARE(series ? series->count() : 0, charted);
+        QCOMPARE(stored(folder).size(), 3);
+        QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(u'\n')));
+    }
+
     // Deleting asks first: No keeps the record, Yes removes it from the file and the
     // list; 全部删除 removes the shown ones only.
     void deletesAfterAQuestion()
@@ -219,7 +286,7 @@ private slots:
         (*main)->mnuHistory_Click();
         frmHistory *history = Forms::find<frmHistory>();
         QVERIFY(history);
-        QCOMPARE(history->List1->topLevelItemCount(), 3);
+        QCOMPARE(history->List1->model()->rowCount(), 3);
 
         messages->answer(MsgAnswer::No);
         QTest::mouseClick(history->Command4, Qt::LeftButton);
@@ -233,7 +300,7 @@ private slots:
         QList<Results::Record> left = file.records();
         QCOMPARE(left.size(), 2);
         QCOMPARE(left.at(0).total, QStringLiteral("1"));
-        QCOMPARE(history->List1->topLevelItemCount(), 2);
+        QCOMPARE(history->List1->model()->rowCount(), 2);
 
         history->Combo1->setCurrentIndex(history->Combo1->findText(QStringLiteral("乙")));
         messages->answer(MsgAnswer::Yes);
@@ -244,8 +311,8 @@ private slots:
         QCOMPARE(left.at(0).test, QStringLiteral("甲"));
         // 乙 is gone from the chooser too; all tests are shown again.
         QCOMPARE(history->Combo1->findText(QStringLiteral("乙")), -1);
-        QCOMPARE(history->List1->topLevelItemCount(), 1);
-        QVERIFY(!history->Command4->isEnabled() || history->List1->currentItem());
+        QCOMPARE(history->List1->model()->rowCount(), 1);
+        QVERIFY(!history->Command4->isEnabled() || history->List1->currentIndex().isValid());
 
         // Esc leaves the window.
         history->List1->setFocus();

@@ -96,6 +96,74 @@ private slots:
         QVERIFY(history.records().isEmpty());
     }
 
+    // What a long list reads: the ids of a test's records (or of all) newest first, the
+    // listed fields of chosen ids in the order asked, one record whole, and the tests
+    // each once. Each agrees with the whole records read at once.
+    void readsWhatAListShows_data()
+    {
+        QTest::addColumn<QString>("test");
+        QTest::newRow("every test") << QString();
+        QTest::newRow("one test") << QStringLiteral("甲");
+        QTest::newRow("a quote in the name") << QStringLiteral("乙'测试");
+        QTest::newRow("no record of it") << QStringLiteral("丙");
+    }
+
+    void readsWhatAListShows()
+    {
+        QFETCH(QString, test);
+        QTemporaryDir dir;
+        const History history(dir.filePath(QStringLiteral("results.db")));
+        QVERIFY(history.ids(test).isEmpty());
+        QVERIFY(history.tests().isEmpty());
+        QCOMPARE(history.record(1).id, 0);
+        QVERIFY(!QFileInfo::exists(history.path()));
+
+        const QStringList tests { QStringLiteral("甲"), QStringLiteral("乙'测试"),
+            QStringLiteral("甲"), QStringLiteral("甲") };
+        // Stored out of time order; the second and third were taken at the same time.
+        const int minutes[] = { 5, 1, 3, 3 };
+        for (int i = 0; i < tests.size(); ++i) {
+            Record r = record(tests[i], QString::number(i), t0.addSecs(60 * minutes[i]),
+                { { 1, QStringLiteral("题"), QStringLiteral("B"), QStringLiteral("选项"),
+                    QString::number(i) } });
+            QVERIFY(!history.append(&r));
+        }
+        const QList<Record> whole = history.recordsOf(test);
+        QList<qint64> expected;
+        for (const Record &r : history.records())
+            if (test.isEmpty() || r.test == test)
+                expected << r.id;
+        QCOMPARE(whole.size(), expected.size());
+        for (int i = 0; i < whole.size(); ++i)
+            QCOMPARE(whole[i].id, expected[i]);
+
+        StoreError error;
+        QCOMPARE(history.ids(test, &error), expected);
+        QVERIFY(!error);
+        QList<qint64> backwards(expected.rbegin(), expected.rend());
+        backwards.insert(backwards.size() / 2, 999999); // not stored: passed over
+        const QList<Record> listed = history.listed(backwards, &error);
+        QVERIFY(!error);
+        QCOMPARE(listed.size(), expected.size());
+        for (int i = 0; i < listed.size(); ++i) {
+            const Record &w = whole[whole.size() - 1 - i];
+            QCOMPARE(listed[i].id, w.id);
+            QCOMPARE(listed[i].takenAt, w.takenAt);
+            QCOMPARE(listed[i].test, w.test);
+            QCOMPARE(listed[i].category, w.category);
+            QCOMPARE(listed[i].total, w.total);
+            QCOMPARE(listed[i].evaluation, w.evaluation);
+            QVERIFY(listed[i].resultText.isEmpty() && listed[i].answers.isEmpty());
+            const Record one = history.record(w.id);
+            QCOMPARE(one.resultText, w.resultText);
+            QCOMPARE(one.answers.size(), 1);
+            QCOMPARE(one.answers[0].score, w.answers[0].score);
+        }
+        QStringList distinct = history.tests();
+        distinct.sort();
+        QCOMPARE(distinct, (QStringList { QStringLiteral("乙'测试"), QStringLiteral("甲") }));
+    }
+
     // A file that cannot take the record: nothing is stored, the failure names the
     // file, and the user's file is left as it was.
     void refusesWhatCannotBeWritten_data()

@@ -424,6 +424,47 @@ private slots:
         QCOMPARE(left(), runner->Width() - 15);
     }
 
+    // A short option is one line as wide as its text; a long one wraps at the window's
+    // right edge, tall enough for all its lines. Sizes follow each question's texts,
+    // also when an option's text goes from long to short and back.
+    void optionsFitTheirTexts()
+    {
+        const QString shortText = QStringLiteral("短的选项");
+        const QString longText = QStringLiteral("很长的选项文字，").repeated(12);
+        TestFolder folder;
+        folder.addTest(QStringLiteral("类"), QStringLiteral("长短"));
+        const QList<QStringList> texts { { shortText, longText }, { longText, shortText },
+            { longText, shortText }, { shortText, longText } };
+        QList<QStringList> rows;
+        for (const QStringList &t : texts)
+            rows << question(QStringLiteral("问"),
+                { t[0], QStringLiteral("1"), t[1], QStringLiteral("1") });
+        folder.addRows(QStringLiteral("长短"), rows);
+        MainWindowFixture main;
+        frmTest *runner = openRunner(QStringLiteral("长短"));
+        QVERIFY(runner);
+        for (int q = 0; q < texts.size(); ++q) {
+            QCOMPARE(runner->Label8->text(), QString::number(q + 1));
+            for (int option = 0; option < 2; ++option) {
+                HotLabel *label = runner->optionLabels()[option];
+                const QFontMetrics metrics = label->fontMetrics();
+                const int room = runner->width() - label->x() - twipsToPixels(240);
+                QCOMPARE(label->text(), texts[q][option]);
+                QVERIFY(label->width() <= room);
+                QCOMPARE(label->height(), label->heightForWidth(label->width()));
+                if (texts[q][option] == shortText) {
+                    QVERIFY(label->width() >= metrics.horizontalAdvance(shortText));
+                    QVERIFY(label->height() < 2 * metrics.lineSpacing());
+                } else {
+                    QCOMPARE(label->width(), room);
+                    QVERIFY(label->height() >= 2 * metrics.lineSpacing());
+                }
+            }
+            if (q + 1 < texts.size())
+                click(runner->Label2);
+        }
+    }
+
     void hoverColouring()
     {
         TestFolder folder;

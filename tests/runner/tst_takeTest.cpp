@@ -3,6 +3,7 @@
 // sample bank, once on a test written in the new-test dialog and the two editors.
 #include "app/controls.h"
 #include "app/forms.h"
+#include "app/handoff.h"
 #include "authoring/editorsteps.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
@@ -11,6 +12,8 @@
 #include "bank/frmBFEdit.h"
 #include "bank/store/catalogue.h"
 #include "platform/msgbox.h"
+#include "platform/programfolder.h"
+#include "results/keeping.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
 #include "support/mainwindow.h"
@@ -169,6 +172,50 @@ private slots:
         QTest::mouseClick(runner->Label2, Qt::LeftButton);
         QTest::mouseClick(runner->Label4, Qt::LeftButton);
         QCOMPARE(resultText(), scorePrefix + QStringLiteral("2。该多动一动了。"));
+        QVERIFY(messages.texts().isEmpty());
+    }
+
+    // The result is kept under the category the test was chosen in, even where an
+    // earlier category lists a test of the same name; a runner opened on the name alone
+    // finds the first category that lists it.
+    void resultKeptUnderTheChosenCategory_data()
+    {
+        QTest::addColumn<QString>("chosen"); // empty: opened without the chooser
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("the first listing") << QStringLiteral("甲") << QStringLiteral("甲");
+        QTest::newRow("the second listing") << QStringLiteral("乙") << QStringLiteral("乙");
+        QTest::newRow("no chooser") << QString() << QStringLiteral("甲");
+    }
+
+    void resultKeptUnderTheChosenCategory()
+    {
+        QFETCH(QString, chosen);
+        QFETCH(QString, kept);
+        const QString test = QStringLiteral("同名");
+        TestFolder folder;
+        for (const QString &category : { QStringLiteral("甲"), QStringLiteral("乙") })
+            folder.addCategory(category);
+        folder.addTest(QStringLiteral("甲"), test);
+        folder.addRows(QStringLiteral("乙"), { { test } });
+        folder.addRows(
+            test, { { QStringLiteral("问"), QStringLiteral("是"), QStringLiteral("1") } });
+        folder.addRows(BankNames::scoringTable(test),
+            { { QStringLiteral("0"), QStringLiteral("5"), QStringLiteral("好") } });
+        ScriptedMessages messages;
+        MainWindowFixture main;
+        frmTest *runner = nullptr;
+        if (chosen.isEmpty()) {
+            QVERIFY(HandOff::writeTestName(test));
+            runner = Forms::show<frmTest>(7440, 8532, Forms::Base::Outer, 1.7);
+        } else {
+            runner = chooseAndOpen(main, chosen, test);
+        }
+        QVERIFY(runner);
+        QTest::mouseClick(runner->Label2, Qt::LeftButton);
+        QCOMPARE(resultText(), scorePrefix + QStringLiteral("1。好"));
+        const QList<Results::Record> records = Results::History(Keeping::historyPath()).records();
+        QCOMPARE(records.size(), 1);
+        QCOMPARE(records.constFirst().category, kept);
         QVERIFY(messages.texts().isEmpty());
     }
 };

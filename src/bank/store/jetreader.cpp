@@ -11,7 +11,8 @@
 struct JetReader::Handle
 {
     MdbHandle *mdb = nullptr;
-    std::vector<MdbCatalogEntry *> entries; // of m_tables, in the same order
+    // The definitions of m_tables, in the same order, read once when the file opens.
+    std::vector<MdbTableDef *> tables;
 };
 
 namespace {
@@ -118,8 +119,12 @@ JetReader::JetReader() = default;
 
 JetReader::~JetReader()
 {
-    if (m_handle && m_handle->mdb)
-        mdb_close(m_handle->mdb);
+    if (m_handle) {
+        for (MdbTableDef *table : m_handle->tables)
+            mdb_free_tabledef(table);
+        if (m_handle->mdb)
+            mdb_close(m_handle->mdb);
+    }
     delete m_handle;
 }
 
@@ -153,9 +158,8 @@ bool JetReader::open(const QString &path)
             const auto *col = static_cast<MdbColumn *>(g_ptr_array_index(def->columns, c));
             table.columns.append({ utf8(col->name), col->col_type });
         }
-        mdb_free_tabledef(def);
         m_tables.append(table);
-        m_handle->entries.push_back(entry);
+        m_handle->tables.push_back(def);
     }
     return true;
 }
@@ -164,28 +168,33 @@ bool JetReader::readRows(int index, const std::function<bool(const QVariantList 
 {
     MdbHandle *mdb = m_handle->mdb;
     const QString &name = m_tables.at(index).name;
-    MdbTableDef *table = mdb_read_table(m_handle->entries.at(index));
-    if (!table || !mdb_read_columns(table)) {
-        if (table)
-            mdb_free_tabledef(table);
-        m_problem = QStringLiteral("读不出表“%1”").arg(name);
-        return false;
-    }
+    MdbTableDef *table = m_handle->tables.at(index);
     std::vector<MdbField> fields(table->num_cols);
     QVariantList values;
     values.reserve(table->num_cols);
     QByteArray raw;
     unsigned int count = 0;
     bool sound = true;
+    // The data pages one after the other and the rows on each, as libmdb's own row fetch
+    // visits them, each row cracked once: the fetch would crack it too, but keeps only
+    // where each value lies, not its NULL flag (a zero-length text lies nowhere, like a
+    // NULL). A row whose place cannot be read is passed over, as the fetch does.
     mdb_rewind_table(table);
-    while (sound && mdb_fetch_row(table)) {
-        // The row just visited, cracked again for its NULL flags (the fetch keeps only
-        // where each value lies, and a zero-length text lies nowhere, like a NULL).
+    const unsigned int rowCountOffset = mdb->fmt->row_count_offset;
+    bool page = table->num_rows > 0 && mdb_read_next_dpg(table);
+    while (sound && page) {
+        if (table->cur_row >= unsigned(mdb_get_int16(mdb->pg_buf, int(rowCountOffset)))) {
+            table->cur_row = 0;
+            page = mdb_read_next_dpg(table);
+            continue;
+        }
         int start = 0;
         size_t size = 0;
-        if (mdb_find_row(mdb, int(table->cur_row) - 1, &start, &size) != 0
-            || mdb_crack_row(table, start & kOffsetMask, size, fields.data())
-                != int(table->num_cols)) {
+        const int found = mdb_find_row(mdb, int(table->cur_row++), &start, &size);
+        if (found != 0 || (start & 0x4000) != 0) // no place, or deleted
+            continue;
+        if (mdb_crack_row(table, start & kOffsetMask, size, fields.data())
+            != int(table->num_cols)) {
             sound = false;
             break;
         }
@@ -264,15 +273,12 @@ bool JetReader::readRows(int index, const std::function<bool(const QVariantList 
         if (!sound)
             break;
         ++count;
-        if (!row(values)) {
-            mdb_free_tabledef(table);
+        if (!row(values))
             return true;
-        }
     }
     // A reader that stops short of the row count the table declares met a damaged page.
     if (sound && count != table->num_rows)
         sound = false;
-    mdb_free_tabledef(table);
     if (!sound)
         m_problem = QStringLiteral("表“%1”的数据已经损坏").arg(name);
     return sound;

@@ -167,32 +167,28 @@ StoreError TableAccess::open(const QString &bank, const QString &table)
     if (const StoreError e = connect())
         return e;
 
-    std::unique_ptr<Statement> exists;
-    if (const StoreError e = prepare(exists, [] {
-            return QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' "
-                                  "AND name = ?1 COLLATE BINARY");
-        }))
-        return e;
-    bind(exists->stmt, 1, table);
-    Step found(exists->stmt);
-    if (found.next() != SQLITE_ROW)
+    // The table's shape comes from a statement on it: SQLite finds the table through its
+    // schema hash, where a look-up in sqlite_master would read the whole schema (a bank of
+    // many categories holds tens of thousands of tables). Names match case-insensitively
+    // there, so the stored name must be the one asked for, byte for byte.
+    Statement shape;
+    const QByteArray sql = QStringLiteral("SELECT * FROM %1").arg(quoteName(table)).toUtf8();
+    const int rc = sqlite3_prepare_v2(m_handle, sql.constData(), -1, &shape.stmt, nullptr);
+    if (rc == SQLITE_ERROR)
         return noSuchTable(table);
-
-    std::unique_ptr<Statement> info;
-    if (const StoreError e = prepare(info, [] {
-            return QStringLiteral("SELECT name, type FROM pragma_table_info(?1) ORDER BY cid");
-        }))
-        return e;
-    bind(info->stmt, 1, table);
-    Step step(info->stmt);
-    int rc;
-    while ((rc = step.next()) == SQLITE_ROW) {
-        m_fields << text(info->stmt, 0, false);
-        m_single << (text(info->stmt, 1, false).compare(QLatin1String("REAL"), Qt::CaseInsensitive)
-            == 0);
-    }
-    if (rc != SQLITE_DONE)
+    if (rc != SQLITE_OK)
         return failure();
+    const int columns = sqlite3_column_count(shape.stmt);
+    const char *stored = columns > 0 ? sqlite3_column_table_name(shape.stmt, 0) : nullptr;
+    const char *schema = columns > 0 ? sqlite3_column_database_name(shape.stmt, 0) : nullptr;
+    // The schema table reads through any statement but is no table of the bank.
+    if (!stored || !schema || qstrcmp(schema, "main") != 0 || qstrcmp(stored, "sqlite_master") == 0
+        || QString::fromUtf8(stored) != table)
+        return noSuchTable(table);
+    for (int i = 0; i < columns; ++i) {
+        m_fields << QString::fromUtf8(sqlite3_column_name(shape.stmt, i));
+        m_single << (qstricmp(sqlite3_column_decltype(shape.stmt, i), "REAL") == 0);
+    }
     if (m_fields.isEmpty())
         return noSuchTable(table);
     if (m_fields != before) {

@@ -207,32 +207,37 @@ StoreError History::failure(const QSqlError &error) const
     return Results::failure(error, m_path);
 }
 
-QList<Record> History::records(StoreError *error) const
-{
-    StoreError dummy;
-    StoreError &err = error ? *error : dummy;
-    err = {};
-    if (!QFileInfo::exists(m_path))
-        return {};
+namespace {
 
-    Connection c(m_path);
-    if ((err = c.open()))
-        return {};
-    QSqlQuery query(c.db());
-    if ((err = c.exec(query,
-             QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name = "
-                            "'results'"))))
-        return {};
-    if (!query.next() || query.value(0).toInt() == 0)
-        return {}; // a file with nothing stored yet
+    // Opens the file for reading: false when there is nothing to read, no file or no
+    // record stored yet (the file is not created), or on failure (*err set).
+    bool openToRead(Connection &c, const QString &path, StoreError &err)
+    {
+        err = {};
+        if (!QFileInfo::exists(path))
+            return false;
+        if ((err = c.open()))
+            return false;
+        QSqlQuery query(c.db());
+        if ((err = c.exec(query,
+                 QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                "AND name = 'results'"))))
+            return false;
+        return query.next() && query.value(0).toInt() > 0;
+    }
 
-    QList<Record> out;
-    QHash<qint64, qsizetype> index;
-    if ((err = c.exec(query,
-             QStringLiteral("SELECT id, taken_at, test, category, total, evaluation, result_text "
-                            "FROM results ORDER BY taken_at DESC, id DESC"))))
-        return {};
-    while (query.next()) {
+    StoreError &orDummy(StoreError *error)
+    {
+        static thread_local StoreError dummy;
+        return error ? *error : dummy;
+    }
+
+    const QString listedFields = QStringLiteral("id, taken_at, test, category, total, evaluation");
+    const QString newestFirst = QStringLiteral(" ORDER BY taken_at DESC, id DESC");
+
+    // A record from a query that selects the listed fields first.
+    Record listedRecord(const QSqlQuery &query)
+    {
         Record r;
         r.id = query.value(0).toLongLong();
         r.takenAt = timeFrom(query.value(1).toString());
@@ -240,21 +245,150 @@ QList<Record> History::records(StoreError *error) const
         r.category = query.value(3).toString();
         r.total = query.value(4).toString();
         r.evaluation = query.value(5).toString();
+        return r;
+    }
+
+    Answer answerFrom(const QSqlQuery &query)
+    {
+        return { query.value(1).toInt(), query.value(2).toString(), query.value(3).toString(),
+            query.value(4).toString(), query.value(5).toString() };
+    }
+
+    const QString answerFields
+        = QStringLiteral("SELECT result_id, question, question_text, option, option_text, score "
+                         "FROM answers");
+
+} // namespace
+
+QList<Record> History::records(StoreError *error) const
+{
+    return recordsOf({}, error);
+}
+
+QList<Record> History::recordsOf(const QString &test, StoreError *error) const
+{
+    StoreError &err = orDummy(error);
+    Connection c(m_path, true);
+    if (!openToRead(c, m_path, err))
+        return {};
+    const QVariantList values = test.isEmpty() ? QVariantList() : QVariantList { test };
+    QList<Record> out;
+    QHash<qint64, qsizetype> index;
+    QSqlQuery query(c.db());
+    query.setForwardOnly(true);
+    if ((err = c.exec(query,
+             QStringLiteral("SELECT %1, result_text FROM results").arg(listedFields)
+                 + (test.isEmpty() ? QString() : QStringLiteral(" WHERE test = ?")) + newestFirst,
+             values)))
+        return {};
+    while (query.next()) {
+        Record r = listedRecord(query);
         r.resultText = query.value(6).toString();
         index.insert(r.id, out.size());
         out.append(r);
     }
     if ((err = c.exec(query,
-             QStringLiteral("SELECT result_id, question, question_text, option, option_text, "
-                            "score FROM answers ORDER BY result_id, question"))))
+             answerFields
+                 + (test.isEmpty()
+                         ? QString()
+                         : QStringLiteral(" WHERE result_id IN (SELECT id FROM results WHERE "
+                                          "test = ?)"))
+                 + QStringLiteral(" ORDER BY result_id, question"),
+             values)))
         return {};
     while (query.next()) {
         const auto at = index.constFind(query.value(0).toLongLong());
-        if (at == index.constEnd())
-            continue;
-        out[*at].answers.append({ query.value(1).toInt(), query.value(2).toString(),
-            query.value(3).toString(), query.value(4).toString(), query.value(5).toString() });
+        if (at != index.constEnd())
+            out[*at].answers.append(answerFrom(query));
     }
+    return out;
+}
+
+QList<qint64> History::ids(const QString &test, StoreError *error) const
+{
+    StoreError &err = orDummy(error);
+    Connection c(m_path, true);
+    if (!openToRead(c, m_path, err))
+        return {};
+    QSqlQuery query(c.db());
+    query.setForwardOnly(true);
+    if ((err = c.exec(query,
+             QStringLiteral("SELECT id FROM results")
+                 + (test.isEmpty() ? QString() : QStringLiteral(" WHERE test = ?")) + newestFirst,
+             test.isEmpty() ? QVariantList() : QVariantList { test })))
+        return {};
+    QList<qint64> out;
+    while (query.next())
+        out.append(query.value(0).toLongLong());
+    return out;
+}
+
+QList<Record> History::listed(const QList<qint64> &ids, StoreError *error) const
+{
+    StoreError &err = orDummy(error);
+    if (ids.isEmpty())
+        return {};
+    Connection c(m_path, true);
+    if (!openToRead(c, m_path, err))
+        return {};
+    QSqlQuery query(c.db());
+    query.setForwardOnly(true);
+    if (!query.prepare(QStringLiteral("SELECT %1 FROM results WHERE id = ?").arg(listedFields))) {
+        err = failure(query.lastError(), m_path);
+        return {};
+    }
+    QList<Record> out;
+    out.reserve(ids.size());
+    for (const qint64 id : ids) {
+        query.bindValue(0, id);
+        if (!query.exec()) {
+            err = failure(query.lastError(), m_path);
+            return {};
+        }
+        if (query.next())
+            out.append(listedRecord(query));
+        query.finish();
+    }
+    return out;
+}
+
+Record History::record(qint64 id, StoreError *error) const
+{
+    StoreError &err = orDummy(error);
+    Connection c(m_path, true);
+    if (!openToRead(c, m_path, err))
+        return {};
+    QSqlQuery query(c.db());
+    query.setForwardOnly(true);
+    if ((err = c.exec(query,
+             QStringLiteral("SELECT %1, result_text FROM results WHERE id = ?").arg(listedFields),
+             { id })))
+        return {};
+    if (!query.next())
+        return {};
+    Record r = listedRecord(query);
+    r.resultText = query.value(6).toString();
+    if ((err = c.exec(query,
+             answerFields + QStringLiteral(" WHERE result_id = ? ORDER BY question"), { id })))
+        return {};
+    while (query.next())
+        r.answers.append(answerFrom(query));
+    return r;
+}
+
+QStringList History::tests(StoreError *error) const
+{
+    StoreError &err = orDummy(error);
+    Connection c(m_path, true);
+    if (!openToRead(c, m_path, err))
+        return {};
+    QSqlQuery query(c.db());
+    query.setForwardOnly(true);
+    if ((err = c.exec(query, QStringLiteral("SELECT DISTINCT test FROM results"))))
+        return {};
+    QStringList out;
+    while (query.next())
+        out << query.value(0).toString();
     return out;
 }
 

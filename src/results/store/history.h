@@ -59,6 +59,19 @@ public:
     // Every record with its answers, newest first (by the time taken, then by the
     // order stored). No file yet means no records; the file is not created.
     QList<Record> records(StoreError *error = nullptr) const;
+    // The same for the records of one test (every record when test is empty).
+    QList<Record> recordsOf(const QString &test, StoreError *error = nullptr) const;
+
+    // What a list of many records reads. The ids of the records of one test (every
+    // record when test is empty), newest first as above.
+    QList<qint64> ids(const QString &test, StoreError *error = nullptr) const;
+    // The records of these ids, in that order, without their result text and answers;
+    // ids that are not stored are passed over.
+    QList<Record> listed(const QList<qint64> &ids, StoreError *error = nullptr) const;
+    // One record with its answers; id 0 when it is not stored.
+    Record record(qint64 id, StoreError *error = nullptr) const;
+    // Every test that has a record, each once, in no particular order.
+    QStringList tests(StoreError *error = nullptr) const;
 
     // Removes the records with these ids and their answers, all or none. Ids that
     // are not stored are passed over.

@@ -29,6 +29,8 @@ private slots:
     void conflictAskedUntilSettled_data();
     void conflictAskedUntilSettled();
     void signalsTellBindingsWhatHappened();
+    void opensOnlyATableOfExactlyThatName_data();
+    void opensOnlyATableOfExactlyThatName();
 };
 
 void tst_Recordset::singleFieldsTakeNumbersOnly_data()
@@ -407,3 +409,42 @@ void tst_Recordset::signalsTellBindingsWhatHappened()
 
 QTEST_GUILESS_MAIN(tst_Recordset)
 #include "tst_recordset.moc"
+
+// SQLite finds tables by name without regard to ASCII case and reads its schema and
+// views like tables; a record set opens only a table of the bank of exactly that name.
+void tst_Recordset::opensOnlyATableOfExactlyThatName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("the name as made") << u"Mood 情绪"_s << true;
+    QTest::newRow("lower case") << u"mood 情绪"_s << false;
+    QTest::newRow("upper case") << u"MOOD 情绪"_s << false;
+    QTest::newRow("no such table") << u"没有的表"_s << false;
+    QTest::newRow("a view") << u"看"_s << false;
+    QTest::newRow("the schema") << u"sqlite_master"_s << false;
+    QTest::newRow("the schema, new name") << u"sqlite_schema"_s << false;
+    QTest::newRow("the temporary schema") << u"sqlite_temp_master"_s << false;
+    QTest::newRow("a quote in it") << u"Mood 情绪\" x"_s << false;
+}
+
+void tst_Recordset::opensOnlyATableOfExactlyThatName()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, opens);
+    TestFolder folder;
+    folder.addCategory(u"Mood 情绪"_s);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"view"_s);
+        db.setDatabaseName(folder.bank());
+        QVERIFY(db.open());
+        QVERIFY(QSqlQuery(db).exec(u"CREATE VIEW 看 AS SELECT * FROM \"Mood 情绪\""_s));
+    }
+    QSqlDatabase::removeDatabase(u"view"_s);
+
+    Recordset rs;
+    const StoreError e = rs.open(folder.bank(), name);
+    QCOMPARE(e.number(), opens ? 0 : int(StoreError::NoSuchTable));
+    QCOMPARE(rs.isOpen(), opens);
+    if (opens)
+        QCOMPARE(rs.fieldNames(), QStringList { BankNames::testField() });
+}
