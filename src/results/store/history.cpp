@@ -101,14 +101,14 @@ namespace {
         StoreError exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {})
         {
             if (!query.prepare(sql))
-                return failure(query.lastError(), m_path);
+                return Results::failure(query.lastError(), m_path);
             for (const QVariant &v : values) {
                 // An empty text is stored as "", never as NULL (the columns refuse NULL).
                 const bool nullText = v.typeId() == QMetaType::QString && v.toString().isNull();
                 query.addBindValue(nullText ? QVariant(QStringLiteral("")) : v);
             }
             if (!query.exec())
-                return failure(query.lastError(), m_path);
+                return Results::failure(query.lastError(), m_path);
             return {};
         }
 
@@ -268,7 +268,7 @@ QList<Record> History::records(StoreError *error) const
 QList<Record> History::recordsOf(const QString &test, StoreError *error) const
 {
     StoreError &err = orDummy(error);
-    Connection c(m_path, true);
+    Connection c(m_path);
     if (!openToRead(c, m_path, err))
         return {};
     const QVariantList values = test.isEmpty() ? QVariantList() : QVariantList { test };
@@ -307,7 +307,7 @@ QList<Record> History::recordsOf(const QString &test, StoreError *error) const
 QList<qint64> History::ids(const QString &test, StoreError *error) const
 {
     StoreError &err = orDummy(error);
-    Connection c(m_path, true);
+    Connection c(m_path);
     if (!openToRead(c, m_path, err))
         return {};
     QSqlQuery query(c.db());
@@ -328,13 +328,13 @@ QList<Record> History::listed(const QList<qint64> &ids, StoreError *error) const
     StoreError &err = orDummy(error);
     if (ids.isEmpty())
         return {};
-    Connection c(m_path, true);
+    Connection c(m_path);
     if (!openToRead(c, m_path, err))
         return {};
     QSqlQuery query(c.db());
     query.setForwardOnly(true);
     if (!query.prepare(QStringLiteral("SELECT %1 FROM results WHERE id = ?").arg(listedFields))) {
-        err = failure(query.lastError(), m_path);
+        err = Results::failure(query.lastError(), m_path);
         return {};
     }
     QList<Record> out;
@@ -342,7 +342,7 @@ QList<Record> History::listed(const QList<qint64> &ids, StoreError *error) const
     for (const qint64 id : ids) {
         query.bindValue(0, id);
         if (!query.exec()) {
-            err = failure(query.lastError(), m_path);
+            err = Results::failure(query.lastError(), m_path);
             return {};
         }
         if (query.next())
@@ -355,7 +355,7 @@ QList<Record> History::listed(const QList<qint64> &ids, StoreError *error) const
 Record History::record(qint64 id, StoreError *error) const
 {
     StoreError &err = orDummy(error);
-    Connection c(m_path, true);
+    Connection c(m_path);
     if (!openToRead(c, m_path, err))
         return {};
     QSqlQuery query(c.db());
@@ -379,7 +379,7 @@ Record History::record(qint64 id, StoreError *error) const
 QStringList History::tests(StoreError *error) const
 {
     StoreError &err = orDummy(error);
-    Connection c(m_path, true);
+    Connection c(m_path);
     if (!openToRead(c, m_path, err))
         return {};
     QSqlQuery query(c.db());
