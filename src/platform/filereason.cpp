@@ -19,6 +19,7 @@ QString fileErrorReason(const QString &systemText)
         { "No space left on device", "磁盘已满" },
         { "Disk quota exceeded", "磁盘已满" },
         { "Read-only file system", "磁盘是只读的" },
+        { "File too large", "文件超过了系统允许的大小" },
     };
     for (const auto &r : reasons)
         if (systemText.contains(QLatin1String(r.text), Qt::CaseInsensitive))
