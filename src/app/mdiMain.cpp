@@ -11,9 +11,12 @@
 #include "bank/frmFL.h"
 #include "bank/frmImport.h"
 #include "bank/jetnotice.h"
+#include "bank/unsaved.h"
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
+#include "platform/msgbox.h"
+#include "platform/programfolder.h"
 #include "results/frmHistory.h"
 #include "runner/frmTest.h"
 
@@ -23,6 +26,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QToolBar>
 
 mdiMain::mdiMain()
@@ -105,9 +109,12 @@ void mdiMain::createToolbar()
         const char *text;
         const char *icon;
     } buttons[] = {
-        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
-        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
-        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrHistory", "测试记录", "tbr-history" },
+        { "tbrFL", "测试分类", "tbr-categories" },
+        { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },
+        { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },
+        { "tbrHistory", "测试记录", "tbr-history" },
         { "tbrMusic", "背景音乐", "tbr-music" },
         { "tbrExit", "退出Qelvi", "tbr-exit" },
     };
@@ -136,6 +143,10 @@ void mdiMain::Form_Load()
     Forms::load<frmAno>();
     centreAno();
     Forms::find<frmAno>()->Show();
+    // Texts a clash left unstored when the program last ended unattended.
+    if (const QString notice = Unsaved::takeNotice(programFile(QStringLiteral("test.mdb")));
+        !notice.isEmpty())
+        QTimer::singleShot(0, this, [notice] { msgBox(notice); });
 }
 
 void mdiMain::centreAno()
