@@ -182,6 +182,17 @@ private slots:
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(writer);
     }
+
+    // A surrogate pair given as two escapes is the one character it names.
+    void anEscapedPairIsOneCharacter()
+    {
+        QString error;
+        const Package p = readText(
+            "分类: 类\n测试: 测\n题目: \"笑\\uD83D\\uDE00\"\nA 1: 是\n", u"a.txt"_s, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(p.categories.value(0).tests.value(0).questions.value(0).text,
+            std::optional<QString>(u"笑\U0001F600"_s));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_guardedreaders)
