@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -181,6 +182,41 @@ private slots:
         db.close();
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(writer);
+    }
+
+    // A survey file's XML faults: the true reason in Chinese on the first line with its
+    // line number, one stop, the parser's own words only on the detail line.
+    void surveyFaultsAreSaidInChinese_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("tag not closed")
+            << QByteArray("<document>\n<questions>\n</document>\n") << u"第 3 行不是格式正确的"_s;
+        QTest::newRow("cut short") << QByteArray("<document>\n<questions>\n") << u"没有写完"_s;
+        QByteArray bomb = "<?xml version=\"1.0\"?>\n<!DOCTYPE d [\n<!ENTITY a \"aaaaaaaaaa\">\n";
+        for (char e = 'b'; e <= 'j'; ++e)
+            bomb += QByteArray("<!ENTITY ") + e + " \""
+                + QByteArray(10, '&').replace("&", QByteArray("&") + char(e - 1) + ";") + "\">\n";
+        bomb += "]>\n<document>&j;</document>\n";
+        QTest::newRow("entities without end") << bomb << u"展开后太长"_s;
+        QTest::newRow("undefined entity")
+            << QByteArray("<document>&nothing;</document>") << u"实体"_s;
+    }
+    void surveyFaultsAreSaidInChinese()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        TestFolder folder;
+        folder.write(u"s.lss"_s, bytes);
+        const QString error = readThrough(folder.file(u"s.lss"_s));
+        const QString first = error.section(u'\n', 0, 0);
+        QVERIFY2(first.contains(reason), qPrintable(error));
+        QVERIFY2(!error.contains(u"。。"_s) && first.endsWith(u'。'), qPrintable(error));
+        QVERIFY2(!QString(first)
+                      .remove(u"XML"_s)
+                      .remove(u"s.lss"_s)
+                      .contains(QRegularExpression(u"[A-Za-z]{2}"_s)),
+            qPrintable(error));
     }
 
     // A surrogate pair given as two escapes is the one character it names.

@@ -70,6 +70,12 @@ StoreError fileProblem(StoreError::Number number, const QString &path, const QSt
     return StoreError(number, QStringLiteral("题库文件“%1”%2").arg(nativePath(path), problem));
 }
 
+// SQLite's own words, on a line of their own after the reason.
+QString detailLine(const QString &text)
+{
+    return text.isEmpty() ? QString() : QStringLiteral("\n详细信息：") + text;
+}
+
 // Whether an SQLite error says the file is no database (SQLITE_NOTADB).
 bool notADatabase(const QSqlError &error)
 {
@@ -91,7 +97,7 @@ StoreError checkOpened(QSqlDatabase &db, const QString &path)
             return fileProblem(
                 StoreError::NotABank, path, QStringLiteral("不是题库文件，或者已经损坏。"));
         return fileProblem(StoreError::BankUnreadable, path,
-            QStringLiteral("无法读取：%1").arg(error.databaseText()));
+            QStringLiteral("无法读取。") + detailLine(error.databaseText()));
     }
     const bool hasList = q.value(0).toInt() > 0;
     q.finish();
@@ -186,7 +192,7 @@ QSqlDatabase connection(const QString &path, StoreError *error)
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
             problem = fileProblem(StoreError::BankUnreadable, wanted,
-                QStringLiteral("无法打开：%1").arg(db.lastError().databaseText()));
+                QStringLiteral("无法打开。") + detailLine(db.lastError().databaseText()));
         } else {
             problem = checkOpened(db, wanted);
         }
@@ -279,7 +285,7 @@ StoreError engineError(int code, const QString &text, const QString &path)
             StoreError::NotABank, path, QStringLiteral("不是题库文件，或者已经损坏。"));
     case 10: // SQLITE_IOERR
         return fileProblem(StoreError::BankUnreadable, path,
-            QStringLiteral("读写出错，修改没有保存：%1").arg(text));
+            QStringLiteral("读写出错，修改没有保存。") + detailLine(text));
     case 13: // SQLITE_FULL
         return fileProblem(
             StoreError::Engine, path, QStringLiteral("所在的磁盘已满，修改没有保存。"));
@@ -288,7 +294,7 @@ StoreError engineError(int code, const QString &text, const QString &path)
         return fileProblem(StoreError::Engine, path,
             QStringLiteral("正被另一个程序使用，修改没有保存。请稍后再试。"));
     default:
-        return StoreError(StoreError::Engine, QStringLiteral("题库出错：%1").arg(text));
+        return StoreError(StoreError::Engine, QStringLiteral("题库出错。") + detailLine(text));
     }
 }
 
@@ -350,14 +356,14 @@ StoreError createFreshBank(const QString &path)
         db.setDatabaseName(wanted);
         if (!db.open()) {
             result = fileProblem(StoreError::BankUnreadable, wanted,
-                QStringLiteral("无法建立：%1").arg(db.lastError().databaseText()));
+                QStringLiteral("无法建立。") + detailLine(db.lastError().databaseText()));
         } else {
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("CREATE TABLE %1 (%2 TEXT)")
                             .arg(quoteName(QStringLiteral("分类列表")),
                                 quoteName(QStringLiteral("分类"))))) {
                 result = fileProblem(StoreError::Engine, wanted,
-                    QStringLiteral("无法建立：%1").arg(q.lastError().databaseText()));
+                    QStringLiteral("无法建立。") + detailLine(q.lastError().databaseText()));
             }
             q.finish();
         }
