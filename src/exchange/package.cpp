@@ -194,7 +194,7 @@ Package readBank(const QString &bank, QString *error)
 
 // Another bank is copied whole into memory first: far beyond any bank is no bank.
 constexpr qint64 kLargestBank = qint64(256) << 20;
-// And no statement on it runs longer than this.
+// And reading it takes no longer than this.
 constexpr int kLongestRead = 20000;
 
 // A bank of the program, read-only through a copy; messages name it as shown.
