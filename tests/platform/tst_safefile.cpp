@@ -69,6 +69,9 @@ private slots:
         QTest::newRow("temp.txt") << QStringLiteral("temp.txt");
         QTest::newRow("temp1.txt") << QStringLiteral("temp1.txt");
         QTest::newRow("music.ini") << QStringLiteral("music.ini");
+        QTest::newRow("exported test file") << QStringLiteral("导出.txt");
+        QTest::newRow("history CSV") << QStringLiteral("记录.csv");
+        QTest::newRow("result PDF") << QStringLiteral("结果.pdf");
     }
     void writersReplaceLinksInsteadOfFollowingThem()
     {
@@ -87,8 +90,15 @@ private slots:
             QVERIFY(HandOff::writeTestName(QStringLiteral("测试一")));
         else if (file == QLatin1String("temp1.txt"))
             QVERIFY(HandOff::writeModeCode(2));
-        else
+        else if (file == QLatin1String("music.ini"))
             QVERIFY2(MusicIni::writePath(QStringLiteral("/a/b.mp3"), &reason), qPrintable(reason));
+        else if (file.endsWith(QLatin1String(".txt")))
+            QVERIFY2(Exchange::writeFile(folder.file(file), {}, &reason), qPrintable(reason));
+        else if (file.endsWith(QLatin1String(".csv")))
+            QVERIFY2(ResultDocument::writeFile(folder.file(file), "a,b\r\n", &reason),
+                qPrintable(reason));
+        else
+            QVERIFY2(ResultDocument::savePdf({}, folder.file(file), &reason), qPrintable(reason));
 
         QVERIFY(QFileInfo(victim).size() == 3800);
         QVERIFY(!QFileInfo(folder.file(file)).isSymLink());
