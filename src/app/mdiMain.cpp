@@ -12,9 +12,12 @@
 #include "bank/frmFL.h"
 #include "bank/frmImport.h"
 #include "bank/jetnotice.h"
+#include "bank/unsaved.h"
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
+#include "platform/msgbox.h"
+#include "platform/programfolder.h"
 #include "results/frmHistory.h"
 #include "runner/frmTest.h"
 
@@ -24,6 +27,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
 #include <QToolBar>
 
 mdiMain::mdiMain()
@@ -140,6 +144,10 @@ void mdiMain::Form_Load()
     Forms::load<frmAno>();
     centreAno();
     Forms::find<frmAno>()->Show();
+    // Texts a clash left unstored when the program last ended unattended.
+    if (const QString notice = Unsaved::takeNotice(programFile(QStringLiteral("test.mdb")));
+        !notice.isEmpty())
+        QTimer::singleShot(0, this, [notice] { msgBox(notice); });
 }
 
 void mdiMain::centreAno()

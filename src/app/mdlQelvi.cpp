@@ -11,13 +11,14 @@
 #include <QIcon>
 #include <QLoggingCategory>
 #include <QLibraryInfo>
-#include <QTranslator>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTranslator>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <thread>
 #include <unistd.h>
 
@@ -25,66 +26,84 @@ namespace mdlQelvi {
 
 namespace {
 
-// QT_LOGGING_RULES="qelvi.icons.debug=true" tells at start whether every picture of the
-// program draws: the pictures are SVG, drawn by a plugin that is loaded at run time.
-Q_LOGGING_CATEGORY(lcIcons, "qelvi.icons", QtWarningMsg)
+    // QT_LOGGING_RULES="qelvi.icons.debug=true" tells at start whether every picture of the
+    // program draws: the pictures are SVG, drawn by a plugin that is loaded at run time.
+    Q_LOGGING_CATEGORY(lcIcons, "qelvi.icons", QtWarningMsg)
 
-void checkIcons()
-{
-    if (!lcIcons().isDebugEnabled())
-        return;
-    int drawn = 0, total = 0;
-    for (QDirIterator it(QStringLiteral(":/images"), { QStringLiteral("*.svg") }); it.hasNext();) {
-        const QString file = it.next();
-        ++total;
-        if (QIcon(file).pixmap(QSize(32, 32)).isNull())
-            qCDebug(lcIcons) << "not drawn:" << file;
-        else
-            ++drawn;
+    void checkIcons()
+    {
+        if (!lcIcons().isDebugEnabled())
+            return;
+        int drawn = 0, total = 0;
+        for (QDirIterator it(QStringLiteral(":/images"), { QStringLiteral("*.svg") }); it.hasNext();) {
+            const QString file = it.next();
+            ++total;
+            if (QIcon(file).pixmap(QSize(32, 32)).isNull())
+                qCDebug(lcIcons) << "not drawn:" << file;
+            else
+                ++drawn;
+        }
+        qCDebug(lcIcons, "%d of %d icons drawn", drawn, total);
     }
-    qCDebug(lcIcons, "%d of %d icons drawn", drawn, total);
-}
 
-QPointer<mdiMain> mainWindow;
-int signalPipe[2] = { -1, -1 };
+    QPointer<mdiMain> mainWindow;
+    int signalPipe[2] = { -1, -1 };
 
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
-}
+    void onAlarm(int)
+    {
+        ::_exit(0);
+    }
 
-// What every window holds goes to the bank as far as the bank takes it, without a
-// question: nobody may be there to answer.
-void commitEverything()
-{
-    const auto widgets = QApplication::allWidgets();
-    for (QWidget *widget : widgets) {
-        if (auto *data = qobject_cast<Data *>(widget)) {
-            data->commitStorable();
-            data->Unload();
+    void onSignal(int)
+    {
+        const char byte = 1;
+        [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+        // The window thread may be held in a read or a statement and never see the byte:
+        // the program ends regardless, a little after the orderly end would have.
+        static volatile sig_atomic_t armed = 0;
+        if (armed)
+            return;
+        armed = 1;
+        struct sigaction alarm = {};
+        alarm.sa_handler = onAlarm;
+        sigemptyset(&alarm.sa_mask);
+        sigaction(SIGALRM, &alarm, nullptr);
+        itimerval in = {};
+        in.it_value = { 1, 900000 }; // 1.9 s
+        setitimer(ITIMER_REAL, &in, nullptr);
+    }
+
+    // What every window holds goes to the bank as far as the bank takes it, without a
+    // question: nobody may be there to answer.
+    void commitEverything()
+    {
+        const auto widgets = QApplication::allWidgets();
+        for (QWidget *widget : widgets) {
+            if (auto *data = qobject_cast<Data *>(widget)) {
+                data->commitStorable();
+                data->Unload();
+            }
         }
     }
-}
 
-void endNow()
-{
-    static bool ending = false;
-    if (ending)
-        return;
-    ending = true;
-    // Should anything hold the program up (a bank locked by another copy makes a commit
-    // wait), it ends regardless: a logout does not wait. A commit cut short this way
-    // is rolled back by the bank, never left half done.
-    std::thread([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        std::_Exit(0);
-    }).detach();
-    commitEverything();
-    // Leaves every event loop, those of open message boxes too; whatever a handler
-    // still does on its way out cannot keep the program, since no box waits any more.
-    QCoreApplication::exit(0);
-}
+    void endNow()
+    {
+        static bool ending = false;
+        if (ending)
+            return;
+        ending = true;
+        // Should anything hold the program up (a bank locked by another copy makes a commit
+        // wait), it ends regardless: a logout does not wait. A commit cut short this way
+        // is rolled back by the bank, never left half done.
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            std::_Exit(0);
+        }).detach();
+        commitEverything();
+        // Leaves every event loop, those of open message boxes too; whatever a handler
+        // still does on its way out cannot keep the program, since no box waits any more.
+        QCoreApplication::exit(0);
+    }
 
 } // namespace
 
@@ -116,7 +135,7 @@ void prepare(QApplication &app)
     // The toolkit's own texts (message-box buttons, the Open dialog) in Chinese.
     auto *qtTexts = new QTranslator(&app);
     if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(qtTexts);
 }
 

@@ -1,5 +1,6 @@
 #include "bank/Data.h"
 
+#include "bank/unsaved.h"
 #include "platform/msgbox.h"
 
 #include <QHBoxLayout>
@@ -187,8 +188,14 @@ QString quoted(const QString &text)
 Recordset::Resolution Data::resolve(const Recordset::Conflict &conflict)
 {
     using Resolution = Recordset::Resolution;
-    if (m_unattended)
+    // Nobody to answer: a deleted record's texts are stored anew; a changed record
+    // keeps what is stored, and these texts are kept beside the bank for the user.
+    if (m_unattended && conflict.deleted)
         return Resolution::StoreAsNew;
+    if (m_unattended) {
+        Unsaved::keep(m_databaseName, m_recordSource, m_recordName, conflict);
+        return Resolution::TakeStored;
+    }
     if (conflict.deleted) {
         const QString question
             = QStringLiteral("当前记录已经被删除。\n"

@@ -11,7 +11,6 @@
 #include "platform/twips.h"
 
 #include <QComboBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -119,13 +118,8 @@ void frmImport::Command4_Click()
     dialog.DialogTitle = QStringLiteral("评分表");
     if (!dialog.ShowOpen(this) || m_read.testCount() != 1)
         return;
-    QFile file(dialog.FileName);
     QString error;
-    const QList<Band> bands = file.open(QIODevice::ReadOnly)
-        ? readBandSheet(file.readAll(), QFileInfo(file).fileName(), &error)
-        : QList<Band>();
-    if (!file.isOpen())
-        error = QStringLiteral("无法打开文件“%1”。").arg(QFileInfo(file).fileName());
+    const QList<Band> bands = readBandFile(dialog.FileName, &error);
     if (!error.isEmpty()) {
         msgBox(error);
         return;

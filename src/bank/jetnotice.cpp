@@ -3,6 +3,7 @@
 #include "bank/store/bankfile.h"
 #include "bank/store/jetbank.h"
 #include "platform/msgbox.h"
+#include "results/store/history.h"
 
 #include <QApplication>
 #include <QDir>
@@ -71,6 +72,9 @@ void installLinkNotice()
     BankFile::setLinkNotice([](const QString &bank, const QString &target) {
         QTimer::singleShot(0, qApp, [text = linkMessage(bank, target)] { msgBox(text); });
     });
+    // The results history's own notices (a link, a damaged file set aside) likewise.
+    Results::setNotice(
+        [](const QString &text) { QTimer::singleShot(0, qApp, [text] { msgBox(text); }); });
 }
 
 QString linkMessage(const QString &bank, const QString &target)

@@ -15,6 +15,7 @@ void installConversionNotice();
 QString conversionMessage(const JetBank::Conversion &conversion);
 
 // A bank opened through a symbolic link into another folder: told once, once the window
-// that opened it has done so, where the bank really is.
+// that opened it has done so, where the bank really is. The results history's notices
+// are shown the same way.
 void installLinkNotice();
 QString linkMessage(const QString &bank, const QString &target);

@@ -3,12 +3,9 @@
 #include "exchange/spreadsheet.h"
 #include "exchange/survey.h"
 #include "exchange/testtext.h"
-#include "platform/filereason.h"
 #include "platform/safefile.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace Exchange {
 
@@ -36,23 +33,13 @@ Package readFile(const QString &path, QStringList *notes, QString *error)
         return readOtherBank(path, error);
     // A test file of thousands of questions is a few MB; a FIFO, a device or a file far
     // beyond that is no test file.
-    if (!isRegularFile(path)) {
-        *error
-            = QStringLiteral("无法打开文件“%1”：它不存在，或不是普通文件。").arg(info.fileName());
+    QString reason;
+    const std::optional<QByteArray> read = ::readFile(path, kLargestFile, &reason);
+    if (!read) {
+        *error = QStringLiteral("无法导入文件“%1”：%2。").arg(info.fileName(), reason);
         return {};
     }
-    if (info.size() > kLargestFile) {
-        *error = QStringLiteral("无法导入文件“%1”：文件超过 %2 MB，不是测试文件。")
-                     .arg(info.fileName())
-                     .arg(kLargestFile >> 20);
-        return {};
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("无法打开文件“%1”：%2").arg(info.fileName(), fileErrorReason(file));
-        return {};
-    }
-    const QByteArray bytes = file.read(kLargestFile);
+    const QByteArray &bytes = *read;
     if (suffix == QLatin1String("csv") || suffix == QLatin1String("tsv"))
         return readSheet(bytes, info.fileName(), info.completeBaseName(), error);
     if (suffix == QLatin1String("lss"))
@@ -60,13 +47,25 @@ Package readFile(const QString &path, QStringList *notes, QString *error)
     return readText(bytes, info.fileName(), error);
 }
 
+QList<Band> readBandFile(const QString &path, QString *error)
+{
+    error->clear();
+    QString reason;
+    const QString name = QFileInfo(path).fileName();
+    const std::optional<QByteArray> bytes = ::readFile(path, kLargestFile, &reason);
+    if (!bytes) {
+        *error = QStringLiteral("无法导入评分表“%1”：%2。").arg(name, reason);
+        return {};
+    }
+    return readBandSheet(*bytes, name, error);
+}
+
 bool writeFile(const QString &path, const Package &package, QString *error)
 {
-    QSaveFile file(path);
-    const QByteArray bytes = writeText(package);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = QStringLiteral("无法写入文件“%1”：%2")
-                     .arg(QFileInfo(path).fileName(), fileErrorReason(file));
+    QString reason;
+    if (!replaceFile(path, writeText(package), &reason)) {
+        *error = QStringLiteral("无法写入文件“%1”：%2。原来的文件没有改动。")
+                     .arg(QFileInfo(path).fileName(), reason);
         return false;
     }
     return true;

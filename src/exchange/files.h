@@ -17,7 +17,12 @@ QString exportFilter();
 // package and sets *error to one sentence naming the file.
 Package readFile(const QString &path, QStringList *notes, QString *error);
 
-// Writes a test file; false with *error when it cannot be written.
+// The score bands of a spreadsheet's test, from a band sheet of their own (评分表).
+// On failure returns none and sets *error to one sentence naming the file.
+QList<Band> readBandFile(const QString &path, QString *error);
+
+// Writes a test file (whole, on disk, then in place of the old one); false with *error when it
+// cannot be written.
 bool writeFile(const QString &path, const Package &package, QString *error);
 
 } // namespace Exchange

@@ -25,25 +25,52 @@ namespace {
 
     using BankFile::quoteName;
 
-    // Reads every row of the named fields of a table in natural order.
+    // Why a table could not be read: in Chinese, SQLite's own words on a line after.
+    QString readFailure(const QString &table, const QSqlError &error)
+    {
+        if (error.nativeErrorCode() == QLatin1String("9")) // SQLITE_INTERRUPT
+            return QStringLiteral("读取表“%1”用时太久，已经停止。").arg(table);
+        return QStringLiteral("无法读取表“%1”。\n详细信息：%2").arg(table, error.databaseText());
+    }
+
+    // A bank's tables are read whole into memory: far beyond any test is no bank.
+    constexpr int kMostRows = 100000;
+
+    // Reads every row of the named fields of a table in natural order. Only a plain
+    // table is read (a view may hold rows without end) and only so many rows.
     bool selectRows(QSqlDatabase &db, const QString &table, const QStringList &fields,
         QList<QVariantList> *rows, QString *error)
     {
+        if (!BankFile::isPlainTable(db, table)) {
+            *error = QStringLiteral("“%1”不是一张表（题库里只能有表，不能是视图）。").arg(table);
+            return false;
+        }
         QStringList columns;
         for (const QString &f : fields)
             columns << quoteName(f);
         QSqlQuery q(db);
         q.setForwardOnly(true);
-        if (!q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid")
-                        .arg(columns.join(QStringLiteral(", ")), quoteName(table)))) {
-            *error = QStringLiteral("无法读取表“%1”：%2").arg(table, q.lastError().databaseText());
+        if (!q.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY rowid LIMIT %3")
+                        .arg(columns.join(QStringLiteral(", ")), quoteName(table))
+                        .arg(kMostRows + 1))) {
+            *error = readFailure(table, q.lastError());
             return false;
         }
         while (q.next()) {
+            if (rows->size() == kMostRows) {
+                *error = QStringLiteral("表“%1”有 %2 行以上，不像是题库里的表。")
+                             .arg(table)
+                             .arg(kMostRows);
+                return false;
+            }
             QVariantList row;
             for (int i = 0; i < fields.size(); ++i)
                 row << q.value(i);
             rows->append(row);
+        }
+        if (q.lastError().isValid()) {
+            *error = readFailure(table, q.lastError());
+            return false;
         }
         q.finish();
         return true;
@@ -165,19 +192,24 @@ Package readBank(const QString &bank, QString *error)
     return readBank(db, error);
 }
 
-// A bank of the program, read-only; messages name it as shown.
+// Another bank is copied whole into memory first: far beyond any bank is no bank.
+constexpr qint64 kLargestBank = qint64(256) << 20;
+// And reading it takes no longer than this.
+constexpr int kLongestRead = 20000;
+
+// A bank of the program, read-only through a copy; messages name it as shown.
 static Package readSqliteBank(const QString &path, const QString &shown, QString *error)
 {
     const QString connection = QStringLiteral("qelvi-source-") + QUuid::createUuid().toString();
     Package package;
+    QTemporaryDir copy;
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (!db.open()) {
-            *error
-                = QStringLiteral("无法打开题库“%1”：%2").arg(shown, db.lastError().databaseText());
-        } else if (!db.tables().contains(BankNames::categoryList())) {
+        QString reason;
+        QSqlDatabase db = BankFile::openCopy(
+            path, copy.path(), connection, kLargestBank, kLongestRead, &reason);
+        if (!db.isOpen()) {
+            *error = QStringLiteral("无法导入题库“%1”：%2。").arg(shown, reason);
+        } else if (!db.tables(QSql::AllTables).contains(BankNames::categoryList())) {
             *error = QStringLiteral("“%1”不是题库文件（没有“分类列表”表）。").arg(shown);
         } else {
             package = readBank(db, error);
@@ -194,8 +226,11 @@ Package readOtherBank(const QString &path, QString *error)
 {
     error->clear();
     const QString shown = QFileInfo(path).fileName();
-    if (!isRegularFile(path)) {
-        *error = QStringLiteral("找不到文件“%1”。").arg(shown);
+    QString reason;
+    const std::optional<DatabaseFile> file = databaseFile(path, &reason);
+    if (!file || !file->exists) {
+        *error = QStringLiteral("无法导入题库“%1”：%2。")
+                     .arg(shown, file ? QStringLiteral("文件不存在") : reason);
         return {};
     }
     // An Access 2000 bank is read through a converted copy; the file itself is not touched.

@@ -252,6 +252,27 @@ namespace {
         return true;
     }
 
+    // What is wrong with the XML, in Chinese; the parser's own words on a line after.
+    QString xmlFault(const QXmlStreamReader &xml, const QString &fileName)
+    {
+        const QString own = xml.errorString();
+        QString what = QStringLiteral("不是格式正确的 XML");
+        if (xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
+            what = QStringLiteral("文件没有写完就结束了");
+        else if (own.contains(QLatin1String("expansion limit"), Qt::CaseInsensitive)
+            || own.contains(QLatin1String("recursive"), Qt::CaseInsensitive))
+            what = QStringLiteral("文件里定义的实体展开后太长，不能读取");
+        else if (own.contains(QLatin1String("entity"), Qt::CaseInsensitive))
+            what = QStringLiteral("用到了没有定义或不能使用的实体");
+        QString detail = own.trimmed();
+        while (detail.endsWith(u'.') || detail.endsWith(u'。'))
+            detail.chop(1);
+        return QStringLiteral("无法读取文件“%1”：第 %2 行%3。\n详细信息：%4")
+            .arg(fileName)
+            .arg(xml.lineNumber())
+            .arg(what, detail);
+    }
+
 } // namespace
 
 Package readSurvey(
@@ -260,10 +281,7 @@ Package readSurvey(
     QXmlStreamReader xml(bytes);
     Tables tables;
     if (!readTables(xml, &tables)) {
-        *error = QStringLiteral("无法读取文件“%1”：第 %2 行：%3。")
-                     .arg(fileName)
-                     .arg(xml.lineNumber())
-                     .arg(xml.errorString());
+        *error = xmlFault(xml, fileName);
         return {};
     }
     Test test;

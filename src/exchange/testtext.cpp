@@ -103,8 +103,29 @@ namespace {
                     *error = QStringLiteral("\\u 后面要有四位十六进制数字");
                     return false;
                 }
-                *out += QChar(char16_t(code));
                 i += 4;
+                // A surrogate names a character only as the first of a pair given
+                // together; the two non-characters name none.
+                const auto escaped = [&](qsizetype at, uint *next) {
+                    bool fine = false;
+                    *next = t.mid(at + 2, 4).toUInt(&fine, 16);
+                    return fine && t.mid(at, 2) == QLatin1String("\\u")
+                        && t.mid(at + 2, 4).size() == 4;
+                };
+                uint low = 0;
+                if (QChar::isHighSurrogate(code) && escaped(i + 1, &low)
+                    && QChar::isLowSurrogate(low)) {
+                    *out += QChar(char16_t(code));
+                    *out += QChar(char16_t(low));
+                    i += 6;
+                    break;
+                }
+                if (QChar::isSurrogate(code) || code == 0xfffe || code == 0xffff) {
+                    *error = QStringLiteral("引号里的“\\u%1”不代表任何字符")
+                                 .arg(t.mid(i - 3, 4).toUpper());
+                    return false;
+                }
+                *out += QChar(char16_t(code));
                 break;
             }
             default:

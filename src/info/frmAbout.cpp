@@ -8,6 +8,7 @@
 #include "platform/shellopen.h"
 #include "platform/twips.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QKeySequence>
 #include <QMouseEvent>
@@ -115,9 +116,14 @@ void frmAbout::Form_Load()
     // A missing or unreadable animation leaves the box without it; nothing to report.
     // Neither is a FIFO or device in its place, nor a file too big to be an animation.
     const QString path = programFile(QStringLiteral("nosars.gif"));
-    if (!isRegularFile(path) || QFileInfo(path).size() > (64 << 20))
+    QString reason;
+    const std::optional<QByteArray> bytes = readFile(path, 64 << 20, &reason);
+    if (!bytes)
         return;
-    auto *movie = new QMovie(path, QByteArray(), this);
+    auto *gif = new QBuffer(this);
+    gif->setData(*bytes);
+    auto *movie = new QMovie(gif, QByteArray(), this);
+    gif->setParent(movie);
     if (!movie->isValid() || !movie->jumpToFrame(0) || movie->currentImage().isNull()) {
         delete movie;
         return;

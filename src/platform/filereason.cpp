@@ -19,6 +19,11 @@ QString fileErrorReason(const QString &systemText)
         { "No space left on device", "磁盘已满" },
         { "Disk quota exceeded", "磁盘已满" },
         { "Read-only file system", "磁盘是只读的" },
+        { "File too large", "文件超过了系统允许的大小" },
+        { "Input/output error", "读写出错（磁盘或设备出了故障）" },
+        { "Too many levels of symbolic links", "链接套了太多层" },
+        { "Not a directory", "路径中有一段不是文件夹" },
+        { "File name too long", "文件名太长" },
     };
     for (const auto &r : reasons)
         if (systemText.contains(QLatin1String(r.text), Qt::CaseInsensitive))

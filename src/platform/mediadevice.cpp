@@ -217,10 +217,10 @@ void MediaDevice::open()
     }
     std::optional<qint64> midiLength;
     if (type == MUS_MID || type == MUS_NONE) {
-        QFile file(m_fileName);
         // A MIDI file is small; anything larger is not one.
-        if (file.open(QIODevice::ReadOnly) && file.size() < (64 << 20))
-            midiLength = midiLengthMs(file.readAll());
+        QString reason;
+        if (const auto bytes = readFile(m_fileName, 64 << 20, &reason))
+            midiLength = midiLengthMs(*bytes);
         if (type == MUS_MID && !midiLength) {
             setError(ErrorCannotOpen, QStringLiteral("%1: not a MIDI file").arg(m_fileName));
             return;

@@ -1,5 +1,7 @@
 #include "platform/programfolder.h"
 
+#include "platform/safefile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -30,10 +32,12 @@ QString userFolder()
     for (const char *name : { "test.mdb", "music.ini" }) {
         const QString target = QDir(folder).filePath(QLatin1String(name));
         const QString source = QDir(shipped).filePath(QLatin1String(name));
-        if (!QFileInfo::exists(target) && QFileInfo::exists(source)) {
-            QFile::copy(source, target);
+        if (QFileInfo::exists(target) || QFileInfo(target).isSymLink())
+            continue;
+        QString reason;
+        if (const auto bytes = readFile(source, qint64(1) << 30, &reason);
+            bytes && replaceFile(target, *bytes, &reason))
             QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner);
-        }
     }
     return folder;
 }

@@ -54,7 +54,8 @@ void frmHistory::Refresh()
         msgBox(error.message());
     fillTests(tests);
     m_chartTest.clear();
-    fillList(keep);
+    // A file that could not be read is told about once, not again for its list.
+    fillList(keep, !error);
 }
 
 void frmHistory::recordKept(const Results::Record &record)
@@ -107,10 +108,10 @@ QString frmHistory::chosenTest() const
 
 // The records of the chosen test, newest first; the record `select` stays selected,
 // otherwise the newest one is.
-void frmHistory::fillList(qint64 select)
+void frmHistory::fillList(qint64 select, bool tell)
 {
     const QSignalBlocker blocker(List1->selectionModel());
-    if (const StoreError e = m_model->load(chosenTest()))
+    if (const StoreError e = m_model->load(chosenTest()); e && tell)
         msgBox(e.message());
     const qsizetype at = select ? m_model->ids().indexOf(select) : -1;
     List1->setCurrentIndex(m_model->index(at < 0 ? 0 : int(at), 0));

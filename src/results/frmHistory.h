@@ -71,7 +71,7 @@ public slots:
 private:
     void buildControls();
     void fillTests(QStringList tests);
-    void fillList(qint64 select);
+    void fillList(qint64 select, bool tell = true);
     void showDetail();
     void drawChart(const QString &test);
     void enableButtons();

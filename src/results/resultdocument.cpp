@@ -2,12 +2,13 @@
 
 #include "platform/fonts.h"
 #include "platform/printdialog.h"
+#include "platform/safefile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPrinter>
-#include <QSaveFile>
 #include <QTextDocument>
 
 namespace ResultDocument {
@@ -47,7 +48,7 @@ namespace {
 
     QString fileFailure(const QString &path, const QString &reason)
     {
-        return QStringLiteral("文件“%1”没能写成：%2")
+        return QStringLiteral("文件“%1”没能写成：%2。原来的文件没有改动。")
             .arg(QFileInfo(path).absoluteFilePath(), reason);
     }
 
@@ -81,13 +82,11 @@ QString html(const Results::Record &record)
 
 bool savePdf(const Results::Record &record, const QString &path, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = fileFailure(path, file.errorString());
-        return false;
-    }
+    // Made in memory, then written as one file: a failed write leaves the old file.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
     {
-        QPdfWriter writer(&file);
+        QPdfWriter writer(&pdf);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
         writer.setTitle(record.test);
@@ -96,11 +95,7 @@ bool savePdf(const Results::Record &record, const QString &path, QString *error)
         fill(&doc, record);
         doc.print(&writer);
     }
-    if (!file.commit()) {
-        *error = fileFailure(path, file.errorString());
-        return false;
-    }
-    return true;
+    return writeFile(path, pdf.data(), error);
 }
 
 bool print(const Results::Record &record, QWidget *parent, QString *error)
@@ -143,9 +138,9 @@ QByteArray csv(const QList<Results::Record> &records)
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        *error = fileFailure(path, file.errorString());
+    QString reason;
+    if (!replaceFile(path, bytes, &reason)) {
+        *error = fileFailure(path, reason);
         return false;
     }
     return true;

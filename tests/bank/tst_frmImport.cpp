@@ -18,6 +18,7 @@
 #include <QSqlQuery>
 #include <QTableWidget>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using namespace userinput;
@@ -190,6 +191,43 @@ private slots:
         key(Qt::Key_Escape);
         settle();
         QVERIFY(!Forms::find<frmImport>());
+    }
+
+    // What is no plain file, picked as the file to import or as the band sheet: one
+    // message at once with the true reason, nothing read, the bank as it was.
+    void noPlainFileIsRefusedAtOnce_data()
+    {
+        QTest::addColumn<bool>("bandSheet");
+        QTest::addColumn<bool>("fifo"); // else a link to /dev/zero
+        for (const bool bandSheet : { false, true })
+            for (const bool fifo : { true, false })
+                QTest::addRow("%s, %s", bandSheet ? "band sheet" : "import file",
+                    fifo ? "a FIFO" : "a link to /dev/zero")
+                    << bandSheet << fifo;
+    }
+    void noPlainFileIsRefusedAtOnce()
+    {
+        QFETCH(bool, bandSheet);
+        QFETCH(bool, fifo);
+        const QString hostile = folder->file(u"怪.csv"_s);
+        if (fifo)
+            QCOMPARE(::mkfifo(QFile::encodeName(hostile).constData(), 0600), 0);
+        else
+            QVERIFY(QFile::link(u"/dev/zero"_s, hostile));
+        folder->write(u"人际.csv"_s, "题目,A,分数\n你愿意帮助别人吗？,愿意,2\n");
+        const QByteArray before = bytesOf(folder->bank());
+        ScriptedFileDialog files;
+        frmImport *w = openImport(files, bandSheet ? folder->file(u"人际.csv"_s) : hostile);
+        if (bandSheet) {
+            files.choose(hostile);
+            press(w->Command4);
+            QCOMPARE(w->Grid1->item(0, frmImport::ColBands)->text(), u"0"_s);
+        }
+        QCOMPARE(messages->texts().size(), 1);
+        QVERIFY2(
+            messages->last().contains(u"怪.csv"_s) && messages->last().contains(u"不是普通文件"_s),
+            qPrintable(messages->last()));
+        QCOMPARE(bytesOf(folder->bank()), before);
     }
 };
 

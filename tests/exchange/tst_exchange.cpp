@@ -336,6 +336,16 @@ void tst_exchange::damagedFile_data()
                                                 << u"第 5 行"_s;
     QTest::newRow("text: quote not closed") << u"a.txt"_s << head + "A 1: \"是\n" << u"第 4 行"_s;
     QTest::newRow("text: unknown escape") << u"a.txt"_s << head + "A 1: \"\\q\"\n" << u"第 4 行"_s;
+    // Escapes that name no character: a surrogate without its partner, a non-character.
+    QTest::newRow("text: lone high surrogate") << u"a.txt"_s << head + "A 1: \"是\\uD800\"\n"
+                                               << u"第 4 行引号里的“\\uD800”"_s;
+    QTest::newRow("text: lone low surrogate") << u"a.txt"_s << head + "A 1: \"\\udc00\"\n"
+                                              << u"第 4 行"_s;
+    QTest::newRow("text: high surrogate before a letter")
+        << u"a.txt"_s << head + "A 1: \"\\uD83Dx\"\n"
+        << u"第 4 行"_s;
+    QTest::newRow("text: non-character") << u"a.txt"_s << head + "A 1: \"\\uFFFF\"\n"
+                                         << u"第 4 行"_s;
     QTest::newRow("text: band bounds") << u"a.txt"_s << head + "评分 1~2: 好\n" << u"第 4 行"_s;
     QTest::newRow("text: option before question")
         << u"a.txt"_s << QByteArray("测试: 测\nA 1: 是\n") << u"第 2 行"_s;

@@ -270,6 +270,8 @@ private slots:
     void musicFiles();
     void animation_data();
     void animation();
+    void historyFile_data();
+    void historyFile();
     void cannotWrite_data();
     void cannotWrite();
 };
@@ -523,6 +525,38 @@ void tst_hostilefiles::nameFile()
 
 // temp1.txt as the chooser (at load and on confirming) and the help window find it.
 // Only 1, 2 and 3 mean anything; everything else opens nothing and shows no page.
+// results.db where the history window meets it: at once a message with the true reason
+// (a damaged file set aside, told once), never a window frozen on a FIFO or a device.
+void tst_hostilefiles::historyFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("said");
+    QTest::newRow("a FIFO") << kFifo << QStringLiteral("不是普通文件");
+    QTest::newRow("a link to /dev/zero") << kZero << QStringLiteral("不是普通文件");
+    QTest::newRow("a folder") << kFolder << QStringLiteral("文件夹");
+    QTest::newRow("random bytes") << noise(8192, 61) << QStringLiteral("results.db.damaged");
+}
+
+void tst_hostilefiles::historyFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, said);
+    TestFolder folder(TestFolder::SampleBank);
+    place(folder, QStringLiteral("results.db"), bytes);
+    ScriptedMessages messages;
+    {
+        MainWindowFixture main;
+        main->mnuHistory_Click();
+        settle();
+        settle();
+    }
+    QCOMPARE(messages.texts().size(), 1);
+    QVERIFY2(messages.texts().first().contains(said), qPrintable(messages.texts().first()));
+    const bool damaged = said.startsWith(QLatin1String("results.db"));
+    QCOMPARE(onDisk(folder, QStringLiteral("results.db.damaged")), damaged ? bytes : kMissing);
+    QVERIFY(onDisk(folder, QStringLiteral("results.db")) == (damaged ? kMissing : bytes));
+}
+
 void tst_hostilefiles::modeFile_data()
 {
     QTest::addColumn<QByteArray>("bytes");

@@ -35,6 +35,9 @@ private slots:
         // Another copy deleted the question: this copy's text is stored as a new one.
         QTest::newRow("SIGTERM, deleted-question box open") << SIGTERM << "deleted" << changed;
         QTest::newRow("SIGHUP, deleted-question box open") << SIGHUP << "deleted" << changed;
+        // The window thread held for good: the program still ends; nothing is committed.
+        QTest::newRow("SIGTERM, window thread held") << SIGTERM << "held" << untouched;
+        QTest::newRow("SIGHUP, window thread held") << SIGHUP << "held" << untouched;
     }
     void signalEndsTheProgram()
     {

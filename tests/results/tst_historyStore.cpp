@@ -6,8 +6,15 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 using Results::Answer;
 using Results::History;
@@ -30,6 +37,32 @@ Record record(const QString &test, const QString &total, const QDateTime &at,
 }
 
 const QDateTime t0 = QDateTime(QDate(2026, 3, 1), QTime(9, 30, 15, 250));
+
+bool write(const QString &path, const QByteArray &content)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(content) == content.size();
+}
+
+QByteArray bytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+}
+
+// Runs one statement on the SQLite file at path (made when missing), as another program.
+bool sql(const QString &path, const QString &statement)
+{
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"other"_s);
+        db.setDatabaseName(path);
+        ok = db.open() && QSqlQuery(db).exec(statement);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(u"other"_s);
+    return ok;
+}
 
 } // namespace
 
@@ -169,7 +202,6 @@ private slots:
     void refusesWhatCannotBeWritten_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("damaged file") << QStringLiteral("damaged");
         QTest::newRow("a folder in its place") << QStringLiteral("folder");
         QTest::newRow("folder that does not exist") << QStringLiteral("nofolder");
     }
@@ -179,12 +211,7 @@ private slots:
         QFETCH(QString, kind);
         QTemporaryDir dir;
         QString path = dir.filePath(QStringLiteral("results.db"));
-        const QByteArray garbage(4096, 'x');
-        if (kind == QLatin1String("damaged")) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(garbage);
-        } else if (kind == QLatin1String("folder")) {
+        if (kind == QLatin1String("folder")) {
             QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("results.db")));
         } else {
             path = dir.filePath(QStringLiteral("gone/results.db"));
@@ -200,11 +227,113 @@ private slots:
         StoreError readError;
         QVERIFY(history.records(&readError).isEmpty());
         QCOMPARE(bool(readError), kind != QLatin1String("nofolder"));
-        if (kind == QLatin1String("damaged")) {
-            QFile f(path);
-            QVERIFY(f.open(QIODevice::ReadOnly));
-            QCOMPARE(f.readAll(), garbage);
+    }
+
+    // What may stand at results.db: each is kept in, refused with its true reason in
+    // Chinese, or set aside when damaged; never waited on, never an outside file changed.
+    void hostileHistory_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("refusal"); // part of the message, empty: the record is kept
+        QTest::addColumn<QString>("aside"); // the name the damaged file is kept under
+        QTest::newRow("a FIFO") << u"fifo"_s << u"不是普通文件"_s << QString();
+        QTest::newRow("a link to /dev/zero") << u"zero"_s << u"不是普通文件"_s << QString();
+        QTest::newRow("a dangling link") << u"dangling"_s << u"不存在"_s << QString();
+        QTest::newRow("a link to another program's database")
+            << u"foreign"_s << u"别的程序的表"_s << QString();
+        QTest::newRow("a history of another layout")
+            << u"layout"_s << u"表的结构不同"_s << QString();
+        QTest::newRow("a link to an empty file outside") << u"empty"_s << QString() << QString();
+        QTest::newRow("random bytes") << u"garbage"_s << QString() << u"results.db.damaged"_s;
+        QTest::newRow("random bytes, the first name taken")
+            << u"garbage taken"_s << QString() << u"results.db.damaged.2"_s;
+    }
+
+    void hostileHistory()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, refusal);
+        QFETCH(QString, aside);
+        QTemporaryDir dir;
+        QTemporaryDir outside;
+        QStringList told;
+        Results::setNotice([&](const QString &text) { told << text; });
+        const auto cleanup = qScopeGuard([] { Results::setNotice({}); });
+        const QString path = dir.filePath(u"results.db"_s);
+        const QString target = outside.filePath(u"other.db"_s);
+        const QByteArray garbage(4096, 'x');
+        if (kind == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == u"zero")
+            QVERIFY(QFile::link(u"/dev/zero"_s, path));
+        else if (kind == u"dangling")
+            QVERIFY(QFile::link(target, path));
+        else if (kind.startsWith(u"garbage"))
+            QVERIFY(write(path, garbage));
+        if (kind == u"garbage taken")
+            QVERIFY(write(path + u".damaged"_s, "older"));
+        if (kind == u"foreign" || kind == u"layout") {
+            QVERIFY(sql(kind == u"foreign" ? target : path,
+                kind == u"foreign" ? u"CREATE TABLE contacts (name TEXT)"_s
+                                   : u"CREATE TABLE results (id INTEGER PRIMARY KEY, x TEXT)"_s));
         }
+        if (kind == u"empty")
+            QVERIFY(write(target, {}));
+        if (kind == u"foreign" || kind == u"empty")
+            QVERIFY(QFile::link(target, path));
+        const QByteArray outsideBefore = bytes(target);
+
+        for (int round = 0; round < 2; ++round) {
+            Record r = record(u"测"_s, u"1"_s, t0);
+            const StoreError error = History(path).append(&r);
+            if (refusal.isEmpty()) {
+                QVERIFY2(!error, qPrintable(error.message()));
+                QCOMPARE(History(path).records().size(), round + 1);
+                continue;
+            }
+            QVERIFY(error);
+            const QString message = error.message();
+            QVERIFY2(message.contains(refusal), qPrintable(message));
+            // Chinese throughout, one stop at the end of each sentence.
+            QVERIFY2(!message.contains(u"。。"_s), qPrintable(message));
+            QVERIFY2(!QString(message)
+                          .remove(QRegularExpression(u"“[^”]*”"_s))
+                          .contains(QRegularExpression(u"[A-Za-z]{3}"_s)),
+                qPrintable(message));
+            StoreError readError;
+            History(path).records(&readError);
+            // Another program's file reads as a history with nothing in it.
+            QCOMPARE(bool(readError), kind != u"foreign");
+        }
+        if (kind != u"empty")
+            QCOMPARE(bytes(target), outsideBefore);
+        if (!aside.isEmpty()) {
+            QCOMPARE(bytes(dir.filePath(aside)), garbage);
+            if (kind == u"garbage taken")
+                QCOMPARE(bytes(dir.filePath(u"results.db.damaged"_s)), QByteArray("older"));
+        }
+        // One notice for a file set aside or a link into another folder, none otherwise.
+        QCOMPARE(told.size(), (!aside.isEmpty() || kind == u"empty") ? 1 : 0);
+        if (!told.isEmpty())
+            QVERIFY2(
+                told.first().contains(aside.isEmpty() ? target : aside), qPrintable(told.first()));
+    }
+
+    // A damaged history met when the history is read is set aside the same way.
+    void damagedHistoryReadIsSetAside()
+    {
+        QTemporaryDir dir;
+        QStringList told;
+        Results::setNotice([&](const QString &text) { told << text; });
+        const auto cleanup = qScopeGuard([] { Results::setNotice({}); });
+        const QString path = dir.filePath(u"results.db"_s);
+        QVERIFY(write(path, QByteArray(8192, '\x01')));
+        StoreError error;
+        QVERIFY(History(path).records(&error).isEmpty());
+        QVERIFY2(!error, qPrintable(error.message()));
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(bytes(path + u".damaged"_s), QByteArray(8192, '\x01'));
+        QVERIFY(!QFileInfo::exists(path));
     }
 
     // What a spreadsheet reads: a byte-order mark, CR LF rows, the Chinese text intact,

@@ -1,16 +1,21 @@
 #include "bank/store/bankfile.h"
 
 #include "bank/store/jetbank.h"
+#include "platform/safefile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
+#include <chrono>
+#include <cstdint>
 #include <optional>
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 namespace {
@@ -65,6 +70,12 @@ StoreError fileProblem(StoreError::Number number, const QString &path, const QSt
     return StoreError(number, QStringLiteral("题库文件“%1”%2").arg(nativePath(path), problem));
 }
 
+// SQLite's own words, on a line of their own after the reason.
+QString detailLine(const QString &text)
+{
+    return text.isEmpty() ? QString() : QStringLiteral("\n详细信息：") + text;
+}
+
 // Whether an SQLite error says the file is no database (SQLITE_NOTADB).
 bool notADatabase(const QSqlError &error)
 {
@@ -86,7 +97,7 @@ StoreError checkOpened(QSqlDatabase &db, const QString &path)
             return fileProblem(
                 StoreError::NotABank, path, QStringLiteral("不是题库文件，或者已经损坏。"));
         return fileProblem(StoreError::BankUnreadable, path,
-            QStringLiteral("无法读取：%1").arg(error.databaseText()));
+            QStringLiteral("无法读取。") + detailLine(error.databaseText()));
     }
     const bool hasList = q.value(0).toInt() > 0;
     q.finish();
@@ -100,12 +111,13 @@ StoreError checkOpened(QSqlDatabase &db, const QString &path)
 // included: nothing is opened that could block), before anything reads it.
 StoreError checkFile(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
+    QString reason;
+    const std::optional<DatabaseFile> file = databaseFile(path, &reason);
+    if (file && !file->exists)
         return fileProblem(StoreError::BankMissing, path, QStringLiteral("不存在。"));
-    if (!info.isFile())
-        return fileProblem(StoreError::BankUnreadable, path, QStringLiteral("不是一个文件。"));
-    if (!info.isReadable())
+    if (!file)
+        return fileProblem(StoreError::BankUnreadable, path, reason + u'。');
+    if (!QFileInfo(path).isReadable())
         return fileProblem(
             StoreError::BankUnreadable, path, QStringLiteral("无法读取：没有读取权限。"));
     return {};
@@ -116,19 +128,21 @@ StoreError checkFile(const QString &path)
 void tellLink(const QString &path)
 {
     State &s = state();
-    const QFileInfo info(path);
-    if (!info.isSymLink() || !s.linkNotice)
-        return;
-    const QString target = info.canonicalFilePath();
-    // Compared as the system sees both folders (the program folder may be reached
-    // through a link of its own).
-    if (QFileInfo(target).absolutePath() == QFileInfo(info.absolutePath()).canonicalFilePath())
+    const QString target = linkIntoOtherFolder(path);
+    if (target.isEmpty() || !s.linkNotice)
         return;
     const QString key = path + u'\n' + target;
     if (s.linksTold.contains(key))
         return;
     s.linksTold.insert(key);
     s.linkNotice(path, target);
+}
+
+qint64 steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 void closeOpen()
@@ -178,7 +192,7 @@ QSqlDatabase connection(const QString &path, StoreError *error)
         db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
         if (!db.open()) {
             problem = fileProblem(StoreError::BankUnreadable, wanted,
-                QStringLiteral("无法打开：%1").arg(db.lastError().databaseText()));
+                QStringLiteral("无法打开。") + detailLine(db.lastError().databaseText()));
         } else {
             problem = checkOpened(db, wanted);
         }
@@ -271,7 +285,7 @@ StoreError engineError(int code, const QString &text, const QString &path)
             StoreError::NotABank, path, QStringLiteral("不是题库文件，或者已经损坏。"));
     case 10: // SQLITE_IOERR
         return fileProblem(StoreError::BankUnreadable, path,
-            QStringLiteral("读写出错，修改没有保存：%1").arg(text));
+            QStringLiteral("读写出错，修改没有保存。") + detailLine(text));
     case 13: // SQLITE_FULL
         return fileProblem(
             StoreError::Engine, path, QStringLiteral("所在的磁盘已满，修改没有保存。"));
@@ -280,8 +294,54 @@ StoreError engineError(int code, const QString &text, const QString &path)
         return fileProblem(StoreError::Engine, path,
             QStringLiteral("正被另一个程序使用，修改没有保存。请稍后再试。"));
     default:
-        return StoreError(StoreError::Engine, QStringLiteral("题库出错：%1").arg(text));
+        return StoreError(StoreError::Engine, QStringLiteral("题库出错。") + detailLine(text));
     }
+}
+
+QSqlDatabase openCopy(const QString &path, const QString &folder, const QString &connection,
+    qint64 limit, int milliseconds, QString *reason)
+{
+    const std::optional<QByteArray> bytes = readFile(path, limit, reason);
+    if (!bytes)
+        return {};
+    const QString copy = QDir(folder).filePath(QStringLiteral("source.db"));
+    if (!replaceFile(copy, *bytes, reason))
+        return {};
+    // Committed changes a write-ahead log still holds belong to the bank as it is read.
+    QString walReason;
+    if (const auto wal = readFile(path + QStringLiteral("-wal"), limit, &walReason);
+        wal && !replaceFile(copy + QStringLiteral("-wal"), *wal, reason))
+        return {};
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    db.setDatabaseName(copy);
+    if (!db.open()) {
+        *reason = QStringLiteral("无法打开");
+        return {};
+    }
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA query_only = ON"));
+    const QVariant handle = db.driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
+        sqlite3 *raw = *static_cast<sqlite3 *const *>(handle.constData());
+        // The deadline travels as the handler's argument: nothing to keep alive.
+        const auto deadline = std::intptr_t(steadyMs() + milliseconds);
+        sqlite3_progress_handler(
+            raw, 10000,
+            [](void *data) { return steadyMs() > reinterpret_cast<std::intptr_t>(data) ? 1 : 0; },
+            reinterpret_cast<void *>(deadline));
+    }
+    return db;
+}
+
+bool isPlainTable(QSqlDatabase &db, const QString &name)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?"));
+    q.addBindValue(name);
+    if (!q.exec() || !q.next())
+        return false;
+    return !q.value(0).toString().trimmed().startsWith(
+        QLatin1String("CREATE VIRTUAL"), Qt::CaseInsensitive);
 }
 
 StoreError createFreshBank(const QString &path)
@@ -296,14 +356,14 @@ StoreError createFreshBank(const QString &path)
         db.setDatabaseName(wanted);
         if (!db.open()) {
             result = fileProblem(StoreError::BankUnreadable, wanted,
-                QStringLiteral("无法建立：%1").arg(db.lastError().databaseText()));
+                QStringLiteral("无法建立。") + detailLine(db.lastError().databaseText()));
         } else {
             QSqlQuery q(db);
             if (!q.exec(QStringLiteral("CREATE TABLE %1 (%2 TEXT)")
                             .arg(quoteName(QStringLiteral("分类列表")),
                                 quoteName(QStringLiteral("分类"))))) {
                 result = fileProblem(StoreError::Engine, wanted,
-                    QStringLiteral("无法建立：%1").arg(q.lastError().databaseText()));
+                    QStringLiteral("无法建立。") + detailLine(q.lastError().databaseText()));
             }
             q.finish();
         }

@@ -59,6 +59,18 @@ QString quoteName(const QString &name);
 // else is Engine with SQLite's text.
 StoreError engineError(int code, const QString &text, const QString &path);
 
+// Another bank to read from, never written: a copy of the file at path (and of its
+// write-ahead log, when there is one) is made in folder and opened there, so nothing
+// is created beside the file itself. The connection keeps its temporary storage in
+// memory, and its statements stop once `milliseconds` have passed since it was opened
+// (a read without end ends there). A path that is no regular file
+// (or link to one), or a file over `limit` bytes, is refused with *reason.
+QSqlDatabase openCopy(const QString &path, const QString &folder, const QString &connection,
+    qint64 limit, int milliseconds, QString *reason);
+
+// Whether name is a plain table of the connection's database (no view, no virtual table).
+bool isPlainTable(QSqlDatabase &db, const QString &name);
+
 // Writes a new bank holding only "分类列表" with its field 分类, and no rows.
 // Refuses (BankExists) when anything exists at path.
 StoreError createFreshBank(const QString &path);

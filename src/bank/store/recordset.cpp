@@ -53,6 +53,7 @@ struct Recordset::Impl
     // The current record's values, read when first asked for.
     bool loaded = false;
     QStringList row;
+    qint64 schema = 0; // the schema cookie when the row ids were read
 
     const QStringList &fields() const { return access.fields(); }
     bool onRecord() const { return !adding && where == Where::Record; }
@@ -145,6 +146,8 @@ struct Recordset::Impl
             QStringList stored;
             bool found = false;
             StoreError error = access.readRow(currentId(), &stored, &found);
+            if (!error && found)
+                error = sameRecord(stored, &found);
             Conflict conflict;
             QList<int> clashing;
             if (!error && found)
@@ -279,7 +282,22 @@ struct Recordset::Impl
     {
         if (const StoreError e = access.open(bank, table))
             return e;
+        if (const StoreError e = access.schemaVersion(&schema))
+            return e;
         return access.rowIds(&ids);
+    }
+
+    // Since the row ids were read, a VACUUM (or a change of a layout) may have given
+    // the rows new ids: a row at the shown record's id that no longer holds what was
+    // shown may be another record, and counts as this one gone.
+    StoreError sameRecord(const QStringList &stored, bool *found)
+    {
+        qint64 now = schema;
+        if (const StoreError e = access.schemaVersion(&now))
+            return e;
+        if (now != schema && loaded && stored != row)
+            *found = false;
+        return {};
     }
 
     void landFirst()

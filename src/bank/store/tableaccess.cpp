@@ -221,6 +221,19 @@ StoreError TableAccess::rowIds(QList<qint64> *ids)
     return rc == SQLITE_DONE ? StoreError() : failure();
 }
 
+StoreError TableAccess::schemaVersion(qint64 *version)
+{
+    std::unique_ptr<Statement> pragma;
+    if (const StoreError e
+        = prepare(pragma, [] { return QStringLiteral("PRAGMA schema_version"); }))
+        return e;
+    Step step(pragma->stmt);
+    if (step.next() != SQLITE_ROW)
+        return failure();
+    *version = sqlite3_column_int64(pragma->stmt, 0);
+    return {};
+}
+
 StoreError TableAccess::readRow(qint64 id, QStringList *texts, bool *found)
 {
     texts->clear();

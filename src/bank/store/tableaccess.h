@@ -39,6 +39,9 @@ public:
     StoreError rowIds(QList<qint64> *ids);
     // One row's fields as text; *found false (and texts empty) when the row is gone.
     StoreError readRow(qint64 id, QStringList *texts, bool *found);
+    // The bank's schema cookie: it grows with every change of a table's layout and with
+    // every VACUUM (which may give the rows of these tables new row ids).
+    StoreError schemaVersion(qint64 *version);
     // One field of every row, with its row id, in natural order.
     StoreError column(int field, QList<qint64> *ids, QStringList *texts);
     StoreError insert(const QList<int> &fields, const QVariantList &values, qint64 *id);

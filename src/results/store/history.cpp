@@ -1,11 +1,19 @@
 #include "results/store/history.h"
 
+#include "platform/safefile.h"
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <functional>
 
 namespace Results {
@@ -36,11 +44,30 @@ namespace {
         return QStringLiteral("测试记录文件“%1”%2").arg(QFileInfo(path).absoluteFilePath(), what);
     }
 
+    std::function<void(const QString &)> &notice()
+    {
+        static std::function<void(const QString &)> n;
+        return n;
+    }
+
+    void tell(const QString &text)
+    {
+        if (notice())
+            notice()(text);
+    }
+
+    bool damaged(const StoreError &e)
+    {
+        return e.number() == StoreError::NotABank;
+    }
+
     StoreError failure(const QSqlError &error, const QString &path)
     {
         bool numeric = false;
         const int code = error.nativeErrorCode().toInt(&numeric);
+        const QString detail = error.databaseText();
         QString what;
+        StoreError::Number number = StoreError::Engine;
         switch (numeric ? code & 0xff : -1) {
         case 3: // SQLITE_PERM
         case 8: // SQLITE_READONLY: the file, or its folder (no room for the journal)
@@ -50,6 +77,7 @@ namespace {
         case 11: // SQLITE_CORRUPT
         case 26: // SQLITE_NOTADB
             what = QStringLiteral("不是测试记录文件，或者已经损坏。");
+            number = StoreError::NotABank;
             break;
         case 13: // SQLITE_FULL
             what = QStringLiteral("所在的磁盘已满。");
@@ -58,10 +86,75 @@ namespace {
         case 6: // SQLITE_LOCKED
             what = QStringLiteral("正被另一个程序使用，请稍后再试。");
             break;
+        case 1: // SQLITE_ERROR: a statement that does not fit the file's tables
+            if (detail.contains(QLatin1String("no such"))
+                || detail.contains(QLatin1String("has no column"))) {
+                what = QStringLiteral("不是这个程序的测试记录文件（表的结构不同）。");
+                break;
+            }
+            [[fallthrough]];
         default:
-            what = QStringLiteral("读写出错：%1").arg(error.text());
+            // The system's own words on a line of their own, after the reason.
+            what = QStringLiteral("读写出错。\n详细信息：%1").arg(detail);
         }
-        return StoreError(StoreError::Engine, fileProblem(path, what));
+        return StoreError(number, fileProblem(path, what));
+    }
+
+    // Moves a damaged history and its journal aside, under the first free name of
+    // results.db.damaged, results.db.damaged.2, ...; nothing of it is deleted. Empty
+    // when it cannot be moved.
+    QString setAside(const QString &path)
+    {
+        const QByteArray from = QFile::encodeName(path);
+        for (int n = 1; n < 1000; ++n) {
+            const QString aside = path + QStringLiteral(".damaged")
+                + (n > 1 ? u'.' + QString::number(n) : QString());
+            const QByteArray to = QFile::encodeName(aside);
+            if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE)
+                != 0) {
+                if (errno == EEXIST)
+                    continue;
+                return {};
+            }
+            // A journal left beside the new history would be played into it.
+            for (const char *part : { "-journal", "-wal", "-shm" })
+                ::renameat2(AT_FDCWD, (from + part).constData(), AT_FDCWD, (to + part).constData(),
+                    RENAME_NOREPLACE);
+            return aside;
+        }
+        return {};
+    }
+
+    QString setAsideMessage(const QString &path, const QString &aside)
+    {
+        return fileProblem(path,
+            QStringLiteral("已经损坏，无法再读写。它已改名为“%1”保留在原来的文件夹里，"
+                           "其中的内容没有删除；新的测试记录从现在开始。")
+                .arg(QFileInfo(aside).fileName()));
+    }
+
+    // What stands at the history's path may be opened: nothing yet, a regular file, or
+    // a link to one.
+    StoreError checkPath(const QString &path)
+    {
+        QString reason;
+        if (!databaseFile(path, &reason))
+            return StoreError(StoreError::BankUnreadable,
+                fileProblem(path, reason + QStringLiteral("，测试记录无法读写。")));
+        return {};
+    }
+
+    // A history kept through a link into another folder: the user is told once where.
+    void tellLink(const QString &path)
+    {
+        static QSet<QString> told;
+        const QString target = linkIntoOtherFolder(path);
+        if (target.isEmpty() || told.contains(path + u'\n' + target))
+            return;
+        told.insert(path + u'\n' + target);
+        tell(fileProblem(path,
+            QStringLiteral("是一个链接，指向另一个文件夹里的“%1”。测试记录保存在那个文件里。")
+                .arg(QDir::toNativeSeparators(target))));
     }
 
     // One connection for one call, with a name of its own (never the bank's).
@@ -90,8 +183,12 @@ namespace {
         Connection(const Connection &) = delete;
         Connection &operator=(const Connection &) = delete;
 
+        void close() { m_db.close(); }
+
         StoreError open()
         {
+            if (const StoreError e = checkPath(m_path))
+                return e;
             if (!m_db.open())
                 return failure(m_db.lastError(), m_path);
             return {};
@@ -156,7 +253,28 @@ namespace {
         return QDateTime::fromString(text, Qt::ISODateWithMs).toLocalTime();
     }
 
+    // A file another program keeps its own tables in is no history to write into.
+    StoreError foreignTables(QSqlDatabase &db, const QString &path)
+    {
+        QSqlQuery q(db);
+        if (q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name NOT IN "
+                                  "('results', 'answers', 'unfinished', 'unfinished_answers') AND name NOT LIKE 'sqlite_%' AND "
+                                  "type IN ('table', 'view')"))
+            && q.next() && q.value(0).toInt() == 0)
+            return {};
+        if (q.lastError().isValid())
+            return failure(q.lastError(), path);
+        return StoreError(StoreError::Engine,
+            fileProblem(path,
+                QStringLiteral("不是测试记录文件（里面有别的程序的表），测试记录没有写进去。")));
+    }
+
 } // namespace
+
+void setNotice(std::function<void(const QString &text)> notice)
+{
+    Results::notice() = std::move(notice);
+}
 
 History::History(const QString &path)
     : m_path(path)
@@ -164,10 +282,28 @@ History::History(const QString &path)
 
 StoreError History::append(Record *record, const Work &alsoDo) const
 {
+    StoreError error = appendOnce(record, alsoDo);
+    // A damaged history is set aside once and the record kept in a new one.
+    if (damaged(error)) {
+        const QString aside = setAside(m_path);
+        if (aside.isEmpty())
+            return error;
+        tell(setAsideMessage(m_path, aside));
+        error = appendOnce(record, alsoDo);
+    }
+    if (!error)
+        tellLink(m_path);
+    return error;
+}
+
+StoreError History::appendOnce(Record *record, const Work &alsoDo) const
+{
     Connection c(m_path);
     if (const StoreError e = c.open())
         return e;
     return c.transaction([&]() -> StoreError {
+        if (const StoreError e = foreignTables(c.db(), m_path))
+            return e;
         for (const char *sql : schema)
             if (const StoreError e = c.exec(QLatin1String(sql)))
                 return e;
@@ -211,19 +347,28 @@ namespace {
 
     // Opens the file for reading: false when there is nothing to read, no file or no
     // record stored yet (the file is not created), or on failure (*err set).
+    // A damaged history is set aside (told once) and reads as a new, empty one.
     bool openToRead(Connection &c, const QString &path, StoreError &err)
     {
         err = {};
-        if (!QFileInfo::exists(path))
+        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
             return false;
-        if ((err = c.open()))
-            return false;
-        QSqlQuery query(c.db());
-        if ((err = c.exec(query,
-                 QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
-                                "AND name = 'results'"))))
-            return false;
-        return query.next() && query.value(0).toInt() > 0;
+        if (!(err = c.open())) {
+            QSqlQuery query(c.db());
+            if (!(err = c.exec(query,
+                      QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' "
+                                     "AND name = 'results'"))))
+                return query.next() && query.value(0).toInt() > 0;
+        }
+        if (damaged(err)) {
+            c.close();
+            const QString aside = setAside(path);
+            if (!aside.isEmpty()) {
+                tell(setAsideMessage(path, aside));
+                err = {};
+            }
+        }
+        return false;
     }
 
     StoreError &orDummy(StoreError *error)

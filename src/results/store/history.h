@@ -17,7 +17,16 @@ class QSqlError;
 // file that goes read-only, fills its disk or is damaged costs only that one call, and
 // two copies of the program on one folder wait for each other. Failures come back as
 // values whose message names the file; nothing here shows a message.
+//
+// Only a regular file, or a link to one, is opened (a FIFO or device in its place is
+// refused, never waited on); a file that holds other tables than the history's is not
+// written into. A damaged history is moved aside (results.db.damaged, numbered when
+// taken, with its journal) and a new one started: the notice says so once.
 namespace Results {
+
+// Receives what the user is to be told once: a history set aside, a history reached
+// through a link into another folder.
+void setNotice(std::function<void(const QString &text)> notice);
 
 // One answered question.
 struct Answer
@@ -84,6 +93,8 @@ public:
     StoreError failure(const QSqlError &error) const;
 
 private:
+    StoreError appendOnce(Record *record, const Work &alsoDo) const;
+
     QString m_path;
 };
 
