@@ -60,6 +60,10 @@ MsgAnswer msgBox(const QString &text, MsgStyle style)
         return scripted->reply(text, style);
 
     QMessageBox box(QApplication::activeWindow());
+    // A dialog frame of title and close button only: a box minimised would hide the
+    // whole program behind it while still holding it.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+        | Qt::WindowCloseButtonHint);
     box.setWindowTitle(QStringLiteral("Qelvi"));
     box.setText(text);
     fitToText(box, text);
