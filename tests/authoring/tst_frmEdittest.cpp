@@ -413,11 +413,16 @@ private slots:
     {
         QTest::addColumn<QString>("move");
         QTest::addColumn<QString>("leave");
-        QTest::newRow("首题, 完成") << "首题" << "完成";
-        QTest::newRow("末题, close box") << "末题" << "close box";
-        QTest::newRow("bar first, 添加") << "首记录" << "添加";
-        QTest::newRow("bar last, 下一题") << "末记录" << "下一题";
-        QTest::newRow("首题 then 末题, 上一题") << "首题 末题" << "上一题";
+        QTest::newRow("首题, 完成") << "首题"
+                                    << "完成";
+        QTest::newRow("末题, close box") << "末题"
+                                         << "close box";
+        QTest::newRow("bar first, 添加") << "首记录"
+                                         << "添加";
+        QTest::newRow("bar last, 下一题") << "末记录"
+                                          << "下一题";
+        QTest::newRow("首题 then 末题, 上一题") << "首题 末题"
+                                                << "上一题";
     }
     void emptyTableWalkStoresWhatIsTyped()
     {
@@ -544,8 +549,8 @@ private slots:
             QCOMPARE(folder->rows(scoring).value(0).value(0), QStringLiteral("0.5"));
             QCOMPARE(score->Label3->text(), QStringLiteral("第 2 档"));
             type(score->Text1, QStringLiteral("-"));
-            messages->clear();
         }
+        messages->clear();
 
         // Leaving without the question: everything closes, the question is not stored.
         messages->answer(MsgAnswer::Yes);
@@ -569,15 +574,23 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("100000") << "100000" << "100000";
-        QTest::newRow("a million") << "1000000" << "1000000";
-        QTest::newRow("0.0001") << "0.0001" << "0.0001";
-        QTest::newRow("1234567") << "1234567" << "1234567";
-        QTest::newRow("12.5") << "12.5" << "12.5";
-        QTest::newRow("-3") << "-3" << "-3";
-        QTest::newRow("-0.75") << "-0.75" << "-0.75";
+        QTest::newRow("100000") << "100000"
+                                << "100000";
+        QTest::newRow("a million") << "1000000"
+                                   << "1000000";
+        QTest::newRow("0.0001") << "0.0001"
+                                << "0.0001";
+        QTest::newRow("1234567") << "1234567"
+                                 << "1234567";
+        QTest::newRow("12.5") << "12.5"
+                              << "12.5";
+        QTest::newRow("-3") << "-3"
+                            << "-3";
+        QTest::newRow("-0.75") << "-0.75"
+                               << "-0.75";
         // Single precision keeps 123456792 of 123456789.
-        QTest::newRow("past single precision") << "123456789" << "123456792";
+        QTest::newRow("past single precision") << "123456789"
+                                               << "123456792";
     }
     void scoresShowAsPlainDecimals()
     {
