@@ -62,8 +62,8 @@ MsgAnswer msgBox(const QString &text, MsgStyle style)
     QMessageBox box(QApplication::activeWindow());
     // A dialog frame of title and close button only: a box minimised would hide the
     // whole program behind it while still holding it.
-    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-        | Qt::WindowCloseButtonHint);
+    box.setWindowFlags(
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     box.setWindowTitle(QStringLiteral("Qelvi"));
     box.setText(text);
     fitToText(box, text);

@@ -23,12 +23,10 @@ private slots:
         QTest::addColumn<int>("expected");
         QTest::newRow("notice") << int(MsgStyle::Information) << QStringList { "OK" }
                                 << int(QMessageBox::Information) << 0 << int(MsgAnswer::Ok);
-        QTest::newRow("question, yes")
-            << int(MsgStyle::Question) << QStringList { "&Yes", "&No" }
-            << int(QMessageBox::Question) << 0 << int(MsgAnswer::Yes);
-        QTest::newRow("question, no")
-            << int(MsgStyle::Question) << QStringList { "&Yes", "&No" }
-            << int(QMessageBox::Question) << 1 << int(MsgAnswer::No);
+        QTest::newRow("question, yes") << int(MsgStyle::Question) << QStringList { "&Yes", "&No" }
+                                       << int(QMessageBox::Question) << 0 << int(MsgAnswer::Yes);
+        QTest::newRow("question, no") << int(MsgStyle::Question) << QStringList { "&Yes", "&No" }
+                                      << int(QMessageBox::Question) << 1 << int(MsgAnswer::No);
     }
     void boxIsAPlainDialog()
     {
