@@ -5,11 +5,10 @@
 #include "app/mdiMain.h"
 #include "bank/Data.h"
 #include "platform/fonts.h"
+#include "platform/qttexts.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <chrono>
@@ -23,46 +22,46 @@ namespace mdlQelvi {
 
 namespace {
 
-QPointer<mdiMain> mainWindow;
-int signalPipe[2] = { -1, -1 };
+    QPointer<mdiMain> mainWindow;
+    int signalPipe[2] = { -1, -1 };
 
-void onSignal(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
-}
+    void onSignal(int)
+    {
+        const char byte = 1;
+        [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
+    }
 
-// What every window holds goes to the bank as far as the bank takes it, without a
-// question: nobody may be there to answer.
-void commitEverything()
-{
-    const auto widgets = QApplication::allWidgets();
-    for (QWidget *widget : widgets) {
-        if (auto *data = qobject_cast<Data *>(widget)) {
-            data->commitStorable();
-            data->Unload();
+    // What every window holds goes to the bank as far as the bank takes it, without a
+    // question: nobody may be there to answer.
+    void commitEverything()
+    {
+        const auto widgets = QApplication::allWidgets();
+        for (QWidget *widget : widgets) {
+            if (auto *data = qobject_cast<Data *>(widget)) {
+                data->commitStorable();
+                data->Unload();
+            }
         }
     }
-}
 
-void endNow()
-{
-    static bool ending = false;
-    if (ending)
-        return;
-    ending = true;
-    // Should anything hold the program up (a bank locked by another copy makes a commit
-    // wait), it ends regardless: a logout does not wait. A commit cut short this way
-    // is rolled back by the bank, never left half done.
-    std::thread([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        std::_Exit(0);
-    }).detach();
-    commitEverything();
-    // Leaves every event loop, those of open message boxes too; whatever a handler
-    // still does on its way out cannot keep the program, since no box waits any more.
-    QCoreApplication::exit(0);
-}
+    void endNow()
+    {
+        static bool ending = false;
+        if (ending)
+            return;
+        ending = true;
+        // Should anything hold the program up (a bank locked by another copy makes a commit
+        // wait), it ends regardless: a logout does not wait. A commit cut short this way
+        // is rolled back by the bank, never left half done.
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            std::_Exit(0);
+        }).detach();
+        commitEverything();
+        // Leaves every event loop, those of open message boxes too; whatever a handler
+        // still does on its way out cannot keep the program, since no box waits any more.
+        QCoreApplication::exit(0);
+    }
 
 } // namespace
 
@@ -91,10 +90,7 @@ void prepare(QApplication &app)
     app.setWindowIcon(QIcon(QStringLiteral(":/images/qelvi.svg")));
     installFontSubstitutes();
     // The toolkit's own texts (message-box buttons, the Open dialog) in Chinese.
-    auto *qtTexts = new QTranslator(&app);
-    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(qtTexts);
+    speakChinese(app);
 }
 
 void openMainWindow()
