@@ -43,7 +43,9 @@ QString contentsOf(const Test &test, const QString &name)
         const Question &question = test.questions[q];
         lines << QStringLiteral("%1. %2").arg(q + 1).arg(question.text.value_or(QString()));
         for (int i = 0; i < 6; ++i) {
-            if (Question::isLeftOut(question.options[i], question.scores[i]))
+            // The options a taker sees: the runner hides an empty or blank one.
+            const QString option = question.options[i].value_or(QString());
+            if (option.isEmpty() || option == Question::blank())
                 continue;
             lines << QStringLiteral("    %1. %2（%3 分）")
                          .arg(QChar(u'A' + i))
@@ -90,6 +92,8 @@ frmImport::frmImport()
             QStringLiteral("题数"), QStringLiteral("评分"), QStringLiteral("状态") });
     Grid1->horizontalHeader()->setStretchLastSection(true);
     Grid1->verticalHeader()->hide();
+    // Rows of one line, so that the list shows several tests above the preview.
+    Grid1->verticalHeader()->setDefaultSectionSize(Grid1->fontMetrics().height() + 8);
     Grid1->setColumnWidth(ColImport, 40);
     Grid1->setColumnWidth(ColName, 150);
     Grid1->setColumnWidth(ColCategory, 110);
