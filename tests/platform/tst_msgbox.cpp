@@ -1,6 +1,6 @@
 // The real message box, as a user meets it: a dialog titled "Qelvi" with the buttons of
 // its style and no way to minimise or maximise it (a minimised box would hide the
-// program and still hold it).
+// program and still hold it): minimised all the same, it comes straight back.
 #include "platform/msgbox.h"
 
 #include <QAbstractButton>
@@ -44,6 +44,7 @@ private slots:
         QString title;
         int shownIcon = -1;
         QStringList texts;
+        bool restored = false;
         QTimer::singleShot(0, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (!box)
@@ -58,6 +59,10 @@ private slots:
             });
             for (QAbstractButton *b : shown)
                 texts << b->text();
+            // Minimised (a window manager may offer that anyway), it comes back.
+            box->setWindowState(Qt::WindowMinimized);
+            QTRY_VERIFY(!box->isMinimized() && box->isVisible());
+            restored = true;
             if (answer < shown.size())
                 shown[answer]->click();
         });
@@ -71,6 +76,7 @@ private slots:
         QVERIFY(flags.testFlag(Qt::WindowTitleHint));
         QVERIFY(!flags.testFlag(Qt::WindowMinimizeButtonHint));
         QVERIFY(!flags.testFlag(Qt::WindowMaximizeButtonHint));
+        QVERIFY(restored);
         QCOMPARE(int(got), expected);
     }
 };
