@@ -90,9 +90,13 @@ public:
         return QAccessibleWidget::text(t);
     }
 
+    // A hidden or disabled label (an option the question does not have) is not offered
+    // as something to press.
     QStringList actionNames() const override
     {
-        return QStringList { pressAction() } + QAccessibleWidget::actionNames();
+        const bool pressable = label()->isVisible() && label()->isEnabled();
+        return (pressable ? QStringList { pressAction() } : QStringList())
+            + QAccessibleWidget::actionNames();
     }
 
     void doAction(const QString &action) override

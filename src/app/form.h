@@ -29,6 +29,9 @@ public:
     // Asked first whenever the window is about to close, whichever way: false keeps it
     // open (a record the bank refuses, so that nothing typed is lost).
     virtual bool Form_QueryUnload() { return true; }
+    // Runs when the window agreed to close but another window asked with it refused:
+    // it stays open as it was, and what it agreed to give up is kept after all.
+    virtual void Form_UnloadRefused() { }
     // Commits what the window holds (its record sets) before it goes away.
     virtual void Form_Unload() { }
     // Runs on every change of size, also while the window is hidden.

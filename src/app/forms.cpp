@@ -78,12 +78,16 @@ bool Forms::unload(const QString &className)
 namespace {
 
 // Asks every window whether it may close, then closes them all; with one refusal
-// none is closed, so that a refused exit leaves the program whole.
+// none is closed, and the windows that agreed keep everything they hold, so that a
+// refused exit leaves the program whole.
 bool closeTogether(const QList<Form *> &forms)
 {
-    for (Form *form : forms) {
-        if (!form->Form_QueryUnload())
+    for (qsizetype i = 0; i < forms.size(); ++i) {
+        if (!forms[i]->Form_QueryUnload()) {
+            for (qsizetype agreed = 0; agreed < i; ++agreed)
+                forms[agreed]->Form_UnloadRefused();
             return false;
+        }
     }
     QList<QPointer<Form>> asked(forms.cbegin(), forms.cend());
     bool all = true;

@@ -5,12 +5,12 @@
 #include "app/mdiMain.h"
 #include "bank/Data.h"
 #include "platform/fonts.h"
+#include "platform/qttexts.h"
 
 #include <QApplication>
 #include <QDirIterator>
 #include <QIcon>
 #include <QLoggingCategory>
-#include <QLibraryInfo>
 #include <QPointer>
 #include <QSocketNotifier>
 #include <QTranslator>
@@ -133,10 +133,7 @@ void prepare(QApplication &app)
     checkIcons();
     installFontSubstitutes();
     // The toolkit's own texts (message-box buttons, the Open dialog) in Chinese.
-    auto *qtTexts = new QTranslator(&app);
-    if (qtTexts->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"),
-            QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(qtTexts);
+    speakChinese(app);
 }
 
 void openMainWindow()

@@ -34,7 +34,7 @@ bool RecordEditor::Form_QueryUnload()
     const QString question
         = QStringLiteral("%1\n要放弃这次的修改并关闭窗口吗？").arg(refusedMessage(error, m_record));
     if (msgBox(question, MsgStyle::Question) == MsgAnswer::Yes) {
-        rs.release();
+        m_givingUp = true;
         return true;
     }
     if (QWidget *box = Data1->boundControl(error.field()))
@@ -42,8 +42,15 @@ bool RecordEditor::Form_QueryUnload()
     return false;
 }
 
+void RecordEditor::Form_UnloadRefused()
+{
+    m_givingUp = false;
+}
+
 void RecordEditor::Form_Unload()
 {
+    if (m_givingUp)
+        Data1->recordset().release();
     // Form_QueryUnload has committed already; what fails here is the bank itself.
     if (const StoreError e = Data::UnloadAll(this))
         msgBox(refusedMessage(e, m_record));

@@ -27,6 +27,7 @@ public:
         const QString &caption, double clientWidth, double clientHeight, const QString &record);
 
     bool Form_QueryUnload() override;
+    void Form_UnloadRefused() override;
     void Form_Unload() override;
 
     Data *Data1;
@@ -64,4 +65,7 @@ protected:
 
 private:
     QString m_record;
+    // The user chose to leave without the refused change: it is dropped on unloading,
+    // not before, since a window asked along with this one may still keep it open.
+    bool m_givingUp = false;
 };

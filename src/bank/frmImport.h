@@ -7,12 +7,15 @@ class PictureButton;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPlainTextEdit;
 class QTableWidget;
 
 // Brings tests into the bank from a file: a test file, a spreadsheet, a survey export
-// or another bank. It shows what it read before anything is written; the user picks
-// the category to add to, the tests to bring over and, for a name that is taken,
-// another name. The import is one transaction: all of it lands, or none.
+// or another bank. It shows what it read before anything is written, each test with
+// its questions and bands; the user picks or types the category to add to, the tests
+// to bring over and, for a name that is taken, another name. A category of the file
+// without tests has a row of its own and is made when missing. The import is one
+// transaction: all of it lands, or none.
 class frmImport : public Form
 {
     Q_OBJECT
@@ -31,8 +34,10 @@ public:
     PictureButton *Command1; // 选择文件
     PictureButton *Command4; // 评分表: the score bands of a spreadsheet from a second file
     QLabel *Label2;
-    QComboBox *Combo1; // the category to add to; first "按文件中的分类" when the file names them
-    QTableWidget *Grid1; // one row a test: import or not, name, category, counts, state
+    QComboBox *Combo1; // the category to add to, or a new one typed; first "按文件中的分类"
+    QLabel *Label4; // "新建测试类" when the category typed is not in the bank
+    QTableWidget *Grid1; // one row a test (or a category without tests): import or not, …
+    QPlainTextEdit *Text2; // the questions, options, scores and bands of the current row
     QLabel *Label3; // what was read but not brought over
     PictureButton *Command2; // 导入
     PictureButton *Command3; // 取消
@@ -49,11 +54,18 @@ public slots:
     void Command3_Click();
     // Shows for every test whether its name can be given.
     void showClashes();
+    // Shows in Text2 what the current row brings.
+    void showContents();
 
 private:
     void show(const Exchange::Package &package, const QStringList &notes);
+    bool ticked(int row) const;
+    // chosen(), with the rows of each category and test it holds.
+    Exchange::Package chosen(QList<QList<int>> *rowsOf) const;
 
     Exchange::Package m_read;
+    // The place of each row in m_read: category, test (-1 for a category without tests).
+    QList<std::pair<int, int>> m_rows;
     bool m_fromSheet = false;
     bool m_filling = false;
 };

@@ -85,17 +85,22 @@ QList<Clash> findClashes(const QString &bank, const Package &package, const QStr
         used.insert(folded(name));
         return true;
     };
+    // A category is made when missing: its name must be free.
+    const auto category = [&](const QString &name, int c) {
+        if (!existing.contains(name) && !newCategories.contains(name) && claim(name, c, -1))
+            newCategories.insert(name);
+    };
+    if (!into.isEmpty())
+        category(into, -1);
     for (int c = 0; c < package.categories.size(); ++c) {
         const QString name = package.categories[c].name;
-        if (into.isEmpty()) {
+        const QList<Test> &tests = package.categories[c].tests;
+        if (into.isEmpty() || tests.isEmpty()) {
             if (name.isEmpty())
                 clashes.append({ c, -1, QStringLiteral("没有指定分类。") });
-            else if (!existing.contains(name) && !newCategories.contains(name)) {
-                if (claim(name, c, -1))
-                    newCategories.insert(name);
-            }
+            else
+                category(name, c);
         }
-        const QList<Test> &tests = package.categories[c].tests;
         for (int t = 0; t < tests.size(); ++t)
             if (claim(tests[t].name, c, t))
                 claim(BankNames::scoringTable(tests[t].name), c, t);
@@ -103,24 +108,39 @@ QList<Clash> findClashes(const QString &bank, const Package &package, const QStr
     return clashes;
 }
 
+QStringList newCategories(const QString &bank, const Package &package, const QString &into)
+{
+    const QStringList existing = categoryNames(bank);
+    QStringList made;
+    const auto add = [&](const QString &name) {
+        if (!name.isEmpty() && !existing.contains(name) && !made.contains(name))
+            made << name;
+    };
+    if (!into.isEmpty())
+        add(into);
+    for (const Category &category : package.categories)
+        if (into.isEmpty() || category.tests.isEmpty())
+            add(category.name);
+    return made;
+}
+
 StoreError importPackage(const QString &bank, const Package &package, const QString &into)
 {
     return Catalogue::inOneTransaction(bank, [&](Catalogue::Batch &batch) -> StoreError {
         for (const Category &category : package.categories) {
-            const QString target = into.isEmpty() ? category.name : into;
+            // A category without tests is kept as itself, also when the tests go
+            // into another one.
+            const QString target
+                = into.isEmpty() || category.tests.isEmpty() ? category.name : into;
             if (target.isEmpty())
                 return StoreError(StoreError::EmptyName, QStringLiteral("没有指定分类。"));
             StoreError error;
             const bool known = batch.isCategory(target, &error);
             if (error)
                 return error;
-            if (!known) {
-                if (!into.isEmpty())
-                    return StoreError(
-                        StoreError::NotFound, QStringLiteral("没有分类“%1”。").arg(target));
+            if (!known)
                 if (const StoreError e = batch.createCategory(target))
                     return e;
-            }
             for (const Test &test : category.tests)
                 if (const StoreError e = writeTest(batch, test, target))
                     return e;

@@ -20,9 +20,13 @@ struct Clash
 
 // What would clash when the package goes into the categories it names (a category
 // that exists already takes its tests; a new one is made), or, with `into` set, all
-// into that existing category. Names used twice inside the package clash too
-// (ASCII letter case ignored, as in the bank).
+// its tests into that category (made when missing; `category` is -1 when its name is
+// taken). A category of the package without tests is always kept as itself. Names
+// used twice inside the package clash too (ASCII letter case ignored, as in the bank).
 QList<Clash> findClashes(const QString &bank, const Package &package, const QString &into);
+
+// The categories that importing the package makes, in order.
+QStringList newCategories(const QString &bank, const Package &package, const QString &into);
 
 // Writes the package: all of it, or nothing when any name is refused.
 StoreError importPackage(const QString &bank, const Package &package, const QString &into);

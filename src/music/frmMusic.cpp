@@ -42,6 +42,7 @@ frmMusic::frmMusic()
     , Command3(pictureButton(
           this, "music-exit.svg", QStringLiteral("退出"), twipsRect(3120, 2280, 840, 732)))
     , Label2(new QLabel(QStringLiteral("Label2"), this))
+    , Label3(new QLabel(QStringLiteral("没有可用的声音设备"), this))
     , MMControl1(new MediaDevice(this))
     , Timer1(new QTimer(this))
     , Timer2(new QTimer(this))
@@ -54,6 +55,9 @@ frmMusic::frmMusic()
     Command5->setToolTip(QStringLiteral("暂停"));
     Command6->setToolTip(QStringLiteral("停止"));
     Label2->hide();
+    Label3->setGeometry(twipsRect(600, 1860, 3732, 300));
+    Label3->setAlignment(Qt::AlignCenter);
+    Label3->hide();
     Timer2->setInterval(10);
 
     connect(Command1, &QToolButton::clicked, this, &frmMusic::Command1_Click);
@@ -96,6 +100,7 @@ void frmMusic::Form_Resize()
         MMControl1->setFileName(MusicIni::resolve(MusicIni::readPath()));
         openPiece();
         MMControl1->setCommand(QStringLiteral("Play"));
+        showSilence();
     }
     if (!Timer2->isActive())
         Timer2->start();
@@ -165,23 +170,34 @@ void frmMusic::Command3_Click()
 void frmMusic::Command4_Click()
 {
     MMControl1->setCommand(QStringLiteral("Play"));
+    showSilence();
 }
 
 void frmMusic::Command5_Click()
 {
     MMControl1->setCommand(QStringLiteral("Pause"));
+    showSilence();
 }
 
 void frmMusic::Command6_Click()
 {
     MMControl1->setCommand(QStringLiteral("close"));
     MMControl1->setCommand(QStringLiteral("open"));
+    showSilence();
 }
 
 void frmMusic::Timer1_Timer()
 {
     // Nothing open reads as position 0, which the bar (minimum 1) refuses.
     ProgressBar1->setValue(float(MMControl1->Position()));
+    showSilence();
+}
+
+// Playing into silence looks just like playing; the user is told why nothing is heard.
+void frmMusic::showSilence()
+{
+    Label3->setVisible(MediaDevice::playsIntoSilence()
+        && (MMControl1->Mode() == MediaDevice::ModePlay || MediaDevice::audioDriver().isEmpty()));
 }
 
 void frmMusic::Timer2_Timer()

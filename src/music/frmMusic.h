@@ -42,6 +42,7 @@ public:
     QToolButton *Command2; // 存为默认
     QToolButton *Command3; // 退出
     QLabel *Label2; // the start-up flag: "F" asks the next resize to start the default music
+    QLabel *Label3; // "没有可用的声音设备" while the piece plays into silence
     MediaDevice *MMControl1;
     CommonDialog CommonDialog1;
     QTimer *Timer1; // progress update
@@ -60,4 +61,5 @@ public slots:
 private:
     void showFileName(const QString &path);
     void openPiece();
+    void showSilence();
 };

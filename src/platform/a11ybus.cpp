@@ -2,8 +2,10 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
 #include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QPointer>
@@ -16,6 +18,29 @@ const QString kObjects = QStringLiteral("/org/a11y/atspi/accessible");
 const QString kRoot = QStringLiteral("/org/a11y/atspi/accessible/root");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
 const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
+const QString kAction = QStringLiteral("org.a11y.atspi.Action");
+
+// One action as the bus lists it: name, description, key binding.
+struct BusAction
+{
+    QString name, description, keyBinding;
+};
+
+QDBusArgument &operator<<(QDBusArgument &argument, const BusAction &action)
+{
+    argument.beginStructure();
+    argument << action.name << action.description << action.keyBinding;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, BusAction &action)
+{
+    argument.beginStructure();
+    argument >> action.name >> action.description >> action.keyBinding;
+    argument.endStructure();
+    return argument;
+}
 
 QAccessibleInterface *interfaceAt(const QString &path)
 {
@@ -40,6 +65,33 @@ QVariantMap propertiesOf(const QString &path, const QString &interface)
     return values;
 }
 
+// A control that a user cannot see or use is no control to press: the toolkit's
+// bridge offers and performs the actions of hidden ones (the runner's hidden record
+// set buttons would move the test under the taker), so none is offered for them.
+bool offersNoActions(const QString &path)
+{
+    QAccessibleInterface *object = interfaceAt(path);
+    if (!object || !object->isValid())
+        return false;
+    const QAccessible::State state = object->state();
+    return state.invisible || state.disabled;
+}
+
+// The reply to an Action call on such a control, as for one that has no actions.
+QVariant noAction(const QDBusMessage &message)
+{
+    const QString member = message.member();
+    if (message.interface() == kProperties) // Get of NActions
+        return QVariant::fromValue(QDBusVariant(0));
+    if (member == QLatin1String("GetActions"))
+        return QVariant::fromValue(QList<BusAction>());
+    if (member == QLatin1String("DoAction"))
+        return false;
+    if (member == QLatin1String("GetNActions"))
+        return 0;
+    return QString(); // the name, description or key of an action that is not there
+}
+
 class BusGuard : public QDBusVirtualObject
 {
 public:
@@ -57,6 +109,14 @@ public:
 
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
     {
+        const bool action = message.interface() == kAction
+            || (message.interface() == kProperties && message.member() == QLatin1String("Get")
+                && message.arguments().size() == 2
+                && message.arguments().at(0).toString() == kAction);
+        if (action && offersNoActions(message.path())) {
+            connection.send(message.createReply(noAction(message)));
+            return true;
+        }
         if (message.interface() == kProperties && message.arguments().size() < 2) {
             if (message.member() != QStringLiteral("GetAll") || message.arguments().isEmpty())
                 return false; // QtDBus answers with an error
@@ -99,6 +159,8 @@ bool placeGuard()
 
 void guardAccessibilityBus()
 {
+    qDBusRegisterMetaType<BusAction>();
+    qDBusRegisterMetaType<QList<BusAction>>();
     // The bridge connects to the bus some time after start-up, when a reader is
     // running or accessibility is asked for; look until then, then now and then in
     // case it connects again.

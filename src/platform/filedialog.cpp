@@ -1,7 +1,10 @@
 #include "platform/filedialog.h"
 
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLocale>
 #include <QTreeView>
 
 namespace {
@@ -32,6 +35,32 @@ void showDetailsWhole(QFileDialog &dialog)
     for (int column = 1; column < details->header()->count(); ++column)
         details->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
 }
+// Qt writes the list's sizes and dates in the form of the system's locale (English on
+// most systems, whatever language the dialog speaks); they are written the Chinese way
+// instead, as the rest of the dialog and the program are.
+class ChineseDetails : public QIdentityProxyModel
+{
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    enum Column { Size = 1, Modified = 3 };
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const auto *files = qobject_cast<const QFileSystemModel *>(sourceModel());
+        if (role != Qt::DisplayRole || !files
+            || (index.column() != Size && index.column() != Modified))
+            return QIdentityProxyModel::data(index, role);
+        const QModelIndex source = mapToSource(index);
+        const QLocale chinese(QLocale::Chinese, QLocale::China);
+        if (index.column() == Modified)
+            return chinese.toString(files->lastModified(source), QLocale::ShortFormat);
+        if (files->isDir(source))
+            return QString();
+        return chinese.formattedDataSize(
+            files->size(source), 1, QLocale::DataSizeTraditionalFormat);
+    }
+};
 } // namespace
 
 QStringList qtNameFilters(const QString &filter)
@@ -65,6 +94,7 @@ bool CommonDialog::show(QWidget *parent, bool save)
         // The descriptions already name their patterns.
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setNameFilters(qtNameFilters(Filter));
+        dialog.setProxyModel(new ChineseDetails(&dialog));
         if (save)
             dialog.setDefaultSuffix(DefaultExt);
         showDetailsWhole(dialog);

@@ -145,6 +145,12 @@ QString MediaDevice::audioDriver()
     return driverInUse;
 }
 
+bool MediaDevice::playsIntoSilence()
+{
+    return audioState == Audio::Failed
+        || (audioState == Audio::Ready && driverInUse == QLatin1String("dummy"));
+}
+
 QString MediaDevice::soundFont()
 {
     return fontInUse;

@@ -86,6 +86,9 @@ public:
     // The audio output in use ("" before the first device opened it, or when even the
     // silent output failed) and the General MIDI soundfont given to the synthesiser.
     static QString audioDriver();
+    // Whether what plays is heard by nobody: audio went to the silent output for want
+    // of a sound device, or could not be opened at all.
+    static bool playsIntoSilence();
     static QString soundFont();
 
 private:

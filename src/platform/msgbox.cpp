@@ -1,9 +1,11 @@
 #include "platform/msgbox.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTimer>
 
 namespace {
 ScriptedMessages *scripted = nullptr;
@@ -37,6 +39,34 @@ MsgAnswer ScriptedMessages::reply(const QString &text, MsgStyle style)
 }
 
 namespace {
+// Some window managers (openbox) give every dialog a minimise button whatever its
+// frame asks for, and minimise the program's main window along with it: the box, and
+// the program it holds, would be gone from the screen. A minimised box comes straight
+// back, and so does the window behind it.
+class StaysShown : public QObject
+{
+public:
+    using QObject::QObject;
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *box = qobject_cast<QWidget *>(watched);
+        if (event->type() == QEvent::WindowStateChange && box && box->isMinimized())
+            QTimer::singleShot(0, box, [box] {
+                if (QWidget *owner = box->parentWidget() ? box->parentWidget()->window() : nullptr;
+                    owner && owner->isMinimized()) {
+                    owner->setWindowState(owner->windowState() & ~Qt::WindowMinimized);
+                    owner->show();
+                }
+                box->setWindowState(box->windowState() & ~Qt::WindowMinimized);
+                box->show();
+                box->raise();
+                box->activateWindow();
+            });
+        return false;
+    }
+};
+
 // The toolkit wraps a message at half the screen's width, anywhere in a Chinese
 // sentence; the box is made wide enough for each line of its text instead, as far
 // as the screen allows.
@@ -60,6 +90,11 @@ MsgAnswer msgBox(const QString &text, MsgStyle style)
         return scripted->reply(text, style);
 
     QMessageBox box(QApplication::activeWindow());
+    // A dialog frame of title and close button only: a box minimised would hide the
+    // whole program behind it while still holding it.
+    box.setWindowFlags(
+        Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    box.installEventFilter(new StaysShown(&box));
     box.setWindowTitle(QStringLiteral("Qelvi"));
     box.setText(text);
     fitToText(box, text);

@@ -413,11 +413,16 @@ private slots:
     {
         QTest::addColumn<QString>("move");
         QTest::addColumn<QString>("leave");
-        QTest::newRow("首题, 完成") << "首题" << "完成";
-        QTest::newRow("末题, close box") << "末题" << "close box";
-        QTest::newRow("bar first, 添加") << "首记录" << "添加";
-        QTest::newRow("bar last, 下一题") << "末记录" << "下一题";
-        QTest::newRow("首题 then 末题, 上一题") << "首题 末题" << "上一题";
+        QTest::newRow("首题, 完成") << "首题"
+                                    << "完成";
+        QTest::newRow("末题, close box") << "末题"
+                                         << "close box";
+        QTest::newRow("bar first, 添加") << "首记录"
+                                         << "添加";
+        QTest::newRow("bar last, 下一题") << "末记录"
+                                          << "下一题";
+        QTest::newRow("首题 then 末题, 上一题") << "首题 末题"
+                                                << "上一题";
     }
     void emptyTableWalkStoresWhatIsTyped()
     {
@@ -453,19 +458,25 @@ private slots:
         QCOMPARE(rows.first().mid(0, 3), QStringList({ "空表里写的题", "是", "3" }));
     }
 
-    // Ctrl+Q, the toolbar's exit and the main close box, refused by a score that is
-    // no number: every other window, the music among them, stays as it was. Asked
-    // again, the user may leave without the question.
+    // Ctrl+Q, the toolbar's exit, the main close box and 进行测试, refused by a score
+    // that is no number: every other window, the music among them, stays as it was.
+    // With a bound that is no number in the score-band editor too, leaving one editor
+    // without its change and keeping the other keeps both as they were: nothing is let
+    // go until every window agreed. Asked again, the user may leave without them.
     void refusedExitLeavesTheProgramWhole_data()
     {
         QTest::addColumn<QString>("way");
-        QTest::newRow("Ctrl+Q") << "Ctrl+Q";
-        QTest::newRow("toolbar") << "tbrExit";
-        QTest::newRow("main close box") << "close box";
+        QTest::addColumn<bool>("bandToo");
+        QTest::newRow("Ctrl+Q") << "Ctrl+Q" << false;
+        QTest::newRow("toolbar") << "tbrExit" << false;
+        QTest::newRow("main close box") << "close box" << false;
+        QTest::newRow("Ctrl+Q, both editors, yes then no") << "Ctrl+Q" << true;
+        QTest::newRow("进行测试, both editors, yes then no") << "进行测试" << true;
     }
     void refusedExitLeavesTheProgramWhole()
     {
         QFETCH(QString, way);
+        QFETCH(bool, bandToo);
         QVERIFY(QFile::copy(TestPieces::shipped(QStringLiteral("music.ini")),
             folder->file(QStringLiteral("music.ini"))));
         QVERIFY(QFile::copy(TestPieces::shipped(QStringLiteral("gaoshanls.mp3")),
@@ -476,8 +487,14 @@ private slots:
         QCOMPARE(music->MMControl1->Mode(), int(MediaDevice::ModePlay));
         (*main)->mnuFL_Click();
         frmEdittest *w = openWith(1);
+        const QString scoring = kTest + QStringLiteral("评分");
+        const QList<QStringList> bands { { "0", "1", "差" }, { "2", "3", "好" } };
+        folder->addRows(scoring, bands);
         press(w->Command7);
-        QVERIFY(Forms::find<frmScore>());
+        frmScore *score = Forms::find<frmScore>();
+        QVERIFY(score);
+        if (bandToo)
+            type(score->Text1, QStringLiteral("-"));
         w->activateWindow();
         type(w->Text1, QStringLiteral("改过的题"));
         type(w->Text8, QStringLiteral("-"));
@@ -493,15 +510,21 @@ private slots:
                 QTest::keyClick(w->Text1, Qt::Key_Q, Qt::ControlModifier);
             else if (way == QLatin1String("tbrExit"))
                 (*main)->Toolbar1_ButtonClick(way);
+            else if (way == QStringLiteral("进行测试"))
+                (*main)->mnuTesting_Click();
             else
                 return (*main)->close();
             return true;
         };
 
+        if (bandToo)
+            messages->answer(MsgAnswer::Yes); // the first asked leaves, the second stays
         leave();
         settle();
-        QCOMPARE(messages->texts().size(), 1);
-        QVERIFY(messages->last().contains(QStringLiteral("选项A的得分")));
+        QCOMPARE(messages->texts().size(), bandToo ? 2 : 1);
+        QVERIFY(messages->texts().join(u'|').contains(QStringLiteral("选项A的得分")));
+        if (bandToo)
+            QVERIFY(messages->texts().join(u'|').contains(QStringLiteral("分数下限")));
         QStringList after;
         for (Form *f : Forms::openForms())
             after << QString::fromLatin1(f->metaObject()->className());
@@ -509,17 +532,41 @@ private slots:
         QCOMPARE(after, before);
         QCOMPARE(music->MMControl1->Mode(), int(MediaDevice::ModePlay));
         QCOMPARE(w->Text8->text(), QStringLiteral("-"));
-        QCOMPARE(focused(), w->Text8);
+        if (!bandToo)
+            QCOMPARE(focused(), w->Text8);
         QVERIFY(QFile::exists(folder->file(QStringLiteral("temp.txt"))));
+        // Both still work on their tables: what they show is what they hold.
+        QVERIFY(w->Data1->recordset().isOpen());
+        QVERIFY(score->Data1->recordset().isOpen());
+        QCOMPARE(score->Data1->recordset().RecordCount(), 2);
+        QCOMPARE(score->Text1->text(), bandToo ? QStringLiteral("-") : QStringLiteral("0"));
+        QCOMPARE(score->Text3->toPlainText(), QStringLiteral("差"));
+        QCOMPARE(score->Label3->text(), QStringLiteral("第 1 档"));
+        if (bandToo) {
+            // What is typed afterwards is stored as usual.
+            type(score->Text1, QStringLiteral("0.5"));
+            press(score->Command2);
+            QCOMPARE(folder->rows(scoring).value(0).value(0), QStringLiteral("0.5"));
+            QCOMPARE(score->Label3->text(), QStringLiteral("第 2 档"));
+            type(score->Text1, QStringLiteral("-"));
+        }
+        messages->clear();
 
         // Leaving without the question: everything closes, the question is not stored.
         messages->answer(MsgAnswer::Yes);
+        messages->answer(MsgAnswer::Yes);
         QVERIFY(leave());
         settle();
-        QVERIFY(Forms::openForms().isEmpty());
+        QCOMPARE(messages->texts().size(), bandToo ? 2 : 1);
+        QVERIFY(!Forms::find<frmEdittest>() && !Forms::find<frmScore>());
+        if (way == QStringLiteral("进行测试"))
+            QVERIFY(Forms::find<frmBFEdit>());
+        else
+            QVERIFY(Forms::openForms().isEmpty());
         QCOMPARE(stored(), QStringList { "题1" });
+        QCOMPARE(folder->rows(scoring).value(1), bands.value(1));
         QCOMPARE(QFile::exists(folder->file(QStringLiteral("temp.txt"))),
-            way == QLatin1String("close box"));
+            way == QLatin1String("close box") || way == QStringLiteral("进行测试"));
     }
 
     // Scores come back as plain decimals, however large or small they were typed.
@@ -527,15 +574,23 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("100000") << "100000" << "100000";
-        QTest::newRow("a million") << "1000000" << "1000000";
-        QTest::newRow("0.0001") << "0.0001" << "0.0001";
-        QTest::newRow("1234567") << "1234567" << "1234567";
-        QTest::newRow("12.5") << "12.5" << "12.5";
-        QTest::newRow("-3") << "-3" << "-3";
-        QTest::newRow("-0.75") << "-0.75" << "-0.75";
+        QTest::newRow("100000") << "100000"
+                                << "100000";
+        QTest::newRow("a million") << "1000000"
+                                   << "1000000";
+        QTest::newRow("0.0001") << "0.0001"
+                                << "0.0001";
+        QTest::newRow("1234567") << "1234567"
+                                 << "1234567";
+        QTest::newRow("12.5") << "12.5"
+                              << "12.5";
+        QTest::newRow("-3") << "-3"
+                            << "-3";
+        QTest::newRow("-0.75") << "-0.75"
+                               << "-0.75";
         // Single precision keeps 123456792 of 123456789.
-        QTest::newRow("past single precision") << "123456789" << "123456792";
+        QTest::newRow("past single precision") << "123456789"
+                                               << "123456792";
     }
     void scoresShowAsPlainDecimals()
     {

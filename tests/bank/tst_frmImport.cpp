@@ -12,7 +12,9 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -61,6 +63,14 @@ private:
         return w;
     }
 
+    // Leaves the bank with no category at all.
+    void emptyTheBank()
+    {
+        QVERIFY(!Catalogue::deleteTest(folder->bank(), kSample, kCategory));
+        QVERIFY(!Catalogue::deleteCategory(folder->bank(), kCategory));
+        QCOMPARE(folder->tables(), QStringList { u"分类列表"_s });
+    }
+
     void exportSample(const QString &path)
     {
         ScriptedFileDialog files;
@@ -88,9 +98,7 @@ private slots:
         QVERIFY(!Forms::find<frmExport>());
         const QList<QStringList> rows = folder->rows(kSample);
         const QList<QStringList> bands = folder->rows(kSample + u"评分"_s);
-        QVERIFY(!Catalogue::deleteTest(folder->bank(), kSample, kCategory));
-        QVERIFY(!Catalogue::deleteCategory(folder->bank(), kCategory));
-        QCOMPARE(folder->tables(), QStringList { u"分类列表"_s });
+        emptyTheBank();
 
         ScriptedFileDialog files;
         frmImport *w = openImport(files, file);
@@ -101,6 +109,8 @@ private slots:
         QCOMPARE(w->Grid1->item(0, frmImport::ColName)->text(), kSample);
         QCOMPARE(w->Grid1->item(0, frmImport::ColQuestions)->text(), QString::number(rows.size()));
         QCOMPARE(states(w), QStringList { u"可以导入"_s });
+        QVERIFY(w->Text2->toPlainText().startsWith(
+            kSample + u"：%1 道题，%2 个分数档\n1. "_s.arg(rows.size()).arg(bands.size())));
         QCOMPARE(folder->tables(), QStringList { u"分类列表"_s }); // nothing written yet
         press(w->Command2);
         QCOMPARE(messages->last(), u"已经导入 1 个测试。"_s);
@@ -174,6 +184,142 @@ private slots:
             (QList<QStringList> {
                 { u"0"_s, u"1"_s, u"要多关心别人"_s }, { u"1.5"_s, u"2"_s, u"很好"_s } }));
         QCOMPARE(folder->rows(kCategory), (QList<QStringList> { { kSample }, { u"人际"_s } }));
+    }
+
+    // Categories without tests come in with the rest: each has a row, is made when
+    // missing, and is kept as itself also when the tests go into another category.
+    void emptyCategoriesAreKept_data()
+    {
+        QTest::addColumn<QString>("source"); // a test file, or another bank
+        QTest::addColumn<QString>("into"); // typed into the category box; empty: as in file
+        QTest::addColumn<QStringList>("emptyStates"); // of the rows of 空类一, 情商测试
+        QTest::addColumn<QStringList>("categories"); // 分类列表 afterwards
+        QTest::addColumn<QString>("testIn"); // the category that holds 新测
+        const QStringList made { u"新建空的测试类"_s, u"测试类已经存在"_s };
+        const QStringList all { kCategory, u"空类一"_s, u"有题的类"_s };
+        QTest::newRow("test file, as in file")
+            << u"txt"_s << QString() << made << all << u"有题的类"_s;
+        QTest::newRow("another bank, as in file")
+            << u"mdb"_s << QString() << made << all << u"有题的类"_s;
+        QTest::newRow("test file, into the sample's category")
+            << u"txt"_s << kCategory << made << QStringList { kCategory, u"空类一"_s } << kCategory;
+        QTest::newRow("another bank, into a new category")
+            << u"mdb"_s << u"输入的新类"_s << made
+            << QStringList { kCategory, u"空类一"_s, u"输入的新类"_s } << u"输入的新类"_s;
+    }
+    void emptyCategoriesAreKept()
+    {
+        QFETCH(QString, source);
+        QFETCH(QString, into);
+        QFETCH(QStringList, emptyStates);
+        QFETCH(QStringList, categories);
+        QFETCH(QString, testIn);
+        QString file;
+        if (source == u"txt"_s) {
+            file = folder->file(u"类.txt"_s);
+            folder->write(u"类.txt"_s,
+                u"分类: 空类一\n\n分类: 有题的类\n测试: 新测\n\n题目: 好吗\nA 1: 好\n\n分类: 情商测试\n"_s
+                    .toUtf8());
+        } else {
+            file = folder->file(u"别的题库.mdb"_s);
+            TestFolder other; // the program's folder until it goes
+            other.addCategory(u"空类一"_s);
+            other.addTest(u"有题的类"_s, u"新测"_s);
+            other.addRows(u"新测"_s, { { u"好吗"_s, u"好"_s, u"1"_s } });
+            other.addCategory(kCategory);
+            QVERIFY(QFile::copy(other.bank(), file));
+        }
+        ScriptedFileDialog files;
+        frmImport *w = openImport(files, file);
+        QCOMPARE(w->Grid1->rowCount(), 3);
+        QCOMPARE(w->Grid1->item(0, frmImport::ColCategory)->text(), u"空类一"_s);
+        QCOMPARE(w->Grid1->item(0, frmImport::ColName)->text(), QString());
+        QCOMPARE(w->Grid1->item(2, frmImport::ColCategory)->text(), kCategory);
+        if (!into.isEmpty()) {
+            w->Combo1->setFocus();
+            w->Combo1->lineEdit()->selectAll();
+            typeKeys(w->Combo1->lineEdit(), into);
+        }
+        QCOMPARE(
+            w->Label4->text(), into.isEmpty() || into == kCategory ? QString() : u"新建测试类"_s);
+        QCOMPARE(QStringList({ states(w)[0], states(w)[2] }), emptyStates);
+        QCOMPARE(states(w)[1], u"可以导入"_s);
+        QVERIFY(w->Text2->toPlainText().contains(u"没有测试"_s));
+        press(w->Command2);
+        QCOMPARE(messages->last(), u"已经导入 1 个测试。另外新建了 1 个空的测试类。"_s);
+        QStringList list;
+        for (const QStringList &row : folder->rows(u"分类列表"_s))
+            list << row.value(0);
+        QCOMPARE(list, categories);
+        QVERIFY(folder->tables().contains(u"空类一"_s));
+        QCOMPARE(folder->rows(testIn).last(), QStringList { u"新测"_s });
+        QCOMPARE(folder->rows(u"新测"_s).value(0).mid(0, 3),
+            (QStringList { u"好吗"_s, u"好"_s, u"1"_s }));
+    }
+
+    // A file of empty categories only can be imported; unticked, nothing is made.
+    void onlyEmptyCategories()
+    {
+        folder->write(u"空.txt"_s, "分类: 空类一\n分类: 空类二\n");
+        ScriptedFileDialog files;
+        frmImport *w = openImport(files, folder->file(u"空.txt"_s));
+        QCOMPARE(states(w), (QStringList { u"新建空的测试类"_s, u"新建空的测试类"_s }));
+        w->Grid1->item(1, frmImport::ColImport)->setCheckState(Qt::Unchecked);
+        QCOMPARE(states(w), (QStringList { u"新建空的测试类"_s, u"不导入"_s }));
+        press(w->Command2);
+        QCOMPARE(messages->last(), u"已经导入 0 个测试。另外新建了 1 个空的测试类。"_s);
+        QCOMPARE(
+            folder->rows(u"分类列表"_s), (QList<QStringList> { { kCategory }, { u"空类一"_s } }));
+    }
+
+    // A bank without categories takes a spreadsheet's test into a category typed in
+    // the window; the preview shows what is read before anything is written.
+    void newCategoryIsTyped_data()
+    {
+        QTest::addColumn<bool>("emptyBank");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("state"); // of the test's row once typed
+        QTest::newRow("bank without categories") << true << u"我的类"_s << u"可以导入"_s;
+        QTest::newRow("a new one beside the sample's") << false << u"我的类"_s << u"可以导入"_s;
+        QTest::newRow("the name of a test") << false << kSample << u"已经存在"_s;
+    }
+    void newCategoryIsTyped()
+    {
+        QFETCH(bool, emptyBank);
+        QFETCH(QString, typed);
+        QFETCH(QString, state);
+        if (emptyBank)
+            emptyTheBank();
+        folder->write(u"人际.csv"_s,
+            "题目,A,分数,B,分数\n你愿意帮助别人吗？,愿意,2.5,不愿意,-1\n评分\n-1,0,要多关心别人\n"
+            "2,2.5,很好\n");
+        ScriptedFileDialog files;
+        frmImport *w = openImport(files, folder->file(u"人际.csv"_s));
+        QCOMPARE(w->Combo1->currentText(), emptyBank ? QString() : kCategory);
+        QCOMPARE(w->Text2->toPlainText(),
+            u"人际：1 道题，2 个分数档\n1. 你愿意帮助别人吗？\n    A. 愿意（2.5 分）\n"
+            "    B. 不愿意（-1 分）\n评分：\n    -1 ～ 0：要多关心别人\n    2 ～ 2.5：很好"_s);
+        if (emptyBank) {
+            QCOMPARE(states(w), QStringList { u"没有指定分类。"_s });
+            press(w->Command2);
+            QCOMPARE(messages->last(), u"请选择要添加到的测试类！"_s);
+        }
+        w->Combo1->setFocus();
+        w->Combo1->lineEdit()->selectAll();
+        typeKeys(w->Combo1->lineEdit(), typed);
+        QCOMPARE(w->Combo1->currentText(), typed);
+        QVERIFY2(states(w).value(0).contains(state), qPrintable(states(w).value(0)));
+        const QByteArray before = bytesOf(folder->bank());
+        press(w->Command2);
+        if (state != u"可以导入"_s) {
+            QVERIFY(messages->last().contains(u"请改名"_s));
+            QCOMPARE(bytesOf(folder->bank()), before);
+            return;
+        }
+        QCOMPARE(messages->last(), u"已经导入 1 个测试。"_s);
+        QCOMPARE(folder->rows(u"分类列表"_s).last(), QStringList { typed });
+        QCOMPARE(folder->rows(typed), QList<QStringList> { { u"人际"_s } });
+        QCOMPARE(folder->rows(u"人际评分"_s).size(), 2);
     }
 
     // A damaged file: one message naming it and the line, nothing shown, nothing written.

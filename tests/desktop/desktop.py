@@ -127,6 +127,7 @@ class Desktop:
     def _start_window_manager(self):
         # On a loaded machine openbox now and then gives up on a display that is just
         # up; it is started once more before the run counts as failed.
+        wait_for("the display", lambda: self._display_up())
         for attempt in (1, 2):
             wm = self._start("openbox", ["openbox", "--sm-disable"])
             try:
@@ -139,6 +140,10 @@ class Desktop:
             if wm.poll() is None:
                 return
         raise Timeout("the window manager exited twice at start")
+
+    def _display_up(self):
+        return subprocess.run(["xprop", "-root", "-len", "1"], env=self.env,
+                              capture_output=True).returncode == 0
 
     def _wm_running(self):
         out = self.x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"])

@@ -1,6 +1,7 @@
 """Frames as a user finds them: a fixed window cannot be dragged to another size and
 has no minimise or maximise box; a sizable one has both; a minimised window that its
-command brings up again comes back at its size."""
+command brings up again comes back at its size. A message box can be closed, but not
+minimised (which would hide the program behind it) or maximised."""
 import sys
 
 import desktop
@@ -44,6 +45,30 @@ def frames(d):
     wait_for("the editor minimised", lambda: extents(editor)[3] < size[1] / 2)
     desktop.press(d, "测试分类")
     wait_for("the editor shown normal", lambda: tuple(extents(editor)[2:]) == tuple(size))
+
+    # A notice: 改名 with no category chosen. Its frame offers no maximise; minimised
+    # (the window manager may give it a button for that), it comes straight back with
+    # the program behind it.
+    before = {wid for wid, _title in d.windows()}
+    desktop.press(d, "改名", editor)
+    box = wait_for("the message box", lambda: [wid for wid, title in d.windows()
+                                                if title == "Qelvi" and wid not in before])[0]
+
+    def allowed():
+        out = d.x(["xprop", "-id", str(box), "_NET_WM_ALLOWED_ACTIONS"])
+        return out.split(" = ", 1)[1] if "ACTION_CLOSE" in out else None
+
+    actions = wait_for("the box's actions", allowed)
+    assert "MAXIMIZE" not in actions, "the message box can be maximised: " + actions
+
+    def viewable(wid):
+        return "IsViewable" in d.x(["xwininfo", "-id", str(wid)])
+
+    d.x(["xdotool", "windowminimize", str(box)])
+    wait_for("the box shown again", lambda: viewable(box))
+    wait_for("the program shown again", lambda: all(viewable(w) for w in before))
+    d.key("Return")
+    wait_for("the box closed", lambda: box not in {wid for wid, _t in d.windows()})
 
 
 if __name__ == "__main__":

@@ -1,12 +1,17 @@
 """The toolkit's own texts speak Chinese: the buttons of every kind of message box,
 the Open dialog; and a message box is wide enough for its sentence."""
+import re
 import sys
 
 import desktop
 from desktop import extents, press, wait_for
 
 ENGLISH = {"OK", "&OK", "Yes", "&Yes", "No", "&No", "Open", "&Open", "Cancel", "&Cancel",
-           "Look in:", "File name:", "Files of type:", "Back", "Forward", "Parent Directory"}
+           "Look in:", "File name:", "Files of type:", "Back", "Forward", "Parent Directory",
+           "Folder", "File"}
+# Sizes and dates of the Open dialog's list in English or US form.
+ENGLISH_DETAILS = re.compile(r"\b(bytes|KiB|MiB|GiB|Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec|"
+                             r"AM|PM)\b|^\d{1,2}/\d{1,2}/\d{2}\b")
 
 
 def dialog(d):
@@ -56,6 +61,9 @@ def qt_texts(d):
     english = sorted(set(t for t in d.texts(box) if t.strip() in ENGLISH))
     if english:
         faults.append("the Open dialog shows %s" % english)
+    details = sorted(set(t for t in d.texts(box) if ENGLISH_DETAILS.search(t)))
+    if details:
+        faults.append("the Open dialog's list shows %s" % details)
     d.key("Escape")
     assert not faults, "\n".join(faults)
 

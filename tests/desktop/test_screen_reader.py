@@ -1,10 +1,11 @@
 """A screen reader and a keyboard alone can take a test: the program survives a
 GetAll on every object the accessibility bus shows, the options are push buttons
-that a press action answers, and the keys 1-6 answer the same way."""
+that a press action answers, and the keys 1-6 answer the same way. The runner's
+hidden buttons offer no action, and pressing them anyway changes nothing."""
 import subprocess
 import sys
 
-from gi.repository import Gio, GLib
+from gi.repository import Atspi, Gio, GLib
 
 import desktop
 from desktop import wait_for
@@ -52,6 +53,30 @@ def get_all_everywhere(d):
     return len(paths)
 
 
+def hidden_buttons_do_nothing(d):
+    """Every hidden push button of the runner, pressed as a reader presses: nothing moves."""
+    call, name = a11y_bus(d)
+    desktop.press(d, "进行测试")
+    desktop.choose_sample_test(d, d.frame_of(desktop.TITLES["frmBFEdit"]))
+    runner = d.frame_of(desktop.TITLES["frmTest"])
+    wait_for("the first question", lambda: desktop.question_number(d, runner) == "1")
+    shown = d.texts(runner)
+    hidden = [a for a in d.find(role="push button", root=runner, showing=False)
+              if not a.get_state_set().contains(Atspi.StateType.SHOWING)]
+    assert len(hidden) >= 4, "the record-set buttons: %d" % len(hidden)
+    for button in hidden:
+        action = button.get_action_iface()
+        assert action is None or action.get_n_actions() == 0, button.get_name()
+        done = call(name, button.path, "org.a11y.atspi.Action", "DoAction",
+                    GLib.Variant("(i)", (0,)))
+        assert done == (False,), (button.get_name(), done)
+    assert d.alive()
+    assert desktop.question_number(d, runner) == "1"
+    assert d.texts(runner) == shown, "the runner changed under hidden presses"
+    d.key("Escape")
+    wait_for("the runner closed", lambda: not d.frames(desktop.TITLES["frmTest"]))
+
+
 def screen_reader(d):
     d.to_main_window()
     count = get_all_everywhere(d)
@@ -75,6 +100,7 @@ def screen_reader(d):
     wait_for("the runner closed", lambda: not d.frames(desktop.TITLES["frmTest"]))
     assert by_reader == by_keys, (by_reader, by_keys)
     get_all_everywhere(d)
+    hidden_buttons_do_nothing(d)
 
 
 if __name__ == "__main__":

@@ -125,6 +125,7 @@ void tst_frmMusic::layoutAndStartState()
     }
     QVERIFY(m->Label2->isHidden());
     QCOMPARE(m->Label2->text(), QStringLiteral("Label2"));
+    QVERIFY(m->Label3->isHidden()); // nothing plays yet
     // The progress update runs from the load on; the loop check from the first resize.
     QVERIFY(m->Timer1->isActive());
     QCOMPARE(m->Timer1->interval(), 50);
@@ -337,13 +338,22 @@ void tst_frmMusic::playPauseAndStop()
     click(m->Command1);
     MediaDevice *device = m->MMControl1;
 
+    // The tests play on the silent output: the controller says nothing is heard while
+    // it plays, and only then.
+    const auto toldSilent = [m] {
+        return !m->Label3->isHidden() && m->Label3->text() == QStringLiteral("没有可用的声音设备");
+    };
+    QVERIFY(!toldSilent());
     click(m->Command4);
     QCOMPARE(device->Mode(), int(MediaDevice::ModePlay));
+    QCOMPARE(MediaDevice::audioDriver(), QStringLiteral("dummy"));
+    QVERIFY(toldSilent());
     QTRY_VERIFY(device->Position() > 500);
 
     // Pause keeps the place; play goes on from it.
     click(m->Command5);
     QCOMPARE(device->Mode(), int(MediaDevice::ModePause));
+    QVERIFY(!toldSilent());
     const int paused = device->Position();
     QTest::qWait(200);
     QCOMPARE(device->Position(), paused);
@@ -355,6 +365,7 @@ void tst_frmMusic::playPauseAndStop()
     // Stop waits at the start of the same piece; play starts it from there.
     click(m->Command6);
     QCOMPARE(device->Mode(), int(MediaDevice::ModeStop));
+    QVERIFY(!toldSilent());
     QCOMPARE(device->Position(), 0);
     QCOMPARE(device->FileName(), piece);
     QCOMPARE(m->Label1->text(), piece);

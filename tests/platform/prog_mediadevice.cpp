@@ -15,8 +15,8 @@ int main(int argc, char *argv[])
     device.setFileName(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString());
     device.setCommand(QStringLiteral("Open"));
     device.setCommand(QStringLiteral("Play"));
-    std::printf("driver=%s mode=%d error=%d\n", qPrintable(MediaDevice::audioDriver()),
-        device.Mode(), device.Error());
+    std::printf("driver=%s silent=%d mode=%d error=%d\n", qPrintable(MediaDevice::audioDriver()),
+        int(MediaDevice::playsIntoSilence()), device.Mode(), device.Error());
     std::fflush(stdout);
     std::raise(SIGTERM);
     QThread::msleep(2000);

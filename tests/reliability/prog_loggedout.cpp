@@ -11,21 +11,27 @@
 //             question what to do with this copy's text open (after 完成)
 //   held      the question editor with a changed question, and the window thread held
 //             for good in a read (a FIFO nobody writes), as a hang of any kind holds it
+//   kept      the question editor as in refusing and the score-band editor with a lower
+//             bound "-", Ctrl+Q answered 是 (leave without it) by the first window asked
+//             and 否 by the second, so that both stay open
 // Prints "ready" once the state is reached (the box shown, where there is one).
 #include "app/forms.h"
 #include "app/handoff.h"
 #include "app/mdiMain.h"
 #include "app/mdlQelvi.h"
 #include "authoring/frmEdittest.h"
+#include "authoring/frmScore.h"
 #include "bank/DBCombo.h"
 #include "bank/DBList.h"
 #include "bank/frmBFEdit.h"
 #include "platform/programfolder.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTextEdit>
@@ -59,8 +65,27 @@ int main(int argc, char *argv[])
         if (!HandOff::writeTestName(QStringLiteral("情商自测")))
             return 3;
         frmEdittest *editor = Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
+        if (state == QLatin1String("kept")) {
+            editor->Command7_Click(); // the band editor, before anything is changed
+            if (frmScore *bands = Forms::find<frmScore>())
+                bands->Text1->setText(QStringLiteral("-"));
+        }
         editor->Text1->setPlainText(QStringLiteral("退出前改的题"));
-        if (state == QLatin1String("refusing")) {
+        if (state == QLatin1String("kept")) {
+            editor->Text8->setText(QStringLiteral("-"));
+            auto *answer = new QTimer(&app);
+            QObject::connect(answer, &QTimer::timeout, &app, [answer] {
+                static int answered = 0;
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                box->button(answered++ == 0 ? QMessageBox::Yes : QMessageBox::No)->click();
+                if (answered == 2)
+                    answer->stop();
+            });
+            answer->start(20);
+            QTimer::singleShot(0, main, &mdiMain::mnuExit_Click);
+        } else if (state == QLatin1String("refusing")) {
             editor->Text8->setText(QStringLiteral("-"));
             QTimer::singleShot(0, main, &mdiMain::mnuExit_Click);
         } else if (state == QLatin1String("deleted")) {
@@ -78,10 +103,15 @@ int main(int argc, char *argv[])
         }
     }
 
-    const bool boxed = state != QLatin1String("typing") && state != QLatin1String("held");
+    const bool boxed = state != QLatin1String("typing") && state != QLatin1String("held")
+        && state != QLatin1String("kept");
     auto *ready = new QTimer(&app);
-    QObject::connect(ready, &QTimer::timeout, &app, [ready, boxed] {
+    const bool kept = state == QLatin1String("kept");
+    QObject::connect(ready, &QTimer::timeout, &app, [ready, boxed, kept] {
         if (boxed && !QApplication::activeModalWidget())
+            return;
+        // Both editors still open, with no box left to answer.
+        if (kept && (QApplication::activeModalWidget() || !Forms::find<frmScore>()))
             return;
         ready->stop();
         std::fputs("ready\n", stdout);

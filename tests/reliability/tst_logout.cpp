@@ -30,6 +30,10 @@ private slots:
         // The score that is no number is left out; the rest of the question is kept.
         QTest::newRow("SIGTERM, refusal box open") << SIGTERM << "refusing" << changed;
         QTest::newRow("SIGHUP, refusal box open") << SIGHUP << "refusing" << changed;
+        // Ctrl+Q, one editor let go and the other kept: neither gave anything up, and
+        // the logout stores what the bank takes.
+        QTest::newRow("SIGTERM, after 是 and 否 to closing together")
+            << SIGTERM << "kept" << changed;
         // An unanswered question is no consent: the test stays.
         QTest::newRow("SIGTERM, delete question open") << SIGTERM << "asking" << untouched;
         // Another copy deleted the question: this copy's text is stored as a new one.

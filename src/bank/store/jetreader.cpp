@@ -4,8 +4,12 @@
 #include <QFile>
 #include <QtEndian>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <mdbtools.h>
+#include <mutex>
+#include <unistd.h>
 #include <vector>
 
 struct JetReader::Handle
@@ -16,6 +20,44 @@ struct JetReader::Handle
 };
 
 namespace {
+
+// libmdb tells what it cannot read on stderr ("offset 98304 is beyond EOF"); the
+// program tells the user itself, in its own words, so while libmdb works those lines
+// go nowhere instead of onto the terminal the program was started from.
+class QuietStderr
+{
+public:
+    QuietStderr()
+    {
+        const std::lock_guard lock(s_mutex);
+        if (s_depth++ > 0)
+            return;
+        std::fflush(stderr);
+        s_saved = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (s_saved >= 0 && null >= 0)
+            ::dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            ::close(null);
+    }
+    ~QuietStderr()
+    {
+        const std::lock_guard lock(s_mutex);
+        if (--s_depth > 0 || s_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(s_saved, STDERR_FILENO);
+        ::close(s_saved);
+        s_saved = -1;
+    }
+    QuietStderr(const QuietStderr &) = delete;
+    QuietStderr &operator=(const QuietStderr &) = delete;
+
+private:
+    static inline std::mutex s_mutex;
+    static inline int s_depth = 0;
+    static inline int s_saved = -1;
+};
 
 // Row offsets on a data page carry flags in their top bits.
 constexpr int kOffsetMask = 0x1fff;
@@ -119,6 +161,7 @@ JetReader::JetReader() = default;
 
 JetReader::~JetReader()
 {
+    const QuietStderr quiet;
     if (m_handle) {
         for (MdbTableDef *table : m_handle->tables)
             mdb_free_tabledef(table);
@@ -130,6 +173,7 @@ JetReader::~JetReader()
 
 bool JetReader::open(const QString &path)
 {
+    const QuietStderr quiet;
     m_handle = new Handle;
     m_handle->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
     MdbHandle *mdb = m_handle->mdb;
@@ -166,6 +210,7 @@ bool JetReader::open(const QString &path)
 
 bool JetReader::readRows(int index, const std::function<bool(const QVariantList &)> &row)
 {
+    const QuietStderr quiet;
     MdbHandle *mdb = m_handle->mdb;
     const QString &name = m_tables.at(index).name;
     MdbTableDef *table = m_handle->tables.at(index);
