@@ -41,10 +41,10 @@ inline void addLongTest(TestFolder &folder)
             { QStringLiteral("5"), QStringLiteral("100"), QStringLiteral("多") } });
 }
 
-// The scripted taker's answer to question (1, 2, ...): option 0..2, by its seed.
-inline int takerOption(int question, quint32 seed)
+// The scripted taker's answer to question (1, 2, ...): option 0..2, by its pattern.
+inline int takerOption(int question, quint32 pattern)
 {
-    return int((question * 7 + seed * 13 + question * question * seed) % 3);
+    return int((question * 7 + pattern * 13 + question * question * pattern) % 3);
 }
 
 // Opens the runner as the chooser does: the name in temp.txt, then load, place, show.

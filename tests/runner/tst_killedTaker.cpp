@@ -24,11 +24,11 @@ QString takerProgram()
 
 const QString unfinished = QStringLiteral("上次的测试还没有做完，要接着做吗？");
 
-// Answers questions from..last of the open runner as the taker of seed does.
-void answerFrom(frmTest *runner, int from, quint32 seed)
+// Answers questions from..last of the open runner as the taker of pattern does.
+void answerFrom(frmTest *runner, int from, quint32 pattern)
 {
     for (int q = from; q <= kLongQuestions; ++q)
-        QTest::mouseClick(runner->optionLabels()[takerOption(q, seed)], Qt::LeftButton);
+        QTest::mouseClick(runner->optionLabels()[takerOption(q, pattern)], Qt::LeftButton);
 }
 
 struct Outcome
@@ -75,15 +75,15 @@ private slots:
         int kills = 0, inFlightLanded = 0, lastLanded = 0;
 
         for (int run = 0; kills < kKills && run < 3 * kKills; ++run) {
-            const quint32 seed = quint32(run + 1);
+            const quint32 pattern = quint32(run + 1);
             frmTest *runner = openRunner(longTest());
-            answerFrom(runner, 1, seed);
+            answerFrom(runner, 1, pattern);
             const Outcome straight = finish(runner);
             const qsizetype keptBefore = history.records().size();
 
             // Killed after a random number of answers, a little later still.
             QProcess taker;
-            taker.start(takerProgram(), { folder.path(), QString::number(seed) });
+            taker.start(takerProgram(), { folder.path(), QString::number(pattern) });
             const int wanted = int(pace.bounded(1, kLongQuestions));
             QByteArray out;
             while (reportedAnswers(out) < wanted && !out.contains("END")) {
@@ -117,7 +117,7 @@ private slots:
                                    .arg(reported)
                                    .arg(kept)));
                 inFlightLanded += kept > reported;
-                answerFrom(runner, kept + 1, seed);
+                answerFrom(runner, kept + 1, pattern);
                 const Outcome continued = finish(runner);
                 QCOMPARE(continued.total, straight.total);
                 QCOMPARE(continued.result, straight.result);
@@ -139,7 +139,7 @@ private slots:
             QCOMPARE(records.at(0).resultText, straight.result);
             QCOMPARE(records.at(0).answers.size(), kLongQuestions);
             for (const Results::Answer &a : records.at(0).answers)
-                QCOMPARE(a.option, QString(QChar(char16_t(u'A' + takerOption(a.question, seed)))));
+                QCOMPARE(a.option, QString(QChar(char16_t(u'A' + takerOption(a.question, pattern)))));
         }
         qInfo("kills inside a test: %d; the answer being given landed in %d, the last one in %d",
             kills, inFlightLanded, lastLanded);
