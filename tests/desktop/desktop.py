@@ -88,7 +88,7 @@ class Desktop:
     # -- the session ---------------------------------------------------------------
 
     def _start(self, name, argv, **kw):
-        log = open(os.path.join(self.root, name + ".log"), "wb")
+        log = open(os.path.join(self.root, name + ".log"), "ab")  # a restart adds to it
         p = subprocess.Popen(argv, env=self.env, stdout=log, stderr=subprocess.STDOUT,
                              start_new_session=True, **kw)
         self.processes.append(p)
@@ -96,8 +96,11 @@ class Desktop:
 
     def _start_display(self, screen):
         read_fd, write_fd = os.pipe()
+        # -noreset: a server that resets when its last client leaves refuses whoever
+        # connects meanwhile (openbox, right after the set-up's own xprop calls).
         self._start("xvfb", ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-                             "%dx%dx24" % screen, "-nolisten", "tcp", "+extension", "XTEST"],
+                             "%dx%dx24" % screen, "-nolisten", "tcp", "-noreset",
+                             "+extension", "XTEST"],
                     pass_fds=(write_fd,))
         os.close(write_fd)
         number = b""
@@ -125,21 +128,17 @@ class Desktop:
                 ["xprop", "-root", "AT_SPI_BUS"], env=self.env, capture_output=True).stdout)
 
     def _start_window_manager(self):
-        # On a loaded machine openbox now and then gives up on a display that is just
-        # up; it is started once more before the run counts as failed.
+        # On a loaded machine openbox now and then fails to open a display that is just
+        # up; it is started again, a moment later, before the run counts as failed.
         wait_for("the display", lambda: self._display_up())
-        for attempt in (1, 2):
+        for attempt in range(1, 4):
             wm = self._start("openbox", ["openbox", "--sm-disable"])
-            try:
-                wait_for("the window manager",
-                         lambda: self._wm_running() or wm.poll() is not None, timeout=60)
-            except Timeout:
-                if attempt == 2:
-                    raise
-                continue
+            wait_for("the window manager",
+                     lambda: self._wm_running() or wm.poll() is not None, timeout=60)
             if wm.poll() is None:
                 return
-        raise Timeout("the window manager exited twice at start")
+            time.sleep(attempt)
+        raise Timeout("the window manager exited three times at start")
 
     def _display_up(self):
         return subprocess.run(["xprop", "-root", "-len", "1"], env=self.env,

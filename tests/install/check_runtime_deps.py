@@ -38,7 +38,7 @@ def fail(text):
 def start_display(log):
     read_fd, write_fd = os.pipe()
     xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x800x24",
-                             "-nolisten", "tcp"], pass_fds=(write_fd,), stdout=log,
+                             "-nolisten", "tcp", "-noreset"], pass_fds=(write_fd,), stdout=log,
                             stderr=subprocess.STDOUT, start_new_session=True)
     os.close(write_fd)
     number = b""
