@@ -6,16 +6,20 @@
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
+#include "results/frmAnalysis.h"
 #include "results/keeping.h"
 #include "results/resultdocument.h"
+#include "app/forms.h"
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTextEdit>
 #include <QTreeWidget>
@@ -25,6 +29,7 @@
 namespace {
 
 const QString allTests = QStringLiteral("全部测试");
+const QString allTakers = QStringLiteral("全部测试者");
 
 } // namespace
 
@@ -53,7 +58,34 @@ void frmHistory::Refresh()
     if (error)
         msgBox(error.message());
     fillTests();
+    fillTakers();
     fillList(keep);
+}
+
+// The chooser of takers: all, then each name or code the history holds.
+void frmHistory::fillTakers()
+{
+    const QVariant chosen = Combo2->currentData();
+    QStringList takers;
+    for (const Results::Record &r : std::as_const(m_records))
+        if (!r.taker.isEmpty() && !takers.contains(r.taker))
+            takers << r.taker;
+    std::sort(takers.begin(), takers.end(),
+        [](const QString &a, const QString &b) { return QString::localeAwareCompare(a, b) < 0; });
+    const QSignalBlocker blocker(Combo2);
+    Combo2->clear();
+    Combo2->addItem(allTakers);
+    for (const QString &taker : std::as_const(takers))
+        Combo2->addItem(taker, taker);
+    const int at = chosen.isValid() ? Combo2->findData(chosen) : -1;
+    Combo2->setCurrentIndex(at < 0 ? 0 : at);
+}
+
+bool frmHistory::shown(const Results::Record &r) const
+{
+    const QString test = chosenTest();
+    const QVariant taker = Combo2->currentData();
+    return (test.isEmpty() || r.test == test) && (!taker.isValid() || r.taker == taker.toString());
 }
 
 // The chooser of tests: all of them, then each test of the history by name.
@@ -85,10 +117,9 @@ QString frmHistory::chosenTest() const
 // otherwise the newest one is.
 void frmHistory::fillList(qint64 select)
 {
-    const QString test = chosenTest();
     m_shown.clear();
     for (const Results::Record &r : std::as_const(m_records))
-        if (test.isEmpty() || r.test == test)
+        if (shown(r))
             m_shown.append(r);
 
     const QSignalBlocker blocker(List1);
@@ -96,7 +127,7 @@ void frmHistory::fillList(qint64 select)
     QTreeWidgetItem *current = nullptr;
     for (const Results::Record &r : std::as_const(m_shown)) {
         auto *item = new QTreeWidgetItem(
-            List1, { ResultDocument::dateText(r.takenAt), r.test, r.total, r.evaluation });
+            List1, { ResultDocument::dateText(r.takenAt), r.test, r.total, r.evaluation, r.taker });
         item->setData(0, Qt::UserRole, r.id);
         item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
         if (r.id == select || !current)
@@ -129,6 +160,7 @@ void frmHistory::List1_Click()
     const Results::Record *r = selectedRecord();
     drawChart(r ? r->test : chosenTest());
     enableButtons();
+    Command7->setEnabled(r || !chosenTest().isEmpty());
 }
 
 void frmHistory::showDetail()
@@ -146,9 +178,12 @@ void frmHistory::drawChart(const QString &test)
         delete axis;
     }
 
+    // Totals of one version compare; others only when the author pools them.
+    const Results::Record *selected = selectedRecord();
+    const bool pooled = Check1->isChecked() || !selected || selected->test != test;
     QList<const Results::Record *> taken;
     for (const Results::Record &r : std::as_const(m_records))
-        if (r.test == test)
+        if (r.test == test && (pooled || r.version == selected->version))
             taken.prepend(&r); // oldest first
     if (taken.size() < 2) {
         Chart1->hide();
@@ -306,6 +341,17 @@ void frmHistory::Command6_Click()
     Unload();
 }
 
+// 题目分析 of the selected record's test, or of the chosen one.
+void frmHistory::Command7_Click()
+{
+    const Results::Record *r = selectedRecord();
+    const QString test = r ? r->test : chosenTest();
+    if (test.isEmpty())
+        return;
+    frmAnalysis *analysis = Forms::show<frmAnalysis>(8556, 10872, Forms::Base::Inner, 2);
+    analysis->showTest(test);
+}
+
 void frmHistory::buildControls()
 {
     setFont(designFont(QStringLiteral("宋体"), 9));
@@ -320,10 +366,22 @@ void frmHistory::buildControls()
     List1->setRootIsDecorated(false);
     List1->setUniformRowHeights(true);
     List1->setHeaderLabels({ QStringLiteral("测试时间"), QStringLiteral("测试项目"),
-        QStringLiteral("得分"), QStringLiteral("评价") });
+        QStringLiteral("得分"), QStringLiteral("评价"), QStringLiteral("测试者") });
     List1->setColumnWidth(0, twipsToPixels(2040));
     List1->setColumnWidth(1, twipsToPixels(1560));
     List1->setColumnWidth(2, twipsToPixels(660));
+    List1->setColumnWidth(3, twipsToPixels(1500));
+
+    Label3 = new QLabel(QStringLiteral("测试者："), this);
+    Label3->setGeometry(twipsRect(5580, 150, 780, 252));
+    Combo2 = new QComboBox(this);
+    Combo2->setGeometry(twipsRect(6360, 90, 1740, 360));
+    Label3->setBuddy(Combo2);
+    Check1 = new QCheckBox(QStringLiteral("合并各版本"), this);
+    Check1->setGeometry(twipsRect(8220, 90, 1300, 360));
+    Check1->setToolTip(QStringLiteral("不勾选时，图中只画与选中记录同一版本的得分"));
+    Command7 = new QPushButton(QStringLiteral("题目分析"), this);
+    Command7->setGeometry(twipsRect(9560, 60, 1120, 420));
 
     Text1 = new QTextEdit(this);
     Text1->setGeometry(twipsRect(5580, 540, 5100, 3420));
@@ -356,7 +414,8 @@ void frmHistory::buildControls()
     for (PictureButton *b : { Command1, Command2, Command3, Command4, Command5, Command6 })
         b->fitCaption();
 
-    chainTabOrder({ Combo1, List1, Command1, Command2, Command3, Command4, Command5, Command6 });
+    chainTabOrder({ Combo1, Combo2, Check1, Command7, List1, Command1, Command2, Command3, Command4,
+        Command5, Command6 });
     setFocusProxy(List1);
 
     // Esc leaves the window as 退出 does; Delete in the list deletes the selected record.
@@ -368,6 +427,9 @@ void frmHistory::buildControls()
     connect(del, &QShortcut::activated, Command4, &QToolButton::click);
 
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frmHistory::Combo1_Click);
+    connect(Combo2, &QComboBox::currentIndexChanged, this, &frmHistory::Combo1_Click);
+    connect(Check1, &QCheckBox::toggled, this, &frmHistory::List1_Click);
+    connect(Command7, &QPushButton::clicked, this, &frmHistory::Command7_Click);
     connect(List1, &QTreeWidget::currentItemChanged, this, &frmHistory::List1_Click);
     connect(Command1, &QToolButton::clicked, this, &frmHistory::Command1_Click);
     connect(Command2, &QToolButton::clicked, this, &frmHistory::Command2_Click);

@@ -6,9 +6,11 @@
 class PictureButton;
 class QChart;
 class QChartView;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineSeries;
+class QPushButton;
 class QTextEdit;
 class QTreeWidget;
 
@@ -53,6 +55,10 @@ public:
     PictureButton *Command4; // 删除
     PictureButton *Command5; // 全部删除
     PictureButton *Command6; // 退出
+    QLabel *Label3; // 测试者：
+    QComboBox *Combo2; // 全部测试者, then every name or code given
+    QCheckBox *Check1; // 合并各版本: the chart pools the versions of the test
+    QPushButton *Command7; // 题目分析 of the chosen test
 
 public slots:
     void Combo1_Click();
@@ -63,6 +69,7 @@ public slots:
     void Command4_Click();
     void Command5_Click();
     void Command6_Click();
+    void Command7_Click();
 
 private:
     void buildControls();
@@ -73,6 +80,8 @@ private:
     void enableButtons();
     void removeRecords(const QList<qint64> &ids);
     QString chosenTest() const; // empty for all tests
+    void fillTakers();
+    bool shown(const Results::Record &r) const; // by the chosen test and taker
 
     QList<Results::Record> m_records; // the whole history, newest first
     QList<Results::Record> m_shown; // those of the chosen test

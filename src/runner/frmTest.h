@@ -95,6 +95,9 @@ private:
 
     // The answers given so far, for the results history.
     QList<Results::Answer> m_answers;
+    QString m_version; // of the test when it started
+    QString m_taker; // the name or code given, when asked
+    int m_band = 0; // the band that held the total, from 1
     QPixmap m_background;
     QPixmap m_scaledBackground;
 };

@@ -31,6 +31,19 @@ namespace {
         " PRIMARY KEY (result_id, question))",
     };
 
+    // Columns added to results after its first form; a file without them is given
+    // them on its next write, and reads without them as empty values.
+    const struct
+    {
+        const char *name;
+        const char *definition;
+    } addedColumns[] = {
+        { "bank", "TEXT NOT NULL DEFAULT ''" },
+        { "version", "TEXT NOT NULL DEFAULT ''" },
+        { "taker", "TEXT NOT NULL DEFAULT ''" },
+        { "band", "INTEGER NOT NULL DEFAULT 0" },
+    };
+
     QString fileProblem(const QString &path, const QString &what)
     {
         return QStringLiteral("测试记录文件“%1”%2").arg(QFileInfo(path).absoluteFilePath(), what);
@@ -145,6 +158,17 @@ namespace {
         QSqlDatabase m_db;
     };
 
+    // The names of the columns results has.
+    QStringList columnsOfResults(QSqlQuery &query)
+    {
+        QStringList out;
+        if (query.exec(QStringLiteral("PRAGMA table_info(results)")))
+            while (query.next())
+                out << query.value(1).toString();
+        query.finish();
+        return out;
+    }
+
     QString timeText(const QDateTime &at)
     {
         return at.toUTC().toString(Qt::ISODateWithMs);
@@ -171,11 +195,22 @@ StoreError History::append(Record *record) const
             if (const StoreError e = c.exec(QLatin1String(sql)))
                 return e;
         QSqlQuery insert(c.db());
+        const QStringList have = columnsOfResults(insert);
+        for (const auto &column : addedColumns) {
+            if (have.contains(QLatin1String(column.name)))
+                continue;
+            if (const StoreError e = c.exec(QStringLiteral("ALTER TABLE results ADD COLUMN %1 %2")
+                                                .arg(QLatin1String(column.name),
+                                                    QLatin1String(column.definition))))
+                return e;
+        }
         if (const StoreError e = c.exec(insert,
                 QStringLiteral("INSERT INTO results (taken_at, test, category, total, evaluation, "
-                               "result_text) VALUES (?, ?, ?, ?, ?, ?)"),
+                               "result_text, bank, version, taker, band) "
+                               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                 { timeText(record->takenAt), record->test, record->category, record->total,
-                    record->evaluation, record->resultText }))
+                    record->evaluation, record->resultText, record->bank, record->version,
+                    record->taker, record->band }))
             return e;
         const qint64 id = insert.lastInsertId().toLongLong();
         for (const Answer &a : std::as_const(record->answers)) {
@@ -211,9 +246,19 @@ QList<Record> History::records(StoreError *error) const
 
     QList<Record> out;
     QHash<qint64, qsizetype> index;
+    // An older file lacks the added columns: they read as their defaults.
+    const QStringList have = columnsOfResults(query);
+    QString added;
+    for (const auto &column : addedColumns) {
+        const QString name = QLatin1String(column.name);
+        const QString missing = name == QLatin1String("band") ? QStringLiteral("0")
+                                                              : QStringLiteral("''");
+        added += QStringLiteral(", ") + (have.contains(name) ? name : missing);
+    }
     if ((err = c.exec(query,
-             QStringLiteral("SELECT id, taken_at, test, category, total, evaluation, result_text "
-                            "FROM results ORDER BY taken_at DESC, id DESC"))))
+             QStringLiteral("SELECT id, taken_at, test, category, total, evaluation, result_text%1 "
+                            "FROM results ORDER BY taken_at DESC, id DESC")
+                 .arg(added))))
         return {};
     while (query.next()) {
         Record r;
@@ -224,6 +269,10 @@ QList<Record> History::records(StoreError *error) const
         r.total = query.value(4).toString();
         r.evaluation = query.value(5).toString();
         r.resultText = query.value(6).toString();
+        r.bank = query.value(7).toString();
+        r.version = query.value(8).toString();
+        r.taker = query.value(9).toString();
+        r.band = query.value(10).toInt();
         index.insert(r.id, out.size());
         out.append(r);
     }

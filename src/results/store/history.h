@@ -36,6 +36,11 @@ struct Record
     QString evaluation;
     QString resultText; // exactly as the result window showed it
     QList<Answer> answers;
+    // What the result was scored on, kept since results name it; empty in older records.
+    QString bank; // the bank's file, as an absolute path
+    QString version; // the test's fingerprint (TestVersion::of) when it was taken
+    QString taker; // the name or code the taker gave, empty when none was asked or given
+    int band = 0; // 1, 2, ... the band that held the total; 0 for none or not known
 };
 
 class History
