@@ -83,7 +83,8 @@ void mdiMain::createMenus()
     test->addActions({ mnuCreatTest, mnuOpenTest, mnuTesting, mnuDelTest });
     mnuHistory = action("mnuHistory", QStringLiteral("测试记录(&H)"), &mdiMain::mnuHistory_Click);
     test->addAction(mnuHistory);
-    mnuAnalysis = action("mnuAnalysis", QStringLiteral("题目分析(&A)"), &mdiMain::mnuAnalysis_Click);
+    mnuAnalysis
+        = action("mnuAnalysis", QStringLiteral("题目分析(&A)"), &mdiMain::mnuAnalysis_Click);
     mnuAskTaker = action(
         "mnuAskTaker", QStringLiteral("测试前询问测试者(&W)"), &mdiMain::mnuAskTaker_Click);
     mnuAskTaker->setCheckable(true);
@@ -115,9 +116,12 @@ void mdiMain::createToolbar()
         const char *text;
         const char *icon;
     } buttons[] = {
-        { "tbrFL", "测试分类", "tbr-categories" }, { "tbrCreatTest", "建立测试", "tbr-create" },
-        { "tbrEditTest", "编辑测试", "tbr-edit" },  { "tbrDelTest", "删除测试", "tbr-delete" },
-        { "tbrTesting", "进行测试", "tbr-take" },   { "tbrHistory", "测试记录", "tbr-history" },
+        { "tbrFL", "测试分类", "tbr-categories" },
+        { "tbrCreatTest", "建立测试", "tbr-create" },
+        { "tbrEditTest", "编辑测试", "tbr-edit" },
+        { "tbrDelTest", "删除测试", "tbr-delete" },
+        { "tbrTesting", "进行测试", "tbr-take" },
+        { "tbrHistory", "测试记录", "tbr-history" },
         { "tbrMusic", "背景音乐", "tbr-music" },
         { "tbrExit", "退出Qelvi", "tbr-exit" },
     };

@@ -28,8 +28,8 @@ std::optional<QString> inputBox(const QString &prompt, int limit)
         const std::optional<QString> reply = scripted->m_answers.takeFirst();
         return reply ? std::optional<QString>(reply->left(limit)) : std::nullopt;
     }
-    QInputDialog box(QApplication::activeWindow(),
-        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    QInputDialog box(
+        QApplication::activeWindow(), Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     box.setWindowTitle(QStringLiteral("Qelvi"));
     box.setLabelText(prompt);
     box.setInputMode(QInputDialog::TextInput);

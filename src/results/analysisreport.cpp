@@ -37,7 +37,9 @@ namespace {
     QString summary(const Report &r)
     {
         const ItemStats::Analysis &a = r.analysis;
-        QString out = QStringLiteral("<p>版本：%1　结果：%2 条").arg(r.version.toHtmlEscaped()).arg(a.results);
+        QString out = QStringLiteral("<p>版本：%1　结果：%2 条")
+                          .arg(r.version.toHtmlEscaped())
+                          .arg(a.results);
         if (a.complete != a.results)
             out += QStringLiteral("（答完全部题目的 %1 条用来算α和相关）").arg(a.complete);
         out += QStringLiteral("</p>");
@@ -93,10 +95,11 @@ namespace {
     QString bandRows(const Report &r)
     {
         const ItemStats::Analysis &a = r.analysis;
-        QString out = QStringLiteral("<h3>得分落在各档的情况</h3><p><img src=\"%1\"/></p>"
-                                     "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
-                                     "<tr><th>分数档</th><th>评价</th><th>人数</th><th>占比</th></tr>")
-                          .arg(pictureUrl());
+        QString out
+            = QStringLiteral("<h3>得分落在各档的情况</h3><p><img src=\"%1\"/></p>"
+                             "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\">"
+                             "<tr><th>分数档</th><th>评价</th><th>人数</th><th>占比</th></tr>")
+                  .arg(pictureUrl());
         for (const ItemStats::BandCount &b : a.bands)
             out += QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td><td>%4</td></tr>")
                        .arg(bandName(b), b.evaluation.left(40).toHtmlEscaped())
@@ -113,7 +116,8 @@ namespace {
 
     QString fileFailure(const QString &path, const QString &reason)
     {
-        return QStringLiteral("文件“%1”没能写成：%2").arg(QFileInfo(path).absoluteFilePath(), reason);
+        return QStringLiteral("文件“%1”没能写成：%2")
+            .arg(QFileInfo(path).absoluteFilePath(), reason);
     }
 
 } // namespace
@@ -128,8 +132,8 @@ QString html(const Report &report)
     if (report.analysis.results == 0)
         return QStringLiteral("<h2>题目分析：%1</h2><p>这个测试还没有测试记录。</p>")
             .arg(report.test.toHtmlEscaped());
-    return QStringLiteral("<h2>题目分析：%1</h2>").arg(report.test.toHtmlEscaped()) + summary(report)
-        + itemRows(report) + bandRows(report) + howToRead;
+    return QStringLiteral("<h2>题目分析：%1</h2>").arg(report.test.toHtmlEscaped())
+        + summary(report) + itemRows(report) + bandRows(report) + howToRead;
 }
 
 // One bar a band, as long as its share of the results, with its count.
@@ -149,13 +153,13 @@ QImage bandPicture(const ItemStats::Analysis &analysis)
     int y = 4;
     for (const ItemStats::BandCount &b : analysis.bands) {
         p.setPen(Qt::black);
-        p.drawText(QRect(0, y, labelWidth - 8, rowHeight), Qt::AlignRight | Qt::AlignVCenter,
-            bandName(b));
+        p.drawText(
+            QRect(0, y, labelWidth - 8, rowHeight), Qt::AlignRight | Qt::AlignVCenter, bandName(b));
         const int length = qMax(1, barWidth * b.results / most);
         p.fillRect(QRect(labelWidth, y + 4, length, rowHeight - 8),
             b.band > 0 ? QColor(70, 130, 180) : QColor(170, 170, 170));
-        p.drawText(QRect(labelWidth + length + 6, y, 60, rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
-            QString::number(b.results));
+        p.drawText(QRect(labelWidth + length + 6, y, 60, rowHeight),
+            Qt::AlignLeft | Qt::AlignVCenter, QString::number(b.results));
         y += rowHeight;
     }
     return image;
@@ -164,8 +168,8 @@ QImage bandPicture(const ItemStats::Analysis &analysis)
 void fill(QTextDocument *doc, const Report &report)
 {
     doc->setDefaultFont(designFont(QStringLiteral("宋体"), 10.8));
-    doc->addResource(QTextDocument::ImageResource, QUrl(pictureUrl()),
-        bandPicture(report.analysis));
+    doc->addResource(
+        QTextDocument::ImageResource, QUrl(pictureUrl()), bandPicture(report.analysis));
     doc->setHtml(html(report));
 }
 

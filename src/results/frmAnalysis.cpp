@@ -97,8 +97,8 @@ void frmAnalysis::analyse()
     m_report.version = Combo2->currentText();
     if (Combo2->count() > 0) {
         StoreError error;
-        m_report.table = Results::itemTable(Keeping::historyPath(), m_report.test,
-            Combo2->currentData().toStringList(), &error);
+        m_report.table = Results::itemTable(
+            Keeping::historyPath(), m_report.test, Combo2->currentData().toStringList(), &error);
         if (error)
             msgBox(error.message());
         m_report.analysis = ItemStats::analyse(m_report.table);

@@ -1,6 +1,7 @@
 #include "results/frmHistory.h"
 
 #include "app/controls.h"
+#include "app/forms.h"
 #include "bank/store/valuerules.h"
 #include "platform/filedialog.h"
 #include "platform/fonts.h"
@@ -9,7 +10,6 @@
 #include "results/frmAnalysis.h"
 #include "results/keeping.h"
 #include "results/resultdocument.h"
-#include "app/forms.h"
 
 #include <QChart>
 #include <QChartView>

@@ -2,8 +2,8 @@
 
 #include "exchange/csvtext.h"
 #include "platform/fonts.h"
-#include "results/store/testversion.h"
 #include "platform/printdialog.h"
+#include "results/store/testversion.h"
 
 #include <QFileInfo>
 #include <QPageSize>

@@ -125,7 +125,8 @@ namespace {
         s += QStringLiteral("VARIABLE LABELS id '编号' /date '测试时间'");
         for (int q = 0; q < t.questions; ++q)
             for (const char *what : { "option", "score" })
-                s += QStringLiteral("\n  /%1 %2").arg(variable(q, what), spsText(t.questionTexts.at(q)));
+                s += QStringLiteral("\n  /%1 %2")
+                         .arg(variable(q, what), spsText(t.questionTexts.at(q)));
         s += QStringLiteral("\n  /total '总分' /band '分数档'.\n");
         QStringList values;
         for (int q = 0; q < t.questions; ++q) {
@@ -171,7 +172,8 @@ bool write(const QString &historyPath, const QString &test, const QString &path,
         const QString csvName = base + QStringLiteral(".csv");
         const Files files = make(t, csvName);
         const QList<std::pair<QString, QByteArray>> out { { csvName, files.csv },
-            { base + QStringLiteral(".R"), files.r }, { base + QStringLiteral(".sps"), files.sps } };
+            { base + QStringLiteral(".R"), files.r },
+            { base + QStringLiteral(".sps"), files.sps } };
         for (const auto &[name, bytes] : out) {
             QString reason;
             if (!replaceFile(folder.filePath(name), bytes, &reason)) {

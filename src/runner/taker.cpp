@@ -23,7 +23,8 @@ bool asking()
 
 bool setAsking(bool on, QString *reason)
 {
-    return replaceFile(settingFile(), on ? QByteArray("ask=1\r\n") : QByteArray("ask=0\r\n"), reason);
+    return replaceFile(
+        settingFile(), on ? QByteArray("ask=1\r\n") : QByteArray("ask=0\r\n"), reason);
 }
 
 std::optional<QString> ask(const QString &test)

@@ -158,10 +158,10 @@ private slots:
         const QString date = ResultDocument::dateText(t0);
         const QString later = ResultDocument::dateText(t0.addSecs(3600));
         QCOMPARE(text,
-            QStringLiteral("测试时间,测试分类,测试项目,得分,评价,第1题,第2题\r\n") + later
-                + QStringLiteral(",,乙,-1,评价：-1\r\n") + date
-                + QStringLiteral(",情商测试,\"测试, "
-                                 "\"\"甲\"\"\",3.5,\"第一行\n第二行\",B（1.5分）,A（2分）\r\n"));
+            QStringLiteral("测试时间,测试分类,测试项目,得分,评价,测试者,测试版本,第1题,第2题\r\n")
+                + later + QStringLiteral(",,乙,-1,评价：-1,,版本不明\r\n") + date
+                + QStringLiteral(",情商测试,\"测试, \"\"甲\"\"\",3.5,\"第一行\n第二行\",,版本不明,"
+                                 "B（1.5分）,A（2分）\r\n"));
     }
 };
 

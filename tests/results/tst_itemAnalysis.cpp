@@ -190,7 +190,8 @@ private slots:
     void statisticsAgreeWithASecondMethod()
     {
         StoreError e;
-        const Results::ItemTable table = Results::itemTable(m_path, test, { QStringLiteral("v1") }, &e);
+        const Results::ItemTable table
+            = Results::itemTable(m_path, test, { QStringLiteral("v1") }, &e);
         QVERIFY(!e);
         QCOMPARE(table.rows.size(), scores.size());
         QCOMPARE(table.questions, 5);
@@ -210,8 +211,8 @@ private slots:
             mean += t / totals.size();
         QVERIFY(near(a.mean, mean));
         QVERIFY(near(a.sd, std::sqrt(covariance(totals, totals))));
-        QCOMPARE(a.lowest, 7.0);
-        QCOMPARE(a.highest, 11.0);
+        QCOMPARE(a.lowest, 8.0);
+        QCOMPARE(a.highest, 12.0);
 
         const QList<QList<double>> rows = completeRows();
         QVERIFY2(near(a.alpha, matrixAlpha(rows)), qPrintable(QString::number(a.alpha)));
@@ -226,7 +227,8 @@ private slots:
                 QVERIFY(item.nearlyConstant);
                 QVERIFY(!item.likelyReversed);
             } else {
-                QVERIFY2(near(item.itemRest, pearson(column(rows, q), rest)), qPrintable(QString::number(q)));
+                QVERIFY2(near(item.itemRest, pearson(column(rows, q), rest)),
+                    qPrintable(QString::number(q)));
                 QCOMPARE(item.likelyReversed, q == 3);
                 QVERIFY(!item.nearlyConstant);
             }
@@ -274,18 +276,23 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("results.db"));
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+            QSqlDatabase db
+                = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
             db.setDatabaseName(path);
             QVERIFY(db.open());
             QSqlQuery q(db);
-            QVERIFY(q.exec(QStringLiteral("CREATE TABLE results (id INTEGER PRIMARY KEY, taken_at TEXT NOT NULL, "
-                                          "test TEXT NOT NULL, category TEXT NOT NULL, total TEXT NOT NULL, "
-                                          "evaluation TEXT NOT NULL, result_text TEXT NOT NULL)")));
-            QVERIFY(q.exec(QStringLiteral("CREATE TABLE answers (result_id INTEGER NOT NULL, question INTEGER NOT NULL, "
-                                          "question_text TEXT NOT NULL, option TEXT NOT NULL, option_text TEXT NOT NULL, "
-                                          "score TEXT NOT NULL, PRIMARY KEY (result_id, question))")));
-            QVERIFY(q.exec(QStringLiteral("INSERT INTO results VALUES (1, '2025-01-01T00:00:00.000Z', 'T', '', '2', '好', 'x')")));
-            QVERIFY(q.exec(QStringLiteral("INSERT INTO answers VALUES (1, 1, '题', 'B', '是', '2')")));
+            QVERIFY(q.exec(QStringLiteral(
+                "CREATE TABLE results (id INTEGER PRIMARY KEY, taken_at TEXT NOT NULL, "
+                "test TEXT NOT NULL, category TEXT NOT NULL, total TEXT NOT NULL, "
+                "evaluation TEXT NOT NULL, result_text TEXT NOT NULL)")));
+            QVERIFY(q.exec(QStringLiteral(
+                "CREATE TABLE answers (result_id INTEGER NOT NULL, question INTEGER NOT NULL, "
+                "question_text TEXT NOT NULL, option TEXT NOT NULL, option_text TEXT NOT NULL, "
+                "score TEXT NOT NULL, PRIMARY KEY (result_id, question))")));
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO results VALUES (1, "
+                                          "'2025-01-01T00:00:00.000Z', 'T', '', '2', '好', 'x')")));
+            QVERIFY(
+                q.exec(QStringLiteral("INSERT INTO answers VALUES (1, 1, '题', 'B', '是', '2')")));
             q.finish();
             db.close();
         }
@@ -321,18 +328,28 @@ private slots:
     {
         QTest::addColumn<QString>("cell");
         QTest::addColumn<QString>("written");
-        QTest::newRow("equals") << "=1+1" << "'=1+1";
-        QTest::newRow("plus") << "+A1" << "'+A1";
-        QTest::newRow("minus") << "-A1" << "'-A1";
-        QTest::newRow("at") << "@SUM(A1)" << "'@SUM(A1)";
-        QTest::newRow("tab") << "\tx" << "'\tx";
-        QTest::newRow("carriage return") << "\rx" << "\"'\rx\"";
+        QTest::newRow("equals") << "=1+1"
+                                << "'=1+1";
+        QTest::newRow("plus") << "+A1"
+                              << "'+A1";
+        QTest::newRow("minus") << "-A1"
+                               << "'-A1";
+        QTest::newRow("at") << "@SUM(A1)"
+                            << "'@SUM(A1)";
+        QTest::newRow("tab") << "\tx"
+                             << "'\tx";
+        QTest::newRow("carriage return") << "\rx"
+                                         << "\"'\rx\"";
         QTest::newRow("formula with comma") << "=HYPERLINK(\"u\",\"v\")"
                                             << "\"'=HYPERLINK(\"\"u\"\",\"\"v\"\")\"";
-        QTest::newRow("negative number") << "-1.5" << "-1.5";
-        QTest::newRow("signed exponent") << "+2e-3" << "+2e-3";
-        QTest::newRow("plain text") << "好=坏" << "好=坏";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("negative number") << "-1.5"
+                                         << "-1.5";
+        QTest::newRow("signed exponent") << "+2e-3"
+                                         << "+2e-3";
+        QTest::newRow("plain text") << "好=坏"
+                                    << "好=坏";
+        QTest::newRow("empty") << ""
+                               << "";
     }
 
     void formulaCells()
@@ -351,10 +368,12 @@ private slots:
         r.evaluation = QStringLiteral("@评价");
         r.total = QStringLiteral("-3");
         r.takenAt = QDateTime::currentDateTime();
-        const QList<QStringList> rows = readCsv(QString::fromUtf8(ResultDocument::csv({ r }).mid(3)));
+        const QList<QStringList> rows
+            = readCsv(QString::fromUtf8(ResultDocument::csv({ r }).mid(3)));
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows.at(0).mid(0, 7),
-            (QStringList { "测试时间", "测试分类", "测试项目", "得分", "评价", "测试者", "测试版本" }));
+            (QStringList {
+                "测试时间", "测试分类", "测试项目", "得分", "评价", "测试者", "测试版本" }));
         QCOMPARE(rows.at(1).at(2), QStringLiteral("'-测试"));
         QCOMPARE(rows.at(1).at(3), QStringLiteral("-3"));
         QCOMPARE(rows.at(1).at(4), QStringLiteral("'@评价"));
@@ -366,7 +385,8 @@ private slots:
     void statisticsExport()
     {
         StoreError e;
-        const Results::ItemTable table = Results::itemTable(m_path, test, { QStringLiteral("v1") }, &e);
+        const Results::ItemTable table
+            = Results::itemTable(m_path, test, { QStringLiteral("v1") }, &e);
         const StatsExport::Files files = StatsExport::make(table, QStringLiteral("t.csv"));
         const QList<QStringList> rows = readCsv(QString::fromUtf8(files.csv));
         QCOMPARE(rows.size(), 9);
@@ -374,7 +394,8 @@ private slots:
         for (const char *what : { "option", "score" })
             for (int q = 1; q <= 5; ++q)
                 header << QStringLiteral("q%1_%2").arg(q).arg(QLatin1String(what));
-        header << "total" << "band";
+        header << "total"
+               << "band";
         QCOMPARE(rows.at(0), header);
         for (int r = 1; r < rows.size(); ++r) {
             QCOMPARE(rows.at(r).size(), header.size());
@@ -397,20 +418,24 @@ private slots:
         }
         const QString r = QString::fromUtf8(files.r);
         QVERIFY(r.contains(QStringLiteral("read.csv(file.path(here, \"t.csv\")")));
-        QVERIFY(r.contains(QStringLiteral("qelvi$q1_option <- factor(qelvi$q1_option, levels = "
-                                          "c(\"A\", \"B\", \"C\"), labels = c(\"A. 选项A\", \"B. 选项B\", \"C. 选项C\"))")));
-        QVERIFY(r.contains(QStringLiteral("attr(qelvi$q1_score, \"label\") <- \"第1题'的\\\"文字\\\"\"")));
+        QVERIFY(r.contains(QStringLiteral(
+            "qelvi$q1_option <- factor(qelvi$q1_option, levels = "
+            "c(\"A\", \"B\", \"C\"), labels = c(\"A. 选项A\", \"B. 选项B\", \"C. 选项C\"))")));
+        QVERIFY(r.contains(
+            QStringLiteral("attr(qelvi$q1_score, \"label\") <- \"第1题'的\\\"文字\\\"\"")));
         const QString sps = QString::fromUtf8(files.sps);
         QVERIFY(sps.contains(QStringLiteral("/FILE='t.csv'")));
         QVERIFY(sps.contains(QStringLiteral("/q1_score '第1题''的\"文字\"'")));
-        QVERIFY(sps.contains(QStringLiteral("VALUE LABELS\nq1_option 'A' '选项A' 'B' '选项B' 'C' '选项C'")));
-        QVERIFY(sps.contains(QStringLiteral("q5_option 'B' '选项B'\n")));
+        QVERIFY(sps.contains(
+            QStringLiteral("VALUE LABELS\nq1_option 'A' '选项A' 'B' '选项B' 'C' '选项C'")));
+        QVERIFY(sps.contains(QStringLiteral("q5_option 'B' '选项B'.\n")));
 
         // One table a version, each with its scripts beside it.
         QTemporaryDir out;
         QStringList written;
         QString error;
-        QVERIFY2(StatsExport::write(m_path, test, out.filePath(QStringLiteral("数据.csv")), &written, &error),
+        QVERIFY2(StatsExport::write(
+                     m_path, test, out.filePath(QStringLiteral("数据.csv")), &written, &error),
             qPrintable(error));
         QCOMPARE(written.size(), 3);
         const QStringList files3 = QDir(out.path()).entryList(QDir::Files, QDir::Name);
@@ -428,15 +453,19 @@ private slots:
         QTemporaryDir out;
         QStringList written;
         QString error;
-        QVERIFY(StatsExport::write(m_path, test, out.filePath(QStringLiteral("d.csv")), &written, &error));
+        QVERIFY(StatsExport::write(
+            m_path, test, out.filePath(QStringLiteral("d.csv")), &written, &error));
         QProcess r;
-        r.start(rscript, { QStringLiteral("-e"),
-                             QStringLiteral("source('%1'); cat(is.numeric(qelvi$q1_score), is.numeric(qelvi$total), "
-                                            "is.factor(qelvi$q1_option), attr(qelvi$q1_score, 'label'))")
-                                 .arg(out.filePath(QStringLiteral("d-v1.R"))) });
+        r.start(rscript,
+            { QStringLiteral("-e"),
+                QStringLiteral(
+                    "source('%1'); cat(is.numeric(qelvi$q1_score), is.numeric(qelvi$total), "
+                    "is.factor(qelvi$q1_option), attr(qelvi$q1_score, 'label'))")
+                    .arg(out.filePath(QStringLiteral("d-v1.R"))) });
         r.setWorkingDirectory(out.path());
         QVERIFY(r.waitForFinished(60000));
-        QCOMPARE(QString::fromUtf8(r.readAllStandardOutput()), QStringLiteral("TRUE TRUE TRUE 第1题'的\"文字\""));
+        QCOMPARE(QString::fromUtf8(r.readAllStandardOutput()),
+            QStringLiteral("TRUE TRUE TRUE 第1题'的\"文字\""));
     }
 };
 

@@ -199,9 +199,9 @@ StoreError History::append(Record *record) const
         for (const auto &column : addedColumns) {
             if (have.contains(QLatin1String(column.name)))
                 continue;
-            if (const StoreError e = c.exec(QStringLiteral("ALTER TABLE results ADD COLUMN %1 %2")
-                                                .arg(QLatin1String(column.name),
-                                                    QLatin1String(column.definition))))
+            if (const StoreError e
+                = c.exec(QStringLiteral("ALTER TABLE results ADD COLUMN %1 %2")
+                             .arg(QLatin1String(column.name), QLatin1String(column.definition))))
                 return e;
         }
         if (const StoreError e = c.exec(insert,
@@ -251,8 +251,8 @@ QList<Record> History::records(StoreError *error) const
     QString added;
     for (const auto &column : addedColumns) {
         const QString name = QLatin1String(column.name);
-        const QString missing = name == QLatin1String("band") ? QStringLiteral("0")
-                                                              : QStringLiteral("''");
+        const QString missing
+            = name == QLatin1String("band") ? QStringLiteral("0") : QStringLiteral("''");
         added += QStringLiteral(", ") + (have.contains(name) ? name : missing);
     }
     if ((err = c.exec(query,

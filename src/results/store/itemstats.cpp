@@ -68,7 +68,8 @@ namespace {
                 }
         for (int q = 0; q < k; ++q) {
             Item &item = a->items[q];
-            item.sdScore = item.answered > 1 ? std::sqrt(squares[q] / (item.answered - 1)) : undefined;
+            item.sdScore
+                = item.answered > 1 ? std::sqrt(squares[q] / (item.answered - 1)) : undefined;
             const int most = *std::max_element(item.chosen.begin(), item.chosen.end());
             item.nearlyConstant = item.answered > 0
                 && (most >= nearlyConstantShare * item.answered || !(item.sdScore > 0));

@@ -129,7 +129,8 @@ QList<VersionCount> versionsOf(const QString &path, const QString &test, StoreEr
     }
     const QByteArray version = versionColumn(db);
     sqlite3_stmt *stmt = db.prepare("SELECT " + version
-        + ", count(*), min(taken_at) FROM results WHERE test = ?1 GROUP BY 1 ORDER BY 3");
+        + ", count(*), min(taken_at) FROM results WHERE test = ?1 GROUP BY 1 ORDER BY "
+          "max(taken_at)");
     QList<VersionCount> out;
     if (stmt) {
         const QByteArray name = test.toUtf8();
@@ -172,9 +173,9 @@ ItemTable itemTable(
                 continue;
             const qint64 id = sqlite3_column_int64(results, 0);
             rowOf.insert(id, table.rows.size());
-            table.rows.append({ id, timeFrom(Reader::text(results, 1)),
-                sqlite3_column_double(results, 2), sqlite3_column_int(results, 3),
-                Reader::text(results, 4) });
+            table.rows.append(
+                { id, timeFrom(Reader::text(results, 1)), sqlite3_column_double(results, 2),
+                    sqlite3_column_int(results, 3), Reader::text(results, 4) });
         }
     }
     sqlite3_finalize(results);

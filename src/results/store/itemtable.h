@@ -51,7 +51,8 @@ struct ItemTable
 // The names of the tests with results in the history at path; none for no file.
 QStringList testsOf(const QString &path, StoreError *error);
 
-// The versions of a test in the history at path, oldest first; none for no file.
+// The versions of a test in the history at path, the one used last at the end; none
+// for no file.
 QList<VersionCount> versionsOf(const QString &path, const QString &test, StoreError *error);
 
 // The results of the test taken on `versions` (every version when the list is empty).
