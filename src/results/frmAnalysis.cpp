@@ -77,7 +77,7 @@ void frmAnalysis::Combo1_Click()
         Combo2->addItem(QStringLiteral("%1（%2 条，%3 起）")
                             .arg(TestVersion::label(v->version))
                             .arg(v->results)
-                            .arg(v->first.toString(QStringLiteral("yyyy-MM-dd"))),
+                            .arg(v->first.toLocalTime().toString(QStringLiteral("yyyy-MM-dd"))),
             QStringList { v->version });
     if (versions.size() > 1)
         Combo2->addItem(pooled, QStringList());

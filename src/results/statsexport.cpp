@@ -45,7 +45,7 @@ namespace {
         for (qsizetype r = 0; r < t.rows.size(); ++r) {
             const Results::ItemTable::Row &row = t.rows.at(r);
             QStringList cells { QString::number(row.id),
-                row.takenAt.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) };
+                row.takenAt.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) };
             for (int q = 0; q < t.questions; ++q)
                 cells << (t.option(r, q) < 0 ? QString() : letter(t.option(r, q)));
             for (int q = 0; q < t.questions; ++q)

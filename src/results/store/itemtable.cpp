@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
 #include <cmath>
 #include <sqlite3.h>
 
@@ -17,11 +18,16 @@ namespace {
         explicit Reader(const QString &path)
             : m_path(path)
         {
-            if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READONLY, nullptr)
-                != SQLITE_OK)
+            // One thread uses the connection: no mutex around every column read. The file
+            // is read through a mapping, page copies being most of a pass's cost.
+            if (sqlite3_open_v2(path.toUtf8().constData(), &m_db,
+                    SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr)
+                != SQLITE_OK) {
                 fail();
-            else
-                sqlite3_busy_timeout(m_db, 5000);
+                return;
+            }
+            sqlite3_busy_timeout(m_db, 5000);
+            sqlite3_exec(m_db, "PRAGMA mmap_size = 268435456", nullptr, nullptr, nullptr);
         }
         ~Reader() { sqlite3_close(m_db); }
         Reader(const Reader &) = delete;
@@ -85,9 +91,11 @@ namespace {
         StoreError m_error;
     };
 
+    // In UTC as kept: turning ten thousand times into local time asks the system for its
+    // time zone as often.
     QDateTime timeFrom(const QString &text)
     {
-        return QDateTime::fromString(text, Qt::ISODateWithMs).toLocalTime();
+        return QDateTime::fromString(text, Qt::ISODateWithMs);
     }
 
     // The version column, or an empty version in a file kept before results had it.
@@ -180,18 +188,30 @@ ItemTable itemTable(
     }
     sqlite3_finalize(results);
 
-    struct Given
-    {
-        qsizetype row;
-        int question; // from 0
-        qint8 option;
-        double score;
+    // Written straight into the table, `width` questions to a row; a higher question
+    // number than any before widens it (rare: once or twice a table).
+    int width = 0;
+    const auto widen = [&](int questions) {
+        const int wider = std::max(questions, width * 2);
+        std::vector<qint8> options(table.rows.size() * wider, -1);
+        std::vector<double> scores(table.rows.size() * wider, std::nan(""));
+        for (qsizetype r = 0; r < table.rows.size(); ++r)
+            for (int q = 0; q < width; ++q) {
+                options[r * wider + q] = table.options[r * width + q];
+                scores[r * wider + q] = table.scores[r * width + q];
+            }
+        table.options.swap(options);
+        table.scores.swap(scores);
+        width = wider;
     };
-    std::vector<Given> given;
-    sqlite3_stmt *answers = rowOf.isEmpty()
+    // The texts are read once for each question and option, by the first answer that has
+    // them, so the pass itself reads only numbers and letters.
+    sqlite3_stmt *texts = rowOf.isEmpty()
         ? nullptr
-        : db.prepare("SELECT result_id, question, option, score, question_text, option_text "
-                     "FROM answers");
+        : db.prepare("SELECT question_text, option_text FROM answers "
+                     "WHERE result_id = ?1 AND question = ?2");
+    sqlite3_stmt *answers
+        = texts ? db.prepare("SELECT result_id, question, option, score FROM answers") : nullptr;
     qint64 lastId = -1;
     qsizetype lastRow = -1;
     while (answers && db.step(answers)) {
@@ -205,29 +225,41 @@ ItemTable itemTable(
         const int option = letter ? letter[0] - 'A' : -1;
         if (lastRow < 0 || question < 0 || option < 0 || option > 5)
             continue;
-        given.push_back({ lastRow, question, qint8(option), sqlite3_column_double(answers, 3) });
+        if (question >= width)
+            widen(question + 1);
+        table.options[lastRow * width + question] = qint8(option);
+        table.scores[lastRow * width + question] = sqlite3_column_double(answers, 3);
         if (question >= table.questions) {
             table.questions = question + 1;
             table.questionTexts.resize(table.questions);
             table.optionTexts.resize(table.questions);
         }
-        // Texts once for each question and option: the first result that has them.
-        if (table.questionTexts[question].isNull())
-            table.questionTexts[question] = Reader::text(answers, 4);
         QString &optionText = table.optionTexts[question][option];
-        if (optionText.isNull())
-            optionText = Reader::text(answers, 5);
+        if (optionText.isNull()) {
+            sqlite3_bind_int64(texts, 1, id);
+            sqlite3_bind_int(texts, 2, question + 1);
+            if (db.step(texts)) {
+                optionText = Reader::text(texts, 1);
+                if (table.questionTexts[question].isNull())
+                    table.questionTexts[question] = Reader::text(texts, 0);
+            }
+            sqlite3_reset(texts);
+        }
     }
     sqlite3_finalize(answers);
+    sqlite3_finalize(texts);
     if ((*error = db.error()))
         return ItemTable { test, 0, {}, {}, {}, {}, {} };
-
-    const qsizetype cells = table.rows.size() * table.questions;
-    table.options.assign(cells, -1);
-    table.scores.assign(cells, std::nan(""));
-    for (const Given &g : given) {
-        table.options[g.row * table.questions + g.question] = g.option;
-        table.scores[g.row * table.questions + g.question] = g.score;
+    if (width != table.questions) {
+        // Down to the questions there are: the widening left room for more.
+        const int k = table.questions;
+        for (qsizetype r = 0; r < table.rows.size(); ++r)
+            for (int q = 0; q < k; ++q) {
+                table.options[r * k + q] = table.options[r * width + q];
+                table.scores[r * k + q] = table.scores[r * width + q];
+            }
+        table.options.resize(table.rows.size() * k);
+        table.scores.resize(table.rows.size() * k);
     }
     return table;
 }

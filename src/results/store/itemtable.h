@@ -33,7 +33,7 @@ struct ItemTable
     struct Row
     {
         qint64 id = 0;
-        QDateTime takenAt;
+        QDateTime takenAt; // in UTC
         double total = 0; // as kept
         int band = 0; // 1, 2, ...; 0 for none or not known
         QString evaluation;
