@@ -59,15 +59,23 @@ namespace {
         return out;
     }
 
+    // One row a question: its text with any mark under it, the share of each option
+    // (only as many option columns as the test uses), the mean score, the correlation
+    // with the other questions and alpha without it.
     QString itemRows(const Report &r)
     {
         const ItemStats::Analysis &a = r.analysis;
-        QString out = QStringLiteral("<h3>各题</h3><table border=\"1\" cellspacing=\"0\" "
-                                     "cellpadding=\"3\"><tr><th>题</th><th>题目</th>");
-        for (const char *o : { "A", "B", "C", "D", "E", "F" })
-            out += QStringLiteral("<th>%1</th>").arg(QLatin1String(o));
-        out += QStringLiteral("<th>平均得分</th><th>与其余题的相关</th><th>去掉后的α</th>"
-                              "<th>提示</th></tr>");
+        int options = 0;
+        for (const ItemStats::Item &item : a.items)
+            for (int o = 0; o < 6; ++o)
+                if (item.chosen[o])
+                    options = qMax(options, o + 1);
+        QString out = QStringLiteral("<h3>各题</h3><table width=\"100%\" border=\"1\" "
+                                     "cellspacing=\"0\" cellpadding=\"3\"><tr><th>题</th>"
+                                     "<th width=\"45%\">题目</th>");
+        for (int o = 0; o < options; ++o)
+            out += QStringLiteral("<th>%1</th>").arg(QLatin1Char(char('A' + o)));
+        out += QStringLiteral("<th>平均得分</th><th>相关</th><th>去掉后α</th></tr>");
         for (int q = 0; q < a.items.size(); ++q) {
             const ItemStats::Item &item = a.items.at(q);
             QStringList notes;
@@ -78,16 +86,17 @@ namespace {
             const QString colour = item.likelyReversed ? QStringLiteral(" bgcolor=\"#ffd8d8\"")
                 : item.nearlyConstant                  ? QStringLiteral(" bgcolor=\"#fff2c0\"")
                                                        : QString();
-            out += QStringLiteral("<tr%1><td>%2</td><td>%3</td>")
-                       .arg(colour)
-                       .arg(q + 1)
-                       .arg(r.table.questionTexts.value(q).toHtmlEscaped());
-            for (int o = 0; o < 6; ++o)
-                out += QStringLiteral("<td>%1</td>")
+            QString text = r.table.questionTexts.value(q).toHtmlEscaped();
+            if (!notes.isEmpty())
+                text += QStringLiteral("<br/><b>⚠ %1</b>").arg(notes.join(QStringLiteral("；")));
+            out += QStringLiteral("<tr%1><td>%2</td><td>%3</td>").arg(colour).arg(q + 1).arg(text);
+            for (int o = 0; o < options; ++o)
+                out += QStringLiteral("<td align=\"right\">%1</td>")
                            .arg(item.chosen[o] ? percent(item.share(o)) : QString());
-            out += QStringLiteral("<td>%1</td><td>%2</td><td>%3</td><td>%4</td></tr>")
+            out += QStringLiteral("<td align=\"right\">%1</td><td align=\"right\">%2</td>"
+                                  "<td align=\"right\">%3</td></tr>")
                        .arg(number(item.meanScore), number(item.itemRest),
-                           number(item.alphaIfDropped), notes.join(QStringLiteral("；")));
+                           number(item.alphaIfDropped));
         }
         return out + QStringLiteral("</table>");
     }
@@ -110,9 +119,9 @@ namespace {
 
     const QString howToRead = QStringLiteral(
         "<h3>怎样看</h3><p>α 衡量各题是否测的是同一件事：0.7 以上一般可以接受，0.8 以上好。"
-        "“与其余题的相关”是这道题的得分和其余各题总分的相关：越高，这道题越和整个测试一致；"
-        "接近 0 的题目和其他题关系不大，为负的题目往往是分数给反了。"
-        "“去掉后的α”比现在的α高，说明去掉这道题测试会更一致。</p>");
+        "A～F 是选每个选项的人所占的比例。“相关”是这道题的得分和其余各题总分的相关：越高，"
+        "这道题越和整个测试一致；接近 0 的题目和其他题关系不大，为负的题目往往是分数给反了。"
+        "“去掉后α”比现在的α高，说明去掉这道题测试会更一致。</p>");
 
     QString fileFailure(const QString &path, const QString &reason)
     {

@@ -94,7 +94,7 @@ void frmAnalysis::analyse()
 {
     m_report = {};
     m_report.test = Combo1->currentText();
-    m_report.version = Combo2->currentText();
+    m_report.version = Combo2->currentText().section(QStringLiteral("（"), 0, 0);
     if (Combo2->count() > 0) {
         StoreError error;
         m_report.table = Results::itemTable(
@@ -104,6 +104,7 @@ void frmAnalysis::analyse()
         m_report.analysis = ItemStats::analyse(m_report.table);
     }
     AnalysisReport::fill(Text1->document(), m_report);
+    Text1->moveCursor(QTextCursor::Start);
     const bool any = m_report.analysis.results > 0;
     for (PictureButton *b : { Command1, Command2, Command3 })
         b->setEnabled(any);

@@ -133,6 +133,10 @@ void frmHistory::fillList(qint64 select)
         if (r.id == select || !current)
             current = item;
     }
+    // The taker's column only where somebody was asked, so the list reads as before.
+    List1->setColumnHidden(4,
+        std::none_of(m_shown.cbegin(), m_shown.cend(),
+            [](const Results::Record &r) { return !r.taker.isEmpty(); }));
     List1->setCurrentItem(current);
     List1_Click();
 }
@@ -370,7 +374,7 @@ void frmHistory::buildControls()
     List1->setColumnWidth(0, twipsToPixels(2040));
     List1->setColumnWidth(1, twipsToPixels(1560));
     List1->setColumnWidth(2, twipsToPixels(660));
-    List1->setColumnWidth(3, twipsToPixels(1500));
+    List1->setColumnWidth(3, twipsToPixels(1000));
 
     Label3 = new QLabel(QStringLiteral("测试者："), this);
     Label3->setGeometry(twipsRect(5580, 150, 780, 252));

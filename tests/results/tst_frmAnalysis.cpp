@@ -10,6 +10,7 @@
 #include "results/frmHistory.h"
 #include "results/store/history.h"
 #include "results/store/testversion.h"
+#include "support/sampleresults.h"
 #include "support/windowtest.h"
 
 #include <QComboBox>
@@ -24,39 +25,6 @@ namespace {
 
 const QString sample = QStringLiteral("日常情商自测");
 constexpr int reversed = 2; // the question answered against the rest (from 0)
-
-// Taker t's answers: a level of 0 (lowest score) to 2 (highest) with some noise per
-// question, each question's options ranked by their score; the reversed question
-// gets the opposite rank.
-Results::Record taken(const QList<QStringList> &questions, int t, const QString &version)
-{
-    Results::Record r;
-    r.takenAt = QDateTime::currentDateTime().addSecs(t - 100);
-    r.test = sample;
-    r.version = version;
-    double total = 0;
-    const int level = t % 3;
-    for (int q = 0; q < questions.size(); ++q) {
-        const QStringList &row = questions[q];
-        QList<int> options;
-        for (int o = 0; o < 6; ++o)
-            if (!row[1 + 2 * o].trimmed().isEmpty())
-                options << o;
-        std::sort(options.begin(), options.end(),
-            [&](int a, int b) { return row[2 + 2 * a].toDouble() < row[2 + 2 * b].toDouble(); });
-        int rank = qBound(0, level + ((t * 7 + q * 3) % 5 == 0 ? 1 : 0), 2);
-        if (q == reversed)
-            rank = 2 - rank;
-        const int option = options[rank * (int(options.size()) - 1) / 2];
-        total += row[2 + 2 * option].toDouble();
-        r.answers.append({ q + 1, row[0], QString(QLatin1Char(char('A' + option))),
-            row[1 + 2 * option], row[2 + 2 * option] });
-    }
-    r.total = QString::number(total);
-    r.band = 1 + level;
-    r.evaluation = QStringLiteral("第%1档").arg(r.band);
-    return r;
-}
 
 } // namespace
 
@@ -78,11 +46,11 @@ private slots:
         QCOMPARE(version.size(), 16);
         const Results::History history(folder->file(QStringLiteral("results.db")));
         for (int t = 0; t < 40; ++t) {
-            Results::Record r = taken(questions, t, version);
+            Results::Record r = sampleResult(sample, questions, t, version, reversed);
             QVERIFY(!history.append(&r));
         }
         // Older results of unknown version stay out of the newest version's figures.
-        Results::Record old = taken(questions, 0, QString());
+        Results::Record old = sampleResult(sample, questions, 0, QString(), reversed);
         old.takenAt = old.takenAt.addDays(-30);
         QVERIFY(!history.append(&old));
 
