@@ -99,10 +99,11 @@ namespace {
         return s.toUtf8();
     }
 
-    // A text as an SPSS string literal (one line).
-    QString spsText(const QString &text)
+    // A text as an SPSS string literal (one line), at most `limit` characters: SPSS keeps
+    // variable labels to 256 bytes and value labels to 120, and a Chinese character is 3.
+    QString spsText(const QString &text, int limit = 80)
     {
-        QString s = text;
+        QString s = text.left(limit);
         s.replace(QLatin1Char('\''), QStringLiteral("''"));
         s.replace(QLatin1Char('\n'), QLatin1Char(' '));
         s.replace(QLatin1Char('\r'), QLatin1Char(' '));
@@ -116,7 +117,7 @@ namespace {
                                    "GET DATA /TYPE=TXT /FILE=%2 /ENCODING='UTF8'\n"
                                    "  /ARRANGEMENT=DELIMITED /DELIMITERS=',' /QUALIFIER='\"'\n"
                                    "  /FIRSTCASE=2 /VARIABLES=id F10.0 date A19")
-                        .arg(csvName, spsText(csvName));
+                        .arg(csvName, spsText(csvName, int(csvName.size())));
         for (int q = 0; q < t.questions; ++q)
             s += QStringLiteral("\n  %1 A1").arg(variable(q, "option"));
         for (int q = 0; q < t.questions; ++q)
@@ -132,7 +133,8 @@ namespace {
         for (int q = 0; q < t.questions; ++q) {
             QString v = QStringLiteral("  /%1").arg(variable(q, "option"));
             for (const int o : chosenOptions(t, q))
-                v += QStringLiteral(" '%1' %2").arg(letter(o), spsText(t.optionTexts.at(q).at(o)));
+                v += QStringLiteral(" '%1' %2")
+                         .arg(letter(o), spsText(t.optionTexts.at(q).at(o), 40));
             values << v;
         }
         if (!values.isEmpty())

@@ -430,6 +430,18 @@ private slots:
             QStringLiteral("VALUE LABELS\nq1_option 'A' '选项A' 'B' '选项B' 'C' '选项C'")));
         QVERIFY(sps.contains(QStringLiteral("q5_option 'B' '选项B'.\n")));
 
+        // SPSS keeps labels short; R keeps them whole. The file name is never cut.
+        Results::ItemTable longer = table;
+        longer.optionTexts[0][0] = QString(50, u'长');
+        const StatsExport::Files cut
+            = StatsExport::make(longer, QString(90, u'名') + QStringLiteral(".csv"));
+        QVERIFY(QString::fromUtf8(cut.sps).contains(
+            QStringLiteral("'A' '%1'").arg(QString(40, u'长'))));
+        QVERIFY(QString::fromUtf8(cut.sps).contains(
+            QStringLiteral("/FILE='%1.csv'").arg(QString(90, u'名'))));
+        QVERIFY(
+            QString::fromUtf8(cut.r).contains(QStringLiteral("\"A. %1\"").arg(QString(50, u'长'))));
+
         // One table a version, each with its scripts beside it.
         QTemporaryDir out;
         QStringList written;
