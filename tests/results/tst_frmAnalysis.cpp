@@ -15,6 +15,7 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -92,6 +93,13 @@ private slots:
         QVERIFY2(
             pdfText.contains(QStringLiteral("题目分析：") + sample), qPrintable(pdfText.left(200)));
         QVERIFY(pdfText.contains(QStringLiteral("分数可能给反了")));
+
+        ScriptedPrintDialog printer;
+        const QString printed = folder->file(QStringLiteral("打印.pdf"));
+        printer.printTo(printed);
+        QTest::mouseClick(analysis->Command1, Qt::LeftButton);
+        QCOMPARE(printer.shown(), 1);
+        QVERIFY(QFileInfo(printed).size() > 1000);
 
         dialogs.choose(folder->file(QStringLiteral("统计.csv")));
         QTest::mouseClick(analysis->Command3, Qt::LeftButton);
