@@ -320,11 +320,16 @@ void frmHistory::Command5_Click()
     if (m_shown.isEmpty())
         return;
     const QString test = chosenTest();
-    const QString question = test.isEmpty()
+    QString question = test.isEmpty()
         ? QStringLiteral("确实要删除全部%1条测试记录吗？删除后不能恢复。").arg(m_shown.size())
         : QStringLiteral("确实要删除“%1”的全部%2条测试记录吗？删除后不能恢复。")
               .arg(test)
               .arg(m_shown.size());
+    // Filtered by a taker, the question says whose records go.
+    if (Combo2->currentData().isValid())
+        question = QStringLiteral("确实要删除测试者“%1”的%2条测试记录吗？删除后不能恢复。")
+                       .arg(Combo2->currentData().toString())
+                       .arg(m_shown.size());
     QList<qint64> ids;
     for (const Results::Record &r : std::as_const(m_shown))
         ids << r.id;

@@ -253,6 +253,13 @@ private slots:
         const QString table = QString::fromUtf8(folder->read(QStringLiteral("小王.csv")));
         QCOMPARE(table.count(QStringLiteral("\r\n")), 2);
         QVERIFY(table.contains(QStringLiteral(",小王,")));
+        // 全部删除 under the filter names whose records go (and keeps them on 否).
+        QTest::mouseClick(history->Command5, Qt::LeftButton);
+        QCOMPARE(messages->texts(),
+            QStringList {
+                QStringLiteral("确实要删除测试者“小王”的1条测试记录吗？删除后不能恢复。") });
+        messages->clear();
+        QCOMPARE(stored(folder).size(), 3);
 
         // The chart pools versions only when asked: a record of another version is
         // left out of it until then.
