@@ -18,8 +18,10 @@
 #include "music/frmMusic.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
+#include "results/frmAnalysis.h"
 #include "results/frmHistory.h"
 #include "runner/frmTest.h"
+#include "runner/taker.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -85,6 +87,14 @@ void mdiMain::createMenus()
     test->addActions({ mnuCreatTest, mnuOpenTest, mnuTesting, mnuDelTest });
     mnuHistory = action("mnuHistory", QStringLiteral("测试记录(&H)"), &mdiMain::mnuHistory_Click);
     test->addAction(mnuHistory);
+    mnuAnalysis
+        = action("mnuAnalysis", QStringLiteral("题目分析(&A)"), &mdiMain::mnuAnalysis_Click);
+    mnuAskTaker = action(
+        "mnuAskTaker", QStringLiteral("测试前询问测试者(&W)"), &mdiMain::mnuAskTaker_Click);
+    mnuAskTaker->setCheckable(true);
+    mnuAskTaker->setChecked(Taker::asking());
+    test->addActions({ mnuAnalysis, mnuAskTaker });
+    connect(test, &QMenu::aboutToShow, this, [this] { mnuAskTaker->setChecked(Taker::asking()); });
 
     mnuBackMic = action("mnuBackMic", QStringLiteral("背景音乐(&M)"), &mdiMain::mnuBackMic_Click);
     menuBar()->addAction(mnuBackMic);
@@ -208,6 +218,21 @@ void mdiMain::mnuDelTest_Click()
 void mdiMain::mnuHistory_Click()
 {
     Forms::show<frmHistory>(8556, 10872, Forms::Base::Inner, 2);
+}
+
+void mdiMain::mnuAnalysis_Click()
+{
+    Forms::show<frmAnalysis>(8556, 10872, Forms::Base::Inner, 2);
+}
+
+// The setting as the menu item shows it after the click.
+void mdiMain::mnuAskTaker_Click()
+{
+    QString reason;
+    if (!Taker::setAsking(mnuAskTaker->isChecked(), &reason)) {
+        msgBox(QStringLiteral("这个设置没能保存：%1").arg(reason));
+        mnuAskTaker->setChecked(Taker::asking());
+    }
 }
 
 // Importing and exporting close the single-test windows first, as the chooser does:

@@ -39,6 +39,8 @@ public:
     QAction *mnuTesting;
     QAction *mnuDelTest;
     QAction *mnuHistory;
+    QAction *mnuAnalysis; // 题目分析
+    QAction *mnuAskTaker; // 测试前询问测试者, checked while the runner asks who takes the test
     QAction *mnuBackMic;
     QAction *mnuH;
     QAction *mnuIntro;
@@ -53,6 +55,8 @@ public slots:
     void mnuTesting_Click();
     void mnuDelTest_Click();
     void mnuHistory_Click();
+    void mnuAnalysis_Click();
+    void mnuAskTaker_Click();
     void mnuBackMic_Click();
     void mnuIntro_Click();
     void mnuAbout_Click();

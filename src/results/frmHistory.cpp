@@ -1,12 +1,14 @@
 #include "results/frmHistory.h"
 
 #include "app/controls.h"
+#include "app/forms.h"
 #include "bank/store/valuerules.h"
 #include "platform/filedialog.h"
 #include "platform/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
 #include "platform/twips.h"
+#include "results/frmAnalysis.h"
 #include "results/historychart.h"
 #include "results/historymodel.h"
 #include "results/keeping.h"
@@ -14,10 +16,12 @@
 
 #include <QChart>
 #include <QChartView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineSeries>
+#include <QPushButton>
 #include <QShortcut>
 #include <QTextEdit>
 #include <QTreeView>
@@ -26,6 +30,8 @@
 namespace {
 
 const QString allTests = QStringLiteral("全部测试");
+const QString allTakers = QStringLiteral("全部测试者");
+constexpr int takerColumn = 4; // of HistoryModel::columns()
 
 } // namespace
 
@@ -53,6 +59,7 @@ void frmHistory::Refresh()
     if (error)
         msgBox(error.message());
     fillTests(tests);
+    fillTakers();
     m_chartTest.clear();
     // A file that could not be read is told about once, not again for its list.
     fillList(keep, !error);
@@ -62,16 +69,55 @@ void frmHistory::recordKept(const Results::Record &record)
 {
     if (Combo1->findData(record.test) < 0)
         addTest(record.test);
+    if (!record.taker.isEmpty() && Combo2->findData(record.taker) < 0)
+        addTaker(record.taker);
     if (record.test == m_chartTest)
         m_chartTest.clear(); // its totals gain one
     const QString test = chosenTest();
     if (!test.isEmpty() && test != record.test)
         return;
+    const QString taker = chosenTaker();
+    if (!taker.isEmpty() && taker != record.taker)
+        return;
     m_model->prepend(record);
+    if (!record.taker.isEmpty())
+        List1->setColumnHidden(takerColumn, false);
     if (!List1->currentIndex().isValid())
         List1->setCurrentIndex(m_model->index(0, 0));
     else
         List1_Click();
+}
+
+// The chooser of takers: all, then each name or code the history holds.
+void frmHistory::fillTakers()
+{
+    const QString chosen = chosenTaker();
+    QStringList takers = Results::History(Keeping::historyPath()).takers();
+    std::sort(takers.begin(), takers.end(),
+        [](const QString &a, const QString &b) { return QString::localeAwareCompare(a, b) < 0; });
+    const QSignalBlocker blocker(Combo2);
+    Combo2->clear();
+    Combo2->addItem(allTakers);
+    for (const QString &taker : std::as_const(takers))
+        Combo2->addItem(taker, taker);
+    const int at = chosen.isEmpty() ? -1 : Combo2->findData(chosen);
+    Combo2->setCurrentIndex(at < 0 ? 0 : at);
+}
+
+// A taker new to the history, in its place among the others.
+void frmHistory::addTaker(const QString &taker)
+{
+    int at = 1;
+    while (at < Combo2->count()
+        && QString::localeAwareCompare(Combo2->itemData(at).toString(), taker) < 0)
+        ++at;
+    const QSignalBlocker blocker(Combo2);
+    Combo2->insertItem(at, taker, taker);
+}
+
+QString frmHistory::chosenTaker() const
+{
+    return Combo2->currentData().toString();
 }
 
 // The chooser of tests: all of them, then each test of the history by name.
@@ -111,8 +157,12 @@ QString frmHistory::chosenTest() const
 void frmHistory::fillList(qint64 select, bool tell)
 {
     const QSignalBlocker blocker(List1->selectionModel());
-    if (const StoreError e = m_model->load(chosenTest()); e && tell)
+    if (const StoreError e = m_model->load(chosenTest(), chosenTaker()); e && tell)
         msgBox(e.message());
+    // The taker's column only where somebody was asked, so the list reads as before.
+    List1->setColumnHidden(takerColumn,
+        chosenTaker().isEmpty()
+            && Results::History(Keeping::historyPath()).takers(chosenTest()).isEmpty());
     const qsizetype at = select ? m_model->ids().indexOf(select) : -1;
     List1->setCurrentIndex(m_model->index(at < 0 ? 0 : int(at), 0));
     m_selected = {};
@@ -148,6 +198,7 @@ void frmHistory::List1_Click()
     const Results::Record *r = selectedRecord();
     drawChart(r ? r->test : chosenTest());
     enableButtons();
+    Command7->setEnabled(r || !chosenTest().isEmpty());
 }
 
 void frmHistory::showDetail()
@@ -159,17 +210,23 @@ void frmHistory::showDetail()
 // The totals of the test's records over time, when it was taken more than once.
 void frmHistory::drawChart(const QString &test)
 {
-    if (test == m_chartTest && !test.isEmpty())
+    const Results::Record *chosen = selectedRecord();
+    const QString version
+        = Check1->isChecked() || !chosen || chosen->test != test ? QString() : chosen->version;
+    if (test == m_chartTest && version == m_chartVersion && !test.isEmpty())
         return;
     m_chartTest = test;
+    m_chartVersion = version;
     QList<Results::Record> records;
     if (!test.isEmpty()) {
         const Results::History history(Keeping::historyPath());
         records = history.listed(history.ids(test));
     }
+    // Totals of one version compare; others only when the author pools them.
     QList<const Results::Record *> taken;
     for (const Results::Record &r : std::as_const(records))
-        taken.prepend(&r); // oldest first
+        if (m_chartVersion.isEmpty() || r.version == m_chartVersion)
+            taken.prepend(&r); // oldest first
     if (taken.size() < 2) {
         HistoryChart::draw(m_chart, {}, {});
         Chart1->hide();
@@ -256,12 +313,13 @@ void frmHistory::Command3_Click()
     if (!dialog.ShowSave(this))
         return;
     StoreError read;
-    const QList<Results::Record> shown
-        = Results::History(Keeping::historyPath()).recordsOf(test, &read);
+    QList<Results::Record> shown = Results::History(Keeping::historyPath()).recordsOf(test, &read);
     if (read) {
         msgBox(read.message());
         return;
     }
+    if (const QString taker = chosenTaker(); !taker.isEmpty())
+        shown.removeIf([&](const Results::Record &r) { return r.taker != taker; });
     QString error;
     if (!ResultDocument::writeFile(dialog.FileName, ResultDocument::csv(shown), &error))
         msgBox(error);
@@ -286,11 +344,16 @@ void frmHistory::Command5_Click()
     if (shownCount() == 0)
         return;
     const QString test = chosenTest();
-    const QString question = test.isEmpty()
+    QString question = test.isEmpty()
         ? QStringLiteral("确实要删除全部%1条测试记录吗？删除后不能恢复。").arg(shownCount())
         : QStringLiteral("确实要删除“%1”的全部%2条测试记录吗？删除后不能恢复。")
               .arg(test)
               .arg(shownCount());
+    // Filtered by a taker, the question says whose records go.
+    if (!chosenTaker().isEmpty())
+        question = QStringLiteral("确实要删除测试者“%1”的%2条测试记录吗？删除后不能恢复。")
+                       .arg(chosenTaker())
+                       .arg(shownCount());
     const QList<qint64> ids = m_model->ids();
     if (msgBox(question, MsgStyle::Question) == MsgAnswer::Yes)
         removeRecords(ids);
@@ -307,6 +370,17 @@ void frmHistory::removeRecords(const QList<qint64> &ids)
 void frmHistory::Command6_Click()
 {
     Unload();
+}
+
+// 题目分析 of the selected record's test, or of the chosen one.
+void frmHistory::Command7_Click()
+{
+    const Results::Record *r = selectedRecord();
+    const QString test = r ? r->test : chosenTest();
+    if (test.isEmpty())
+        return;
+    frmAnalysis *analysis = Forms::show<frmAnalysis>(8556, 10872, Forms::Base::Inner, 2);
+    analysis->showTest(test);
 }
 
 void frmHistory::buildControls()
@@ -327,6 +401,18 @@ void frmHistory::buildControls()
     List1->setColumnWidth(0, twipsToPixels(2040));
     List1->setColumnWidth(1, twipsToPixels(1560));
     List1->setColumnWidth(2, twipsToPixels(660));
+    List1->setColumnWidth(3, twipsToPixels(1000));
+
+    Label3 = new QLabel(QStringLiteral("测试者："), this);
+    Label3->setGeometry(twipsRect(5580, 150, 780, 252));
+    Combo2 = new QComboBox(this);
+    Combo2->setGeometry(twipsRect(6360, 90, 1740, 360));
+    Label3->setBuddy(Combo2);
+    Check1 = new QCheckBox(QStringLiteral("合并各版本"), this);
+    Check1->setGeometry(twipsRect(8220, 90, 1300, 360));
+    Check1->setToolTip(QStringLiteral("不勾选时，图中只画与选中记录同一版本的得分"));
+    Command7 = new QPushButton(QStringLiteral("题目分析"), this);
+    Command7->setGeometry(twipsRect(9560, 60, 1120, 420));
 
     Text1 = new QTextEdit(this);
     Text1->setGeometry(twipsRect(5580, 540, 5100, 3420));
@@ -359,7 +445,8 @@ void frmHistory::buildControls()
     for (PictureButton *b : { Command1, Command2, Command3, Command4, Command5, Command6 })
         b->fitCaption();
 
-    chainTabOrder({ Combo1, List1, Command1, Command2, Command3, Command4, Command5, Command6 });
+    chainTabOrder({ Combo1, Combo2, Check1, Command7, List1, Command1, Command2, Command3, Command4,
+        Command5, Command6 });
     setFocusProxy(List1);
 
     // Esc leaves the window as 退出 does; Delete in the list deletes the selected record.
@@ -371,6 +458,9 @@ void frmHistory::buildControls()
     connect(del, &QShortcut::activated, Command4, &QToolButton::click);
 
     connect(Combo1, &QComboBox::currentIndexChanged, this, &frmHistory::Combo1_Click);
+    connect(Combo2, &QComboBox::currentIndexChanged, this, &frmHistory::Combo1_Click);
+    connect(Check1, &QCheckBox::toggled, this, &frmHistory::List1_Click);
+    connect(Command7, &QPushButton::clicked, this, &frmHistory::Command7_Click);
     connect(List1->selectionModel(), &QItemSelectionModel::currentChanged, this,
         &frmHistory::List1_Click);
     connect(Command1, &QToolButton::clicked, this, &frmHistory::Command1_Click);

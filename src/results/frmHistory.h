@@ -7,9 +7,11 @@ class HistoryModel;
 class PictureButton;
 class QChart;
 class QChartView;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineSeries;
+class QPushButton;
 class QTextEdit;
 class QTreeView;
 
@@ -57,6 +59,10 @@ public:
     PictureButton *Command4; // 删除
     PictureButton *Command5; // 全部删除
     PictureButton *Command6; // 退出
+    QLabel *Label3; // 测试者：
+    QComboBox *Combo2; // 全部测试者, then every name or code given
+    QCheckBox *Check1; // 合并各版本: the chart pools the versions of the test
+    QPushButton *Command7; // 题目分析 of the chosen test
 
 public slots:
     void Combo1_Click();
@@ -67,6 +73,7 @@ public slots:
     void Command4_Click();
     void Command5_Click();
     void Command6_Click();
+    void Command7_Click();
 
 private:
     void buildControls();
@@ -78,9 +85,13 @@ private:
     void removeRecords(const QList<qint64> &ids);
     void addTest(const QString &test);
     QString chosenTest() const; // empty for all tests
+    void fillTakers();
+    void addTaker(const QString &taker);
+    QString chosenTaker() const; // empty for all takers
 
     HistoryModel *m_model;
     Results::Record m_selected; // id 0 while none is selected
     QString m_chartTest; // the test whose totals the chart shows
+    QString m_chartVersion; // the one version it shows of them; empty for all
     QChart *m_chart;
 };

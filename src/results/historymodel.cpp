@@ -19,6 +19,7 @@ const QList<HistoryModel::Column> &HistoryModel::columns()
         { QStringLiteral("得分"), [](const Record &r) { return r.total; },
             Qt::AlignRight | Qt::AlignVCenter },
         { QStringLiteral("评价"), [](const Record &r) { return r.evaluation; } },
+        { QStringLiteral("测试者"), [](const Record &r) { return r.taker; } },
     };
     return all;
 }
@@ -28,12 +29,12 @@ HistoryModel::HistoryModel(const QString &historyPath, QObject *parent)
     , m_history(historyPath)
 { }
 
-StoreError HistoryModel::load(const QString &test)
+StoreError HistoryModel::load(const QString &test, const QString &taker)
 {
     StoreError error;
     beginResetModel();
     m_pages.clear();
-    m_ids = m_history.ids(test, &error);
+    m_ids = m_history.ids(test, taker, &error);
     endResetModel();
     return error;
 }

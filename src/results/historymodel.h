@@ -25,8 +25,8 @@ public:
 
     explicit HistoryModel(const QString &historyPath, QObject *parent = nullptr);
 
-    // Lists the records of the test (every record when test is empty).
-    StoreError load(const QString &test);
+    // Lists the records of the test and taker (every test, every taker when empty).
+    StoreError load(const QString &test, const QString &taker = {});
     // A record just stored, newest of all, put first.
     void prepend(const Results::Record &record);
 

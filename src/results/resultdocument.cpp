@@ -1,8 +1,10 @@
 #include "results/resultdocument.h"
 
+#include "exchange/csvtext.h"
 #include "platform/fonts.h"
 #include "platform/printdialog.h"
 #include "platform/safefile.h"
+#include "results/store/testversion.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -27,25 +29,6 @@ namespace {
         doc->setHtml(html(record));
     }
 
-    // A field as CSV: quoted when it holds a comma, a quote or a line break.
-    QString csvField(const QString &text)
-    {
-        if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-            && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
-            return text;
-        QString quoted = text;
-        quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        return QLatin1Char('"') + quoted + QLatin1Char('"');
-    }
-
-    QString csvRow(const QStringList &fields)
-    {
-        QStringList out;
-        for (const QString &f : fields)
-            out << csvField(f);
-        return out.join(QLatin1Char(',')) + QStringLiteral("\r\n");
-    }
-
     QString fileFailure(const QString &path, const QString &reason)
     {
         return QStringLiteral("文件“%1”没能写成：%2。原来的文件没有改动。")
@@ -65,6 +48,9 @@ QString html(const Results::Record &record)
     if (!record.category.isEmpty())
         out += QStringLiteral("<p>测试分类：%1</p>").arg(escaped(record.category));
     out += QStringLiteral("<p>测试时间：%1</p>").arg(escaped(dateText(record.takenAt)));
+    if (!record.taker.isEmpty())
+        out += QStringLiteral("<p>测试者：%1</p>").arg(escaped(record.taker));
+    out += QStringLiteral("<p>测试版本：%1</p>").arg(escaped(TestVersion::label(record.version)));
     // Blanks and line breaks of the result text stay as the result window shows them.
     out += QStringLiteral("<p style=\"white-space: pre-wrap;\">%1</p>")
                .arg(escaped(record.resultText));
@@ -122,16 +108,18 @@ QByteArray csv(const QList<Results::Record> &records)
         questions = qMax(questions, r.answers.size());
 
     QStringList header { QStringLiteral("测试时间"), QStringLiteral("测试分类"),
-        QStringLiteral("测试项目"), QStringLiteral("得分"), QStringLiteral("评价") };
+        QStringLiteral("测试项目"), QStringLiteral("得分"), QStringLiteral("评价"),
+        QStringLiteral("测试者"), QStringLiteral("测试版本") };
     for (qsizetype q = 1; q <= questions; ++q)
         header << QStringLiteral("第%1题").arg(q);
 
-    QString text = csvRow(header);
+    QString text = Csv::row(header);
     for (const Results::Record &r : records) {
-        QStringList row { dateText(r.takenAt), r.category, r.test, r.total, r.evaluation };
+        QStringList row { dateText(r.takenAt), r.category, r.test, r.total, r.evaluation, r.taker,
+            TestVersion::label(r.version) };
         for (const Results::Answer &a : r.answers)
             row << QStringLiteral("%1（%2分）").arg(a.option, a.score);
-        text += csvRow(row);
+        text += Csv::row(row);
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
 }

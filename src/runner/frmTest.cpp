@@ -12,11 +12,14 @@
 #include "platform/twips.h"
 #include "results/frmHistory.h"
 #include "results/keeping.h"
+#include "results/store/testversion.h"
 #include "runner/frmResult.h"
 #include "runner/scoring.h"
+#include "runner/taker.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -86,6 +89,15 @@ void frmTest::Form_Load()
     Label9->setText(QString::number(questions.RecordCount()));
     if (const StoreError e = questions.MoveFirst())
         return fail(e);
+
+    // What the result will name: the test as it is now, and who takes it when asked.
+    m_version = TestVersion::of(Data1->DatabaseName(), *name);
+    if (Taker::asking()) {
+        const std::optional<QString> taker = Taker::ask(*name);
+        if (!taker)
+            return closeLater();
+        m_taker = *taker;
+    }
 
     const QString bank = programFile(QStringLiteral("test.mdb"));
     m_trail.begin(Keeping::historyPath(), bank, *name);
@@ -307,6 +319,10 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     record.total = singleText(float(val(Text7->text())));
     record.evaluation = evaluation;
     record.answers = m_trail.answers();
+    record.bank = QFileInfo(Data1->DatabaseName()).absoluteFilePath();
+    record.version = m_version;
+    record.taker = m_taker;
+    record.band = m_band;
     const StoreError error = Keeping::keep(&record, m_trail.forgetting());
     result->setRecord(record);
     if (error) {
@@ -333,6 +349,7 @@ StoreError frmTest::searchBands(float total, QString *evaluation)
         if (Scoring::bandHolds(total, float(val(lowers.at(i))), float(val(uppers.at(i)))))
             held = i;
     }
+    m_band = int(held + 1);
     if (held == bands.RecordCount() - 1)
         *evaluation = Label12->text(); // Data2 shows the last band now
     else if (held >= 0)

@@ -119,4 +119,7 @@ private:
     QString m_chosenTest;
     QString m_chosenCategory;
     QPixmap m_background; // scaled to the window
+    QString m_version; // of the test when it started
+    QString m_taker; // the name or code given, when asked
+    int m_band = 0; // the band that held the total, from 1
 };

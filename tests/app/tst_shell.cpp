@@ -180,6 +180,9 @@ private slots:
         QTest::newRow("history") << "mnuHistory_Click"
                                  << "frmHistory" << 8556. << 10872. << true << 2. << false
                                  << QByteArray();
+        QTest::newRow("analysis") << "mnuAnalysis_Click"
+                                  << "frmAnalysis" << 8556. << 10872. << true << 2. << false
+                                  << QByteArray();
     }
 
     void commandsOpenTheirWindowAtItsPlace()

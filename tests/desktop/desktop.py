@@ -497,6 +497,7 @@ def open_window(d, key):
         "frmAbout": lambda: menu(d, "帮助(H)", "关于Qelvi(A)"),
         "frmIntro": lambda: menu(d, "帮助(H)", "Qelvi简介(I)"),
         "frmHistory": lambda: press(d, "测试记录"),
+        "frmAnalysis": lambda: menu(d, "测试项目(T)", "题目分析(A)"),
         "frmImport": lambda: menu(d, "程序(P)", "导入测试(I)…"),
         "frmExport": lambda: menu(d, "程序(P)", "导出测试(E)…"),
     }
@@ -588,6 +589,7 @@ TITLES = {
     "frmAbout": "关于Qelvi",
     "frmIntro": "Qelvi",
     "frmHistory": "Qelvi——测试记录",
+    "frmAnalysis": "Qelvi——题目分析",
     "frmImport": "Qelvi——导入测试",
     "frmExport": "Qelvi——导出测试",
     "frmBandCheck": "Qelvi——分数档检查",
@@ -646,6 +648,7 @@ WINDOWS = [
     # the windows beyond the first ones follow the same conventions
     ("frmBandCheck", (6360, 5520), (6480, 6000), True, "beside", "frmScore"),
     ("frmHistory",  (10800, 8100), (10872, 8556), True, "inner", 2),
+    ("frmAnalysis", (10800, 8100), (10872, 8556), True, "inner", 2),
     ("frmImport",   (8400, 5700), (8520, 6180), True,  "outer", 1.5),
     ("frmExport",   (4800, 3480), (4920, 3960), True,  "outer", 1.5),
 ]

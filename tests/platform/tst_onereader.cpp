@@ -67,6 +67,8 @@ const struct
     { "fresh bank", "src/bank/store/bankfile.cpp", "\"QSQLITE\"), name)" },
     // results.db, after checkPath (regular file or link, never a FIFO).
     { "results history", "src/results/store/history.cpp", "\"QSQLITE\"), m_name)" },
+    // results.db for the item analysis, after databaseFile, never created there.
+    { "item analysis", "src/results/store/itemtable.cpp", "sqlite3_open_v2" },
     // The Access converter: the bank's lock after checkFile, its folder, its new file
     // (O_EXCL), the format probe (O_NONBLOCK, regular files only), the converted bank.
     { "converter lock", "src/bank/store/jetbank.cpp", "O_RDONLY | O_CLOEXEC);" },

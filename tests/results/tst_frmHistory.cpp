@@ -6,6 +6,7 @@
 #include "bank/frmBFEdit.h"
 #include "bank/store/catalogue.h"
 #include "platform/filedialog.h"
+#include "platform/inputbox.h"
 #include "platform/msgbox.h"
 #include "platform/printdialog.h"
 #include "results/frmHistory.h"
@@ -13,11 +14,14 @@
 #include "results/store/history.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
+#include "runner/taker.h"
 #include "support/windowtest.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineSeries>
 #include <QMenu>
@@ -266,6 +270,79 @@ private slots:
         QLineSeries *series = history->totalsSeries();
         QCOMPARE(series ? series->count() : 0, charted);
         QCOMPARE(stored(folder).size(), 3);
+        QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(u'\n')));
+    }
+
+    // Who took it: not asked until switched on; then asked before the first question,
+    // kept, listed, filtered and exported; a cancel starts no test.
+    void takerAskedWhenSwitchedOn()
+    {
+        const int questions = int(folder->rows(sample).size());
+        ScriptedInputs inputs;
+        QVERIFY(takeSample(main->main, 0, questions));
+        QVERIFY(inputs.prompts().isEmpty());
+        QVERIFY(!main->main->mnuAskTaker->isChecked());
+
+        main->main->mnuAskTaker->trigger();
+        QVERIFY(Taker::asking());
+        inputs.answer(QStringLiteral("  小王 "));
+        QVERIFY(takeSample(main->main, 1, questions));
+        QCOMPARE(inputs.prompts().size(), 1);
+        QVERIFY(inputs.prompts().constFirst().contains(sample));
+        inputs.answer(QStringLiteral("=A1"));
+        QVERIFY(takeSample(main->main, 2, questions));
+        inputs.cancel();
+        QVERIFY(!takeSample(main->main, 2, questions));
+        settle();
+        QVERIFY(!Forms::find<frmTest>());
+
+        const QList<Results::Record> records = stored(folder);
+        QCOMPARE(records.size(), 3);
+        QCOMPARE(records.at(0).taker, QStringLiteral("=A1"));
+        QCOMPARE(records.at(1).taker, QStringLiteral("小王"));
+        QCOMPARE(records.at(2).taker, QString());
+        // All three scored on the same version of the sample, with their band.
+        QVERIFY(!records.at(0).version.isEmpty());
+        QCOMPARE(records.at(2).version, records.at(0).version);
+        QVERIFY(records.at(0).band > 0);
+        QCOMPARE(QFileInfo(records.at(0).bank), QFileInfo(folder->bank()));
+
+        (*main)->mnuHistory_Click();
+        frmHistory *history = Forms::find<frmHistory>();
+        QVERIFY(history);
+        QCOMPARE(cell(history, 1, 4), QStringLiteral("小王"));
+        history->Combo2->setCurrentIndex(history->Combo2->findText(QStringLiteral("小王")));
+        QCOMPARE(history->shownCount(), 1);
+        QVERIFY(history->Text1->toPlainText().contains(QStringLiteral("测试者：小王")));
+        ScriptedFileDialog dialogs;
+        dialogs.choose(folder->file(QStringLiteral("小王.csv")));
+        QTest::mouseClick(history->Command3, Qt::LeftButton);
+        const QString table = QString::fromUtf8(folder->read(QStringLiteral("小王.csv")));
+        QCOMPARE(table.count(QStringLiteral("\r\n")), 2);
+        QVERIFY(table.contains(QStringLiteral(",小王,")));
+        // 全部删除 under the filter names whose records go (and keeps them on 否).
+        QTest::mouseClick(history->Command5, Qt::LeftButton);
+        QCOMPARE(messages->texts(),
+            QStringList {
+                QStringLiteral("确实要删除测试者“小王”的1条测试记录吗？删除后不能恢复。") });
+        messages->clear();
+        QCOMPARE(stored(folder).size(), 3);
+
+        // The chart pools versions only when asked: a record of another version is
+        // left out of it until then.
+        history->Combo2->setCurrentIndex(0);
+        Results::Record older = records.at(2);
+        older.version = QStringLiteral("0123456789abcdef");
+        older.takenAt = older.takenAt.addDays(-1);
+        QVERIFY(!Results::History(folder->file(QStringLiteral("results.db"))).append(&older));
+        history->Refresh();
+        history->List1->setCurrentIndex(history->List1->model()->index(0, 0));
+        QCOMPARE(history->totalsSeries()->count(), 3);
+        history->Check1->setChecked(true);
+        QCOMPARE(history->totalsSeries()->count(), 4);
+
+        main->main->mnuAskTaker->trigger();
+        QVERIFY(!Taker::asking());
         QVERIFY2(messages->texts().isEmpty(), qPrintable(messages->texts().join(u'\n')));
     }
 

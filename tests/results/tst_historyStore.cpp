@@ -197,6 +197,64 @@ private slots:
         QCOMPARE(distinct, (QStringList { QStringLiteral("乙'测试"), QStringLiteral("甲") }));
     }
 
+    // A file of the first form (no bank, version, taker or band yet) reads with those
+    // empty wherever a list reads; the next record stored adds them, and then the list
+    // filters by taker and names each taker once.
+    void olderFileGainsTheAddedColumns()
+    {
+        QTemporaryDir dir;
+        const History history(dir.filePath(QStringLiteral("results.db")));
+        QVERIFY(sql(history.path(),
+            u"CREATE TABLE results (id INTEGER PRIMARY KEY, taken_at TEXT NOT NULL, test TEXT "
+            "NOT NULL, category TEXT NOT NULL, total TEXT NOT NULL, evaluation TEXT NOT NULL, "
+            "result_text TEXT NOT NULL)"_s));
+        QVERIFY(sql(history.path(),
+            u"INSERT INTO results VALUES (7, '2026-03-01T09:30:15.250Z', '甲', '', '3', '评价', "
+            "'全文')"_s));
+        QVERIFY(sql(history.path(),
+            u"CREATE TABLE answers (result_id INTEGER NOT NULL, question INTEGER NOT NULL, "
+            "question_text TEXT NOT NULL, option TEXT NOT NULL, option_text TEXT NOT NULL, score "
+            "TEXT NOT NULL, PRIMARY KEY (result_id, question))"_s));
+        StoreError error;
+        const QList<Record> listed = history.listed({ 7 }, &error);
+        QVERIFY2(!error, qPrintable(error.message()));
+        QCOMPARE(listed.size(), 1);
+        const Record one = history.record(7, &error);
+        QVERIFY(!error);
+        QCOMPARE(one.resultText, u"全文"_s);
+        for (const Record &r : { listed[0], one, history.records().value(0) }) {
+            QCOMPARE(r.total, u"3"_s);
+            QVERIFY(r.bank.isEmpty() && r.version.isEmpty() && r.taker.isEmpty());
+            QCOMPARE(r.band, 0);
+        }
+        QVERIFY(history.takers(QString(), &error).isEmpty());
+        QVERIFY(!error);
+        QVERIFY(history.ids(u"甲"_s, u"小王"_s, &error).isEmpty());
+        QVERIFY(!error);
+
+        Record named = record(u"甲"_s, u"5"_s, t0.addDays(1));
+        named.taker = u"小王"_s;
+        named.version = u"0123456789abcdef"_s;
+        named.band = 2;
+        Record other = record(u"乙"_s, u"1"_s, t0.addDays(2));
+        other.taker = u"小李"_s;
+        for (Record *r : { &named, &other })
+            QVERIFY(!history.append(r));
+        QCOMPARE(history.ids(u"甲"_s, u"小王"_s), (QList<qint64> { named.id }));
+        QCOMPARE(history.ids(u"甲"_s, QString()), (QList<qint64> { named.id, 7 }));
+        QCOMPARE(history.ids(QString(), u"小李"_s), (QList<qint64> { other.id }));
+        QVERIFY(history.ids(u"乙"_s, u"小王"_s).isEmpty());
+        QCOMPARE(history.takers(u"甲"_s), QStringList { u"小王"_s });
+        QStringList all = history.takers();
+        all.sort();
+        QCOMPARE(all, (QStringList { u"小李"_s, u"小王"_s }));
+        const Record back = history.listed({ named.id }).value(0);
+        QCOMPARE(back.taker, named.taker);
+        QCOMPARE(back.version, named.version);
+        QCOMPARE(back.band, 2);
+        QVERIFY(history.listed({ 7 }).value(0).taker.isEmpty());
+    }
+
     // A file that cannot take the record: nothing is stored, the failure names the
     // file, and the user's file is left as it was.
     void refusesWhatCannotBeWritten_data()
@@ -355,10 +413,10 @@ private slots:
         const QString date = ResultDocument::dateText(t0);
         const QString later = ResultDocument::dateText(t0.addSecs(3600));
         QCOMPARE(text,
-            QStringLiteral("测试时间,测试分类,测试项目,得分,评价,第1题,第2题\r\n") + later
-                + QStringLiteral(",,乙,-1,评价：-1\r\n") + date
-                + QStringLiteral(",情商测试,\"测试, "
-                                 "\"\"甲\"\"\",3.5,\"第一行\n第二行\",B（1.5分）,A（2分）\r\n"));
+            QStringLiteral("测试时间,测试分类,测试项目,得分,评价,测试者,测试版本,第1题,第2题\r\n")
+                + later + QStringLiteral(",,乙,-1,评价：-1,,版本不明\r\n") + date
+                + QStringLiteral(",情商测试,\"测试, \"\"甲\"\"\",3.5,\"第一行\n第二行\",,版本不明,"
+                                 "B（1.5分）,A（2分）\r\n"));
     }
 };
 

@@ -39,6 +39,19 @@ namespace {
         " PRIMARY KEY (result_id, question))",
     };
 
+    // Columns added to results after its first form; a file without them is given
+    // them on its next write, and reads without them as empty values.
+    const struct
+    {
+        const char *name;
+        const char *definition;
+    } addedColumns[] = {
+        { "bank", "TEXT NOT NULL DEFAULT ''" },
+        { "version", "TEXT NOT NULL DEFAULT ''" },
+        { "taker", "TEXT NOT NULL DEFAULT ''" },
+        { "band", "INTEGER NOT NULL DEFAULT 0" },
+    };
+
     QString fileProblem(const QString &path, const QString &what)
     {
         return QStringLiteral("测试记录文件“%1”%2").arg(QFileInfo(path).absoluteFilePath(), what);
@@ -243,6 +256,17 @@ namespace {
         QSqlDatabase m_db;
     };
 
+    // The names of the columns results has.
+    QStringList columnsOfResults(QSqlQuery &query)
+    {
+        QStringList out;
+        if (query.exec(QStringLiteral("PRAGMA table_info(results)")))
+            while (query.next())
+                out << query.value(1).toString();
+        query.finish();
+        return out;
+    }
+
     QString timeText(const QDateTime &at)
     {
         return at.toUTC().toString(Qt::ISODateWithMs);
@@ -258,7 +282,8 @@ namespace {
     {
         QSqlQuery q(db);
         if (q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name NOT IN "
-                                  "('results', 'answers', 'unfinished', 'unfinished_answers') AND name NOT LIKE 'sqlite_%' AND "
+                                  "('results', 'answers', 'unfinished', 'unfinished_answers') AND "
+                                  "name NOT LIKE 'sqlite_%' AND "
                                   "type IN ('table', 'view')"))
             && q.next() && q.value(0).toInt() == 0)
             return {};
@@ -308,11 +333,22 @@ StoreError History::appendOnce(Record *record, const Work &alsoDo) const
             if (const StoreError e = c.exec(QLatin1String(sql)))
                 return e;
         QSqlQuery insert(c.db());
+        const QStringList have = columnsOfResults(insert);
+        for (const auto &column : addedColumns) {
+            if (have.contains(QLatin1String(column.name)))
+                continue;
+            if (const StoreError e
+                = c.exec(QStringLiteral("ALTER TABLE results ADD COLUMN %1 %2")
+                             .arg(QLatin1String(column.name), QLatin1String(column.definition))))
+                return e;
+        }
         if (const StoreError e = c.exec(insert,
                 QStringLiteral("INSERT INTO results (taken_at, test, category, total, evaluation, "
-                               "result_text) VALUES (?, ?, ?, ?, ?, ?)"),
+                               "result_text, bank, version, taker, band) "
+                               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                 { timeText(record->takenAt), record->test, record->category, record->total,
-                    record->evaluation, record->resultText }))
+                    record->evaluation, record->resultText, record->bank, record->version,
+                    record->taker, record->band }))
             return e;
         const qint64 id = insert.lastInsertId().toLongLong();
         for (const Answer &a : std::as_const(record->answers)) {
@@ -377,7 +413,23 @@ namespace {
         return error ? *error : dummy;
     }
 
-    const QString listedFields = QStringLiteral("id, taken_at, test, category, total, evaluation");
+    // What a list shows of each record: the first fields, then the added columns, read as
+    // their defaults where an older file lacks them.
+    QString listedFields(QSqlDatabase &db)
+    {
+        QSqlQuery query(db);
+        const QStringList have = columnsOfResults(query);
+        QString out = QStringLiteral("id, taken_at, test, category, total, evaluation");
+        for (const auto &column : addedColumns) {
+            const QString name = QLatin1String(column.name);
+            const QString missing
+                = name == QLatin1String("band") ? QStringLiteral("0") : QStringLiteral("''");
+            out += QStringLiteral(", ") + (have.contains(name) ? name : missing);
+        }
+        return out;
+    }
+    const int resultTextField = 10; // the field after the listed ones
+
     const QString newestFirst = QStringLiteral(" ORDER BY taken_at DESC, id DESC");
 
     // A record from a query that selects the listed fields first.
@@ -390,6 +442,10 @@ namespace {
         r.category = query.value(3).toString();
         r.total = query.value(4).toString();
         r.evaluation = query.value(5).toString();
+        r.bank = query.value(6).toString();
+        r.version = query.value(7).toString();
+        r.taker = query.value(8).toString();
+        r.band = query.value(9).toInt();
         return r;
     }
 
@@ -422,13 +478,13 @@ QList<Record> History::recordsOf(const QString &test, StoreError *error) const
     QSqlQuery query(c.db());
     query.setForwardOnly(true);
     if ((err = c.exec(query,
-             QStringLiteral("SELECT %1, result_text FROM results").arg(listedFields)
+             QStringLiteral("SELECT %1, result_text FROM results").arg(listedFields(c.db()))
                  + (test.isEmpty() ? QString() : QStringLiteral(" WHERE test = ?")) + newestFirst,
              values)))
         return {};
     while (query.next()) {
         Record r = listedRecord(query);
-        r.resultText = query.value(6).toString();
+        r.resultText = query.value(resultTextField).toString();
         index.insert(r.id, out.size());
         out.append(r);
     }
@@ -451,16 +507,49 @@ QList<Record> History::recordsOf(const QString &test, StoreError *error) const
 
 QList<qint64> History::ids(const QString &test, StoreError *error) const
 {
+    return ids(test, {}, error);
+}
+
+namespace {
+
+    // A WHERE clause for the records of the test and taker (each left out when empty),
+    // with its values; false when the file cannot hold any (no taker column yet).
+    bool whereOf(QSqlDatabase &db, const QString &test, const QString &taker, QString *where,
+        QVariantList *values)
+    {
+        QStringList terms;
+        if (!test.isEmpty()) {
+            terms << QStringLiteral("test = ?");
+            *values << test;
+        }
+        if (!taker.isEmpty()) {
+            QSqlQuery query(db);
+            if (!columnsOfResults(query).contains(QLatin1String("taker")))
+                return false;
+            terms << QStringLiteral("taker = ?");
+            *values << taker;
+        }
+        if (!terms.isEmpty())
+            *where = QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+        return true;
+    }
+
+} // namespace
+
+QList<qint64> History::ids(const QString &test, const QString &taker, StoreError *error) const
+{
     StoreError &err = orDummy(error);
     Connection c(m_path);
     if (!openToRead(c, m_path, err))
         return {};
+    QString where;
+    QVariantList values;
+    if (!whereOf(c.db(), test, taker, &where, &values))
+        return {};
     QSqlQuery query(c.db());
     query.setForwardOnly(true);
-    if ((err = c.exec(query,
-             QStringLiteral("SELECT id FROM results")
-                 + (test.isEmpty() ? QString() : QStringLiteral(" WHERE test = ?")) + newestFirst,
-             test.isEmpty() ? QVariantList() : QVariantList { test })))
+    if ((err = c.exec(
+             query, QStringLiteral("SELECT id FROM results") + where + newestFirst, values)))
         return {};
     QList<qint64> out;
     while (query.next())
@@ -478,7 +567,8 @@ QList<Record> History::listed(const QList<qint64> &ids, StoreError *error) const
         return {};
     QSqlQuery query(c.db());
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT %1 FROM results WHERE id = ?").arg(listedFields))) {
+    if (!query.prepare(
+            QStringLiteral("SELECT %1 FROM results WHERE id = ?").arg(listedFields(c.db())))) {
         err = Results::failure(query.lastError(), m_path);
         return {};
     }
@@ -506,13 +596,14 @@ Record History::record(qint64 id, StoreError *error) const
     QSqlQuery query(c.db());
     query.setForwardOnly(true);
     if ((err = c.exec(query,
-             QStringLiteral("SELECT %1, result_text FROM results WHERE id = ?").arg(listedFields),
+             QStringLiteral("SELECT %1, result_text FROM results WHERE id = ?")
+                 .arg(listedFields(c.db())),
              { id })))
         return {};
     if (!query.next())
         return {};
     Record r = listedRecord(query);
-    r.resultText = query.value(6).toString();
+    r.resultText = query.value(resultTextField).toString();
     if ((err = c.exec(query,
              answerFields + QStringLiteral(" WHERE result_id = ? ORDER BY question"), { id })))
         return {};
@@ -530,6 +621,27 @@ QStringList History::tests(StoreError *error) const
     QSqlQuery query(c.db());
     query.setForwardOnly(true);
     if ((err = c.exec(query, QStringLiteral("SELECT DISTINCT test FROM results"))))
+        return {};
+    QStringList out;
+    while (query.next())
+        out << query.value(0).toString();
+    return out;
+}
+
+QStringList History::takers(const QString &test, StoreError *error) const
+{
+    StoreError &err = orDummy(error);
+    Connection c(m_path);
+    if (!openToRead(c, m_path, err))
+        return {};
+    QSqlQuery query(c.db());
+    if (!columnsOfResults(query).contains(QLatin1String("taker")))
+        return {};
+    query.setForwardOnly(true);
+    if ((err = c.exec(query,
+             QStringLiteral("SELECT DISTINCT taker FROM results WHERE taker <> ''")
+                 + (test.isEmpty() ? QString() : QStringLiteral(" AND test = ?")),
+             test.isEmpty() ? QVariantList() : QVariantList { test })))
         return {};
     QStringList out;
     while (query.next())

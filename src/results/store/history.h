@@ -49,6 +49,11 @@ struct Record
     QString evaluation;
     QString resultText; // exactly as the result window showed it
     QList<Answer> answers;
+    // What the result was scored on, kept since results name it; empty in older records.
+    QString bank; // the bank's file, as an absolute path
+    QString version; // the test's fingerprint (TestVersion::of) when it was taken
+    QString taker; // the name or code the taker gave, empty when none was asked or given
+    int band = 0; // 1, 2, ... the band that held the total; 0 for none or not known
 };
 
 class History
@@ -74,6 +79,9 @@ public:
     // What a list of many records reads. The ids of the records of one test (every
     // record when test is empty), newest first as above.
     QList<qint64> ids(const QString &test, StoreError *error = nullptr) const;
+    // The same for the records one taker gave that name or code for (every taker when
+    // taker is empty).
+    QList<qint64> ids(const QString &test, const QString &taker, StoreError *error = nullptr) const;
     // The records of these ids, in that order, without their result text and answers;
     // ids that are not stored are passed over.
     QList<Record> listed(const QList<qint64> &ids, StoreError *error = nullptr) const;
@@ -81,6 +89,9 @@ public:
     Record record(qint64 id, StoreError *error = nullptr) const;
     // Every test that has a record, each once, in no particular order.
     QStringList tests(StoreError *error = nullptr) const;
+    // Every name or code given by a taker of the test (of any test when test is empty),
+    // each once, in no particular order.
+    QStringList takers(const QString &test = {}, StoreError *error = nullptr) const;
 
     // Removes the records with these ids and their answers, all or none. Ids that
     // are not stored are passed over.
