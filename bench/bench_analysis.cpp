@@ -59,12 +59,12 @@ private:
             "INSERT INTO answers VALUES (?1, ?2, '这道题的题目文字', ?3, '这个选项的文字', ?4)", -1,
             &answer, nullptr);
         const QByteArray test = kTest.toUtf8(), version = kVersion.toUtf8();
-        unsigned seed = 12345;
+        unsigned state = 12345;
         for (int r = 1; r <= kResults; ++r) {
             int total = 0;
             for (int q = 1; q <= kQuestions; ++q) {
-                seed = seed * 1103515245u + 12345u;
-                const int option = int((seed >> 16) % 5);
+                state = state * 1103515245u + 12345u;
+                const int option = int((state >> 16) % 5);
                 total += option;
                 const char letter[2] = { char('A' + option), 0 };
                 const QByteArray score = QByteArray::number(option);
