@@ -83,7 +83,12 @@ bool isRegularFile(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::optional<QByteArray> readFile(const QString &path, qint64 limit, QString *reason)
+namespace {
+
+// The one reader of bytes: opened without waiting, a regular file only, never more than
+// `limit` bytes. A larger file is refused (refuseLarger) or read up to the bound.
+std::optional<QByteArray> readBounded(
+    const QString &path, qint64 limit, bool refuseLarger, QString *reason)
 {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -101,19 +106,20 @@ std::optional<QByteArray> readFile(const QString &path, qint64 limit, QString *r
         *reason = limit >= (1 << 20) ? QStringLiteral("文件超过 %1 MB").arg(limit >> 20)
                                      : QStringLiteral("文件超过 %1 字节").arg(limit);
     };
-    if (st.st_size > limit) {
+    if (refuseLarger && st.st_size > limit) {
         tooBig();
         ::close(fd);
         return std::nullopt;
     }
-    // One byte more than the bound tells a file that grew meanwhile.
-    QByteArray bytes(qint64(st.st_size) + 1, Qt::Uninitialized);
+    // Refused, one byte more than the bound tells a file that grew meanwhile.
+    const qint64 cap = refuseLarger ? limit + 1 : limit;
+    QByteArray bytes(qMin(qint64(st.st_size) + 1, cap), Qt::Uninitialized);
     qint64 got = 0;
     for (;;) {
         if (got == bytes.size()) {
-            if (got > limit)
+            if (got >= cap)
                 break;
-            bytes.resize(qMin(limit + 1, got * 2 + 4096));
+            bytes.resize(qMin(cap, got * 2 + 4096));
         }
         const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
         if (n < 0 && errno == EINTR)
@@ -128,7 +134,7 @@ std::optional<QByteArray> readFile(const QString &path, qint64 limit, QString *r
         got += n;
     }
     ::close(fd);
-    if (got > limit) {
+    if (refuseLarger && got > limit) {
         tooBig();
         return std::nullopt;
     }
@@ -136,34 +142,17 @@ std::optional<QByteArray> readFile(const QString &path, qint64 limit, QString *r
     return bytes;
 }
 
+} // namespace
+
+std::optional<QByteArray> readFile(const QString &path, qint64 limit, QString *reason)
+{
+    return readBounded(path, limit, true, reason);
+}
+
 std::optional<QByteArray> readRegularFile(const QString &path, qint64 limit)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    struct stat st = {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    QByteArray bytes;
-    bytes.resize(qMin<qint64>(limit, qMax<qint64>(st.st_size, 0)));
-    qint64 got = 0;
-    while (got < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + got, size_t(bytes.size() - got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0)
-            break;
-        got += n;
-    }
-    ::close(fd);
-    bytes.truncate(got);
-    return bytes;
+    QString reason;
+    return readBounded(path, limit, false, &reason);
 }
 
 bool replaceFile(const QString &path, const QByteArray &bytes, QString *reason)
