@@ -3,8 +3,8 @@
 // SQLite through its C interface and summed. The history lives in memory-backed
 // /dev/shm when there is one. The ratio is printed at the end.
 #include "benchtimes.h"
-#include "results/store/history.h"
-#include "results/store/itemstats.h"
+#include "store/results/history.h"
+#include "store/results/itemstats.h"
 
 #include <QCoreApplication>
 #include <QDir>

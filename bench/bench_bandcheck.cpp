@@ -11,11 +11,11 @@
 //                     step: whole tenths counted, the runner's rounding followed)
 //   BM_CheckThousandths  1,000 questions scored in thousandths from 0 to 10 (ten
 //                     million totals: counted on the step, then shown as ranges)
-#include "authoring/bandcheck.h"
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
+#include "scoring/bandcheck.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
 #include "benchtimes.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>

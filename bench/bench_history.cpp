@@ -3,14 +3,14 @@
 // order, through its C interface. Printed at the end: the window's time less the raw
 // read (the goal is 0.3 s at most), the ratio, and the memory the open window holds (heap
 // in use, against that of the window on 1,000 records: the goal is 10 MB more at most).
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "app/mdiMain.h"
-#include "bank/store/bankfile.h"
+#include "store/bankfile.h"
 #include "benchtimes.h"
 #include "benchwindows.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "results/frmHistory.h"
 
 #include <QApplication>
@@ -128,7 +128,7 @@ void BM_OpenHistory(benchmark::State &state)
         state.PauseTiming();
         const size_t before = heapInUse();
         state.ResumeTiming();
-        Forms::show<frmHistory>(8556, 10872, Forms::Base::Inner, 2);
+        Forms::show<frmHistory>();
         QCoreApplication::processEvents();
         state.PauseTiming();
         held = heapInUse() - before;

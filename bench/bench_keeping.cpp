@@ -2,20 +2,20 @@
 // in a bank of 10,000 categories (30,000 tables) beside the same answer in a bank of
 // one category: it should cost the same. Also opening a table in each bank, beside the
 // raw statement SQLite prepares to read it. Ratios of medians are printed at the end.
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "app/mdiMain.h"
-#include "bank/Data.h"
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
-#include "bank/store/recordset.h"
+#include "binding/Data.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
+#include "store/recordset.h"
 #include "benchtimes.h"
 #include "benchwindows.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
-#include "results/keeping.h"
+#include "base/programfolder.h"
+#include "store/results/keeping.h"
 #include "runner/frmTest.h"
 
 #include <QApplication>
@@ -126,11 +126,8 @@ frmTest *openRunner(const Folder &f, bool chosen)
     f.use();
     BankFile::closeConnection();
     HandOff::writeTestName(f.lastTest());
-    frmTest *runner = Forms::load<frmTest>();
-    Forms::place(runner, 7440, 8532, Forms::Base::Outer, 1.7);
-    runner->Show();
-    if (chosen)
-        runner->setChosenCategory(f.lastTest(), f.lastCategory());
+    HandOff::setChosenCategory(chosen ? f.lastTest() : QString(), f.lastCategory());
+    frmTest *runner = Forms::show<frmTest>();
     return runner;
 }
 

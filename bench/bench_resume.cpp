@@ -2,12 +2,12 @@
 // in results.db, opened for the call) beside the same two rows written by SQLite's own
 // interface on a connection held open, and reading the version of a test of 1,000 to
 // 100,000 questions beside a plain pass over the same fields. Ratios at the end.
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
-#include "bank/store/testversion.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
+#include "store/testversion.h"
 #include "benchtimes.h"
-#include "platform/programfolder.h"
-#include "results/store/progress.h"
+#include "base/programfolder.h"
+#include "store/results/progress.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

@@ -2,18 +2,18 @@
 // questions, and the final click whose band search reads 1,000 to 10,000 bands, each
 // beside the plain SQLite reads the same step needs (prepared statements on a
 // connection of their own). Ratios of each pair are printed at the end.
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "app/mdiMain.h"
-#include "bank/Data.h"
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
+#include "binding/Data.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
 #include "benchtimes.h"
 #include "benchwindows.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
 
@@ -103,7 +103,7 @@ frmTest *openRunner(const QString &test)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     HandOff::writeTestName(test);
     frmTest *runner = Forms::load<frmTest>();
-    Forms::place(runner, 7440, 8532, Forms::Base::Outer, 1.7);
+    Forms::place(runner);
     runner->Show();
     return runner;
 }

@@ -1,5 +1,5 @@
 // The hand-off file readers take whatever bytes a file holds.
-#include "app/handoff.h"
+#include "forms/handoff.h"
 
 #include <cstddef>
 #include <cstdint>

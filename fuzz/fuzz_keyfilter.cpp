@@ -1,7 +1,7 @@
 // Whatever keys reach a score box, the filter lets through only what a score may hold,
 // and what the box then holds is stored as a single-precision number or refused.
 #include "authoring/keyfilter.h"
-#include "bank/store/valuerules.h"
+#include "base/valuerules.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,5 +1,5 @@
 // The value rules read scores, bounds and totals typed by users or stored in the bank.
-#include "bank/store/valuerules.h"
+#include "base/valuerules.h"
 
 #include <cmath>
 #include <cstddef>

@@ -1,6 +1,6 @@
 #include "app/frmAno.h"
 
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/twips.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "app/frmCover.h"
 
 #include "app/mdlQelvi.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/twips.h"
 
 #include <QEvent>

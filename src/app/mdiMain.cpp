@@ -1,9 +1,10 @@
 #include "app/mdiMain.h"
 
-#include "app/controls.h"
-#include "app/forms.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
 #include "app/frmAno.h"
-#include "app/handoff.h"
+#include "app/windows.h"
+#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
 #include "bank/frmAddTest.h"
@@ -12,12 +13,12 @@
 #include "bank/frmFL.h"
 #include "bank/frmImport.h"
 #include "bank/jetnotice.h"
-#include "bank/unsaved.h"
+#include "binding/unsaved.h"
 #include "info/frmAbout.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "results/frmAnalysis.h"
 #include "results/frmHistory.h"
 #include "runner/frmTest.h"
@@ -35,6 +36,7 @@
 mdiMain::mdiMain()
     : m_area(new QMdiArea(this))
 {
+    declareWindows();
     setWindowTitle(QStringLiteral("Qelvi"));
     setWindowIcon(QIcon(QStringLiteral(":/images/qelvi.svg")));
     setCentralWidget(m_area);
@@ -180,14 +182,14 @@ bool mdiMain::subUnload()
 
 void mdiMain::mnuFL_Click()
 {
-    Forms::show<frmFL>(5268, 5892, Forms::Base::Inner, 2);
+    Forms::show<frmFL>();
 }
 
 void mdiMain::mnuCreatTest_Click()
 {
     if (!subUnload())
         return;
-    Forms::show<frmAddTest>(3876, 3840, Forms::Base::Outer, 1);
+    Forms::show<frmAddTest>();
 }
 
 void mdiMain::openChooser(qint16 mode)
@@ -196,7 +198,7 @@ void mdiMain::openChooser(qint16 mode)
         return;
     if (!HandOff::writeModeCode(mode))
         return;
-    Forms::show<frmBFEdit>(5304, 6240, Forms::Base::Outer, 1.5);
+    Forms::show<frmBFEdit>();
 }
 
 void mdiMain::mnuOpenTest_Click()
@@ -217,12 +219,12 @@ void mdiMain::mnuDelTest_Click()
 // The history works on no single test: nothing is closed first.
 void mdiMain::mnuHistory_Click()
 {
-    Forms::show<frmHistory>(8556, 10872, Forms::Base::Inner, 2);
+    Forms::show<frmHistory>();
 }
 
 void mdiMain::mnuAnalysis_Click()
 {
-    Forms::show<frmAnalysis>(8556, 10872, Forms::Base::Inner, 2);
+    Forms::show<frmAnalysis>();
 }
 
 // The setting as the menu item shows it after the click.
@@ -241,29 +243,29 @@ void mdiMain::mnuImport_Click()
 {
     if (!subUnload())
         return;
-    Forms::show<frmImport>(6180, 8520, Forms::Base::Outer, 1.5);
+    Forms::show<frmImport>();
 }
 
 void mdiMain::mnuExport_Click()
 {
     if (!subUnload())
         return;
-    Forms::show<frmExport>(3960, 4920, Forms::Base::Outer, 1.5);
+    Forms::show<frmExport>();
 }
 
 void mdiMain::mnuBackMic_Click()
 {
-    Forms::show<frmMusic>(3876, 4968, Forms::Base::Outer, 1);
+    Forms::show<frmMusic>();
 }
 
 void mdiMain::mnuIntro_Click()
 {
-    Forms::show<frmIntro>(5604, 5508, Forms::Base::Inner, 2);
+    Forms::show<frmIntro>();
 }
 
 void mdiMain::mnuAbout_Click()
 {
-    Forms::show<frmAbout>(4020, 6288, Forms::Base::Outer, 1);
+    Forms::show<frmAbout>();
 }
 
 void mdiMain::mnuExit_Click()

@@ -1,10 +1,11 @@
 #include "app/mdlQelvi.h"
 
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "app/frmCover.h"
 #include "app/mdiMain.h"
-#include "bank/Data.h"
-#include "platform/fonts.h"
+#include "formats/access2000/jetbank.h"
+#include "binding/Data.h"
+#include "base/fonts.h"
 #include "platform/qttexts.h"
 
 #include <QApplication>
@@ -131,6 +132,7 @@ void prepare(QApplication &app)
     app.setApplicationName(QStringLiteral("qelvi"));
     app.setWindowIcon(QIcon(QStringLiteral(":/images/qelvi.svg")));
     checkIcons();
+    JetBank::install();
     installFontSubstitutes();
     // The toolkit's own texts (message-box buttons, the Open dialog) in Chinese.
     speakChinese(app);

@@ -1,6 +1,6 @@
 #include "authoring/bandpicture.h"
 
-#include "bank/store/valuerules.h"
+#include "base/valuerules.h"
 
 #include <QPainter>
 #include <algorithm>

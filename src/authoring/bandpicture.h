@@ -1,6 +1,6 @@
 #pragma once
 
-#include "authoring/bandcheck.h"
+#include "scoring/bandcheck.h"
 
 #include <QWidget>
 

@@ -1,8 +1,8 @@
 #include "authoring/editorparts.h"
 
-#include "app/controls.h"
-#include "bank/Data.h"
-#include "bank/store/catalogue.h"
+#include "forms/controls.h"
+#include "binding/Data.h"
+#include "store/catalogue.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 

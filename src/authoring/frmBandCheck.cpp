@@ -1,9 +1,11 @@
 #include "authoring/frmBandCheck.h"
 
-#include "app/controls.h"
-#include "app/forms.h"
+#include "authoring/bandwording.h"
+
+#include "forms/controls.h"
+#include "forms/forms.h"
 #include "authoring/bandpicture.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/twips.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/form.h"
-#include "authoring/bandcheck.h"
+#include "forms/form.h"
+#include "scoring/bandcheck.h"
 
 class BandPicture;
 class QLabel;

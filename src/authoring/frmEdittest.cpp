@@ -1,13 +1,13 @@
 #include "authoring/frmEdittest.h"
 
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "authoring/frmScore.h"
 #include "authoring/goingback.h"
 #include "authoring/keyfilter.h"
-#include "bank/Data.h"
+#include "binding/Data.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -101,7 +101,7 @@ bool frmEdittest::moveQuestion(int step)
 // 评分: the question shown is not committed first; this editor stays open.
 void frmEdittest::Command7_Click()
 {
-    Forms::show<frmScore>(4116, 5964, Forms::Base::Outer, 2);
+    Forms::show<frmScore>();
 }
 
 // 末题

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "forms/forms.h"
+
 #include "authoring/recordeditor.h"
 
 #include <array>
@@ -36,6 +38,8 @@ class frmEdittest : public RecordEditor
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 5892, 7740, Forms::Base::Outer, 1.5 };
     frmEdittest();
 
     void Form_Load() override;

@@ -1,12 +1,12 @@
 // The question editor's controls: places, fonts, bindings and tab order.
-#include "app/controls.h"
+#include "forms/controls.h"
 #include "authoring/editorparts.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/goingback.h"
 #include "authoring/keyfilter.h"
-#include "bank/Data.h"
-#include "bank/store/catalogue.h"
-#include "platform/fonts.h"
+#include "binding/Data.h"
+#include "store/catalogue.h"
+#include "base/fonts.h"
 #include "platform/twips.h"
 
 #include <QLabel>

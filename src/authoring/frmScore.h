@@ -1,6 +1,8 @@
 #pragma once
 
-#include "authoring/bandcheck.h"
+#include "forms/forms.h"
+
+#include "scoring/bandcheck.h"
 #include "authoring/recordeditor.h"
 
 class BandCheckRun;
@@ -27,6 +29,8 @@ class frmScore : public RecordEditor
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 4116, 5964, Forms::Base::Outer, 2 };
     frmScore();
 
     // The band label for band n: "第", the number with its sign position (a blank, or

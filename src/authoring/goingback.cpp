@@ -1,6 +1,6 @@
 #include "authoring/goingback.h"
 
-#include "bank/store/testsettings.h"
+#include "store/testsettings.h"
 #include "platform/msgbox.h"
 
 #include <QSignalBlocker>

@@ -1,12 +1,11 @@
 #include "authoring/recordeditor.h"
 
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "authoring/editorparts.h"
-#include "bank/Data.h"
-#include "info/frmHelp.h"
+#include "binding/Data.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 
 #include <QLabel>
 #include <QTimer>
@@ -165,5 +164,5 @@ void RecordEditor::openHelp(qint16 modeCode)
 {
     if (!HandOff::writeModeCode(modeCode))
         return;
-    Forms::show<frmHelp>(4860, 5196, Forms::Base::Outer, 2);
+    Forms::show("frmHelp");
 }

@@ -1,9 +1,9 @@
 #include "bank/bankui.h"
 
-#include "bank/Data.h"
-#include "bank/store/catalogue.h"
+#include "binding/Data.h"
+#include "store/catalogue.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 
 #include <QLineEdit>
 #include <limits>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/controls.h"
-#include "bank/store/storeerror.h"
+#include "forms/controls.h"
+#include "store/storeerror.h"
 
 class QLineEdit;
 

@@ -1,13 +1,12 @@
 #include "bank/frmAddTest.h"
 
-#include "app/forms.h"
-#include "app/handoff.h"
-#include "authoring/frmEdittest.h"
-#include "bank/DBCombo.h"
-#include "bank/Data.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
+#include "binding/DBCombo.h"
+#include "binding/Data.h"
 #include "bank/bankui.h"
-#include "bank/store/catalogue.h"
-#include "platform/fonts.h"
+#include "store/catalogue.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 
@@ -108,5 +107,5 @@ void frmAddTest::Command1_Click()
     Unload();
     if (!handedOff)
         return;
-    Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
+    Forms::show("frmEdittest");
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form.h"
+#include "forms/forms.h"
 
 class Data;
 class DBCombo;
@@ -15,6 +15,8 @@ class frmAddTest : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 3876, 3840, Forms::Base::Outer, 1 };
     frmAddTest();
 
     void Form_Load() override;

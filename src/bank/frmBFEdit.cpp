@@ -1,18 +1,16 @@
 #include "bank/frmBFEdit.h"
 
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
-#include "authoring/frmEdittest.h"
-#include "bank/DBCombo.h"
-#include "bank/DBList.h"
-#include "bank/Data.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
+#include "binding/DBCombo.h"
+#include "binding/DBList.h"
+#include "binding/Data.h"
 #include "bank/bankui.h"
-#include "bank/store/catalogue.h"
-#include "platform/fonts.h"
+#include "store/catalogue.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
-#include "runner/frmTest.h"
 
 #include <QFocusEvent>
 #include <QLabel>
@@ -147,12 +145,12 @@ void frmBFEdit::confirmChoice()
     if (!HandOff::writeTestName(test))
         return;
     if (mode == HandOff::EditMode) {
-        Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
+        Forms::show("frmEdittest");
         Unload();
     } else if (mode == HandOff::TakeMode) {
         // The list shows Data1's rows, so the test is listed in Data1's category.
-        Forms::show<frmTest>(7440, 8532, Forms::Base::Outer, 1.7)
-            ->setChosenCategory(test, Data1->RecordSource());
+        HandOff::setChosenCategory(test, Data1->RecordSource());
+        Forms::show("frmTest");
         Unload();
     }
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form.h"
+#include "forms/forms.h"
 
 class Data;
 class DBCombo;
@@ -21,6 +21,8 @@ class frmBFEdit : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 5304, 6240, Forms::Base::Outer, 1.5 };
     frmBFEdit();
 
     void Form_Load() override;

@@ -1,13 +1,13 @@
 #include "bank/frmExport.h"
 
-#include "app/controls.h"
+#include "forms/controls.h"
 #include "bank/bankui.h"
-#include "exchange/files.h"
-#include "exchange/importer.h"
+#include "formats/files.h"
+#include "formats/importer.h"
 #include "platform/filedialog.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "platform/twips.h"
 
 #include <QComboBox>

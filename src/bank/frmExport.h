@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form.h"
+#include "forms/forms.h"
 
 class PictureButton;
 class QComboBox;
@@ -12,6 +12,8 @@ class frmExport : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 3960, 4920, Forms::Base::Outer, 1.5 };
     frmExport();
 
     void Form_Load() override;

@@ -1,11 +1,11 @@
 #include "bank/frmFL.h"
 
-#include "bank/DBList.h"
-#include "bank/Data.h"
+#include "binding/DBList.h"
+#include "binding/Data.h"
 #include "bank/bankui.h"
-#include "bank/store/catalogue.h"
-#include "bank/store/valuerules.h"
-#include "platform/fonts.h"
+#include "store/catalogue.h"
+#include "base/valuerules.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 

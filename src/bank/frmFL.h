@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form.h"
+#include "forms/forms.h"
 
 class Data;
 class DBList;
@@ -21,6 +21,8 @@ class frmFL : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 5268, 5892, Forms::Base::Inner, 2 };
     frmFL();
 
     void Form_Load() override;

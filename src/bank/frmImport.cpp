@@ -1,15 +1,15 @@
 #include "bank/frmImport.h"
 
-#include "app/controls.h"
+#include "forms/controls.h"
 #include "bank/bankui.h"
-#include "bank/store/valuerules.h"
-#include "exchange/files.h"
-#include "exchange/importer.h"
-#include "exchange/spreadsheet.h"
+#include "base/valuerules.h"
+#include "formats/files.h"
+#include "formats/importer.h"
+#include "formats/spreadsheet/spreadsheet.h"
 #include "platform/filedialog.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "platform/safefile.h"
+#include "base/safefile.h"
 #include "platform/twips.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/form.h"
-#include "exchange/package.h"
+#include "forms/forms.h"
+#include "formats/package.h"
 
 class PictureButton;
 class QComboBox;
@@ -21,6 +21,8 @@ class frmImport : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 6180, 8520, Forms::Base::Outer, 1.5 };
     frmImport();
 
     void Form_Load() override;

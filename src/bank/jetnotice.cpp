@@ -1,9 +1,9 @@
 #include "bank/jetnotice.h"
 
-#include "bank/store/bankfile.h"
-#include "bank/store/jetbank.h"
+#include "store/bankfile.h"
+#include "formats/access2000/jetbank.h"
 #include "platform/msgbox.h"
-#include "results/store/history.h"
+#include "store/results/history.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "info/frmAbout.h"
 
-#include "app/controls.h"
-#include "platform/fonts.h"
+#include "forms/controls.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
-#include "platform/safefile.h"
+#include "base/programfolder.h"
+#include "base/safefile.h"
 #include "platform/shellopen.h"
 #include "platform/twips.h"
 

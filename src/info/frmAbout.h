@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form.h"
+#include "forms/forms.h"
 
 #include <QColor>
 #include <QLine>
@@ -20,6 +20,8 @@ class frmAbout : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 4020, 6288, Forms::Base::Outer, 1 };
     frmAbout();
 
     static QString mailAddress(); // the author

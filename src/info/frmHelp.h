@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form.h"
+#include "forms/forms.h"
 
 class PictureButton;
 class QLabel;
@@ -12,6 +12,8 @@ class frmHelp : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 4860, 5196, Forms::Base::Outer, 2 };
     frmHelp();
 
     // The pages, paragraphs separated by an empty line (CR LF CR LF).

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form.h"
+#include "forms/forms.h"
 
 class PictureButton;
 class QLabel;
@@ -14,6 +14,8 @@ class frmIntro : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 5604, 5508, Forms::Base::Inner, 2 };
     frmIntro();
 
     // The pages as the hidden labels hold them: paragraphs indented by four spaces,

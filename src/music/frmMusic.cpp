@@ -1,11 +1,11 @@
 #include "music/frmMusic.h"
 
-#include "app/controls.h"
-#include "app/forms.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
 #include "music/musicini.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "platform/twips.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form.h"
+#include "forms/forms.h"
 #include "music/pathlabel.h"
 #include "music/progressbar.h"
 #include "platform/filedialog.h"
@@ -20,6 +20,8 @@ class frmMusic : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 3876, 4968, Forms::Base::Outer, 1 };
     frmMusic();
 
     Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }

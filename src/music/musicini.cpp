@@ -1,8 +1,8 @@
 #include "music/musicini.h"
 
-#include "platform/filereason.h"
-#include "platform/programfolder.h"
-#include "platform/safefile.h"
+#include "base/filereason.h"
+#include "base/programfolder.h"
+#include "base/safefile.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -2,6 +2,7 @@
 
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTextDocument>
 
 namespace {
 ScriptedPrintDialog *scripted = nullptr;
@@ -14,6 +15,21 @@ bool showPrintDialog(QPrinter *printer, QWidget *parent)
     QPrintDialog dialog(printer, parent);
     dialog.setWindowTitle(QStringLiteral("打印"));
     return dialog.exec() == QDialog::Accepted;
+}
+
+bool printDocument(QTextDocument *doc, const QString &name, QWidget *parent, QString *error)
+{
+    error->clear();
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(name);
+    if (!showPrintDialog(&printer, parent))
+        return false;
+    doc->print(&printer);
+    if (printer.printerState() == QPrinter::Error) {
+        *error = QStringLiteral("打印没有成功，请检查打印机。");
+        return false;
+    }
+    return true;
 }
 
 ScriptedPrintDialog::ScriptedPrintDialog()

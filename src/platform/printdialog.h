@@ -4,10 +4,15 @@
 #include <QStringList>
 
 class QPrinter;
+class QTextDocument;
 class QWidget;
 
 // Qt's print dialog for a printer: true when the user chose to print.
 bool showPrintDialog(QPrinter *printer, QWidget *parent);
+
+// Asks with the print dialog and prints the document under that name. False when the
+// user cancelled or the printer failed (then *error says why; empty for a cancel).
+bool printDocument(QTextDocument *doc, const QString &name, QWidget *parent, QString *error);
 
 // Stands in for the user while it exists: answers every print dialog from a queue.
 // An answer with a path prints into that PDF file instead of a printer; a dialog with

@@ -1,16 +1,15 @@
 #include "results/analysisreport.h"
 
-#include "bank/store/valuerules.h"
-#include "platform/fonts.h"
+#include "base/valuerules.h"
+#include "base/fonts.h"
 #include "platform/printdialog.h"
-#include "platform/safefile.h"
+#include "base/safefile.h"
 
 #include <QBuffer>
 #include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QPrinter>
 #include <QTextDocument>
 #include <QUrl>
 #include <cmath>
@@ -207,19 +206,9 @@ bool savePdf(const Report &report, const QString &path, QString *error)
 
 bool print(const Report &report, QWidget *parent, QString *error)
 {
-    error->clear();
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QStringLiteral("题目分析：") + report.test);
-    if (!showPrintDialog(&printer, parent))
-        return false;
     QTextDocument doc;
     fill(&doc, report);
-    doc.print(&printer);
-    if (printer.printerState() == QPrinter::Error) {
-        *error = QStringLiteral("打印没有成功，请检查打印机。");
-        return false;
-    }
-    return true;
+    return printDocument(&doc, QStringLiteral("题目分析：") + report.test, parent, error);
 }
 
 } // namespace AnalysisReport

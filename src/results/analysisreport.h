@@ -1,6 +1,6 @@
 #pragma once
 
-#include "results/store/itemstats.h"
+#include "store/results/itemstats.h"
 
 #include <QImage>
 #include <QString>

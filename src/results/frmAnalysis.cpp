@@ -1,13 +1,13 @@
 #include "results/frmAnalysis.h"
 
-#include "app/controls.h"
+#include "forms/controls.h"
 #include "platform/filedialog.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
-#include "results/keeping.h"
-#include "results/statsexport.h"
-#include "results/store/testversion.h"
+#include "store/results/keeping.h"
+#include "formats/stats/statsexport.h"
+#include "store/results/testversion.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/form.h"
+#include "forms/forms.h"
 #include "results/analysisreport.h"
 
 class PictureButton;
@@ -17,6 +17,8 @@ class frmAnalysis : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 8556, 10872, Forms::Base::Inner, 2 };
     frmAnalysis();
 
     Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }

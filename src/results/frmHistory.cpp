@@ -1,19 +1,21 @@
 #include "results/frmHistory.h"
 
-#include "app/controls.h"
-#include "app/forms.h"
-#include "bank/store/valuerules.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "base/valuerules.h"
 #include "platform/filedialog.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "platform/printdialog.h"
+#include "base/programfolder.h"
 #include "platform/twips.h"
 #include "results/frmAnalysis.h"
 #include "results/historychart.h"
 #include "results/historymodel.h"
-#include "results/keeping.h"
-#include "results/resultdocument.h"
+#include "store/results/keeping.h"
+#include "formats/result/resultdocument.h"
 
+#include <QTextDocument>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -39,6 +41,7 @@ frmHistory::frmHistory()
     : Form(QStringLiteral("Qelvi——测试记录"), 10800, 8100)
 {
     buildControls();
+    connect(Keeping::notifier(), &Keeping::Notifier::kept, this, &frmHistory::recordKept);
 }
 
 void frmHistory::Form_Load()
@@ -276,7 +279,9 @@ void frmHistory::Command1_Click()
     // A copy: a test that ends while the dialog is up refreshes the list.
     const Results::Record r = *selected;
     QString error;
-    if (!ResultDocument::print(r, this, &error) && !error.isEmpty())
+    QTextDocument doc;
+    ResultDocument::fill(&doc, r);
+    if (!printDocument(&doc, r.test, this, &error) && !error.isEmpty())
         msgBox(error);
 }
 
@@ -379,7 +384,7 @@ void frmHistory::Command7_Click()
     const QString test = r ? r->test : chosenTest();
     if (test.isEmpty())
         return;
-    frmAnalysis *analysis = Forms::show<frmAnalysis>(8556, 10872, Forms::Base::Inner, 2);
+    frmAnalysis *analysis = Forms::show<frmAnalysis>();
     analysis->showTest(test);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/form.h"
-#include "results/store/history.h"
+#include "forms/forms.h"
+#include "store/results/history.h"
 
 class HistoryModel;
 class PictureButton;
@@ -29,6 +29,8 @@ class frmHistory : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 8556, 10872, Forms::Base::Inner, 2 };
     frmHistory();
 
     Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }

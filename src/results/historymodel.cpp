@@ -1,6 +1,6 @@
 #include "results/historymodel.h"
 
-#include "results/resultdocument.h"
+#include "formats/result/resultdocument.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "results/store/history.h"
+#include "store/results/history.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

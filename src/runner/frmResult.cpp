@@ -1,12 +1,14 @@
 #include "runner/frmResult.h"
 
-#include "app/controls.h"
+#include "forms/controls.h"
 #include "platform/filedialog.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
+#include "platform/printdialog.h"
 #include "platform/twips.h"
-#include "results/resultdocument.h"
+#include "formats/result/resultdocument.h"
 
+#include <QTextDocument>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QEvent>
@@ -81,7 +83,10 @@ QMenu *frmResult::textMenu()
 void frmResult::mnuPrint_Click()
 {
     QString error;
-    if (!ResultDocument::print(shownRecord(), this, &error) && !error.isEmpty())
+    const Results::Record record = shownRecord();
+    QTextDocument doc;
+    ResultDocument::fill(&doc, record);
+    if (!printDocument(&doc, record.test, this, &error) && !error.isEmpty())
         msgBox(error);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/form.h"
-#include "results/store/history.h"
+#include "forms/forms.h"
+#include "store/results/history.h"
 
 class QAction;
 class QLabel;
@@ -21,6 +21,8 @@ class frmResult : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 4584, 4500, Forms::Base::Inner, 2 };
     frmResult();
 
     Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }

@@ -1,20 +1,19 @@
 #include "runner/frmTest.h"
 
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
-#include "bank/Data.h"
-#include "bank/store/catalogue.h"
-#include "bank/store/testsettings.h"
-#include "bank/store/valuerules.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
+#include "binding/Data.h"
+#include "store/catalogue.h"
+#include "store/testsettings.h"
+#include "base/valuerules.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "platform/twips.h"
-#include "results/frmHistory.h"
-#include "results/keeping.h"
-#include "results/store/testversion.h"
+#include "store/results/keeping.h"
+#include "store/results/testversion.h"
 #include "runner/frmResult.h"
-#include "runner/scoring.h"
+#include "scoring/scoring.h"
 #include "runner/taker.h"
 
 #include <QApplication>
@@ -276,7 +275,7 @@ StoreError frmTest::finishTest()
 
     frmResult *result = Forms::load<frmResult>();
     result->Text1->setPlainText(Scoring::resultText(total, evaluation));
-    Forms::place(result, 4584, 4500, Forms::Base::Inner, 2);
+    Forms::place(result);
     result->Show();
     keepResult(result, evaluation);
     return {};
@@ -299,12 +298,6 @@ Results::Answer frmTest::shownAnswer(int option) const
         optionLabels()[option]->text(), doubleText(val(scoreBoxes()[option]->text())) };
 }
 
-void frmTest::setChosenCategory(const QString &test, const QString &category)
-{
-    m_chosenTest = test;
-    m_chosenCategory = category;
-}
-
 // The finished test goes into the results history; the result window is already up,
 // so a history that cannot be written costs the taker nothing but one message.
 void frmTest::keepResult(frmResult *result, const QString &evaluation)
@@ -312,8 +305,9 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     Results::Record record;
     record.takenAt = QDateTime::currentDateTime();
     record.test = Label13->text();
-    record.category = record.test == m_chosenTest
-        ? m_chosenCategory
+    const std::optional<QString> chosen = HandOff::chosenCategory(record.test);
+    record.category = chosen
+        ? *chosen
         : Keeping::categoryOf(programFile(QStringLiteral("test.mdb")), record.test);
     record.resultText = result->Text1->toPlainText();
     record.total = singleText(float(val(Text7->text())));
@@ -329,8 +323,6 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
         msgBox(notKept.arg(error.message()));
         return;
     }
-    if (frmHistory *history = Forms::find<frmHistory>())
-        history->recordKept(record);
 }
 
 // Every band is examined, first to last; the last one that holds the total gives the

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/form.h"
-#include "runner/answertrail.h"
+#include "forms/forms.h"
+#include "scoring/answertrail.h"
 
 #include <QPixmap>
 #include <array>
@@ -27,6 +27,8 @@ class frmTest : public Form
     Q_OBJECT
 
 public:
+    // Height, width (twips) and placement when it opens.
+    static constexpr Forms::Opening opening { 7440, 8532, Forms::Base::Outer, 1.7 };
     frmTest();
 
     Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
@@ -65,8 +67,6 @@ public:
     std::array<QLineEdit *, 6> scoreBoxes() const;
 
     // The category the chooser listed the test in: the result is kept under it without
-    // looking through every category of the bank for the test.
-    void setChosenCategory(const QString &test, const QString &category);
 
 public slots:
     void Label2_Click();
@@ -116,8 +116,6 @@ private:
         int room = -1;
     };
     std::array<Fitted, 6> m_fitted;
-    QString m_chosenTest;
-    QString m_chosenCategory;
     QPixmap m_background; // scaled to the window
     QString m_version; // of the test when it started
     QString m_taker; // the name or code given, when asked

@@ -1,10 +1,10 @@
 // The runner's controls: places, fonts, bindings and connections.
 #include "runner/frmTest.h"
 
-#include "app/controls.h"
-#include "bank/Data.h"
-#include "bank/store/catalogue.h"
-#include "platform/fonts.h"
+#include "forms/controls.h"
+#include "binding/Data.h"
+#include "store/catalogue.h"
+#include "base/fonts.h"
 #include "platform/twips.h"
 #include "runner/optionkeys.h"
 

@@ -1,6 +1,6 @@
 #include "runner/optionkeys.h"
 
-#include "app/controls.h"
+#include "forms/controls.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,8 +1,8 @@
 #include "runner/taker.h"
 
 #include "platform/inputbox.h"
-#include "platform/programfolder.h"
-#include "platform/safefile.h"
+#include "base/programfolder.h"
+#include "base/safefile.h"
 
 namespace Taker {
 

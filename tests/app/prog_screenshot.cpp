@@ -2,15 +2,15 @@
 //   prog_screenshot <shipped-folder> <out.png>      the main window (README picture)
 //   prog_screenshot <shipped-folder> <out-folder> --all
 //                                                   every window, one picture each
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "app/mdiMain.h"
 #include "app/mdlQelvi.h"
-#include "bank/DBCombo.h"
-#include "bank/DBList.h"
+#include "binding/DBCombo.h"
+#include "binding/DBList.h"
 #include "bank/bankui.h"
 #include "bank/frmBFEdit.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "runner/frmTest.h"
 
 #include <QApplication>

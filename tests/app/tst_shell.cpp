@@ -1,9 +1,9 @@
 // The application shell: start-up sequence, the command table, the close-all step,
 // the exit command and the hand-off files.
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "app/frmAno.h"
 #include "app/frmCover.h"
-#include "app/handoff.h"
+#include "forms/handoff.h"
 #include "app/mdiMain.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
@@ -14,9 +14,9 @@
 #include "info/frmHelp.h"
 #include "info/frmIntro.h"
 #include "music/frmMusic.h"
-#include "platform/fonts.h"
+#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "platform/twips.h"
 #include "results/frmHistory.h"
 #include "runner/frmResult.h"

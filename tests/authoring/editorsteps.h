@@ -3,8 +3,8 @@
 // What the editors' tests do as an author: open an editor on a test the way its
 // openers do, press buttons, type into boxes, and read the bank back.
 
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
 #include "support/mainwindow.h"
@@ -70,7 +70,7 @@ inline frmEdittest *openEditor(MainWindowFixture &main, const QString &test)
 {
     if (!HandOff::writeTestName(test))
         return nullptr;
-    frmEdittest *w = Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
+    frmEdittest *w = Forms::show<frmEdittest>();
     main->activateWindow();
     if (!QTest::qWaitForWindowActive(main.main))
         return nullptr;

@@ -2,9 +2,9 @@
 // and saves one picture of each, to look at their layout; with a third file, also the
 // band check that a click on the score-band editor's indicator opens; with a fourth,
 // the band check again after two bands are changed to leave a gap and an overlap.
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "authoring/frmBandCheck.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     MainWindowFixture main(QSize(1100, 760));
     HandOff::writeTestName(QStringLiteral("日常情商自测"));
     frmEdittest *editor = Forms::load<frmEdittest>();
-    Forms::place(editor, 5892, 7740, Forms::Base::Outer, 1.5);
+    Forms::place(editor);
     editor->Show();
     editor->Command7_Click();
     QTest::qWait(100);

@@ -1,9 +1,10 @@
 // The band check on small tests, each expectation also confirmed by taking every
 // answer path through the runner's own scoring steps; and the shipped sample test.
-#include "authoring/bandcheck.h"
+#include "authoring/bandwording.h"
+#include "scoring/bandcheck.h"
 #include "authoring/bandpicture.h"
-#include "bank/store/valuerules.h"
-#include "runner/scoring.h"
+#include "base/valuerules.h"
+#include "scoring/scoring.h"
 #include "support/testfolder.h"
 
 #include <QRandomGenerator>

@@ -4,7 +4,7 @@
 #include "editorsteps.h"
 #include "support/windowtest.h"
 
-#include "bank/Data.h"
+#include "binding/Data.h"
 #include "bank/frmBFEdit.h"
 #include "info/frmHelp.h"
 #include "music/frmMusic.h"

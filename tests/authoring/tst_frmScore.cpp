@@ -4,9 +4,9 @@
 #include "editorsteps.h"
 #include "support/windowtest.h"
 
-#include "app/controls.h"
+#include "forms/controls.h"
 #include "authoring/frmBandCheck.h"
-#include "bank/Data.h"
+#include "binding/Data.h"
 #include "info/frmHelp.h"
 #include "platform/msgbox.h"
 

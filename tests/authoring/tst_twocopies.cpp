@@ -4,9 +4,9 @@
 #include "editorsteps.h"
 #include "support/windowtest.h"
 
-#include "bank/Data.h"
-#include "bank/store/bankfile.h"
-#include "bank/unsaved.h"
+#include "binding/Data.h"
+#include "store/bankfile.h"
+#include "binding/unsaved.h"
 #include "platform/msgbox.h"
 
 #include <QDir>

@@ -4,9 +4,9 @@
 // user: click and double-click list entries, pick a combo entry with the keys, press
 // buttons. Plus the bank read as one column.
 
-#include "app/forms.h"
-#include "bank/DBCombo.h"
-#include "bank/DBList.h"
+#include "forms/forms.h"
+#include "binding/DBCombo.h"
+#include "binding/DBList.h"
 #include "bank/bankui.h"
 #include "platform/twips.h"
 #include "support/testfolder.h"

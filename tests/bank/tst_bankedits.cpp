@@ -3,13 +3,13 @@
 // bank changed or a message saying why not, and never on the wrong test.
 #include "bankwindows.h"
 
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
-#include "bank/store/bankfile.h"
+#include "store/bankfile.h"
 #include "platform/msgbox.h"
 #include "support/windowtest.h"
 
@@ -170,7 +170,7 @@ private slots:
         folder->write(QStringLiteral("temp.txt"), odd.toUtf8() + "\r\n");
         messages->clear();
         w->Unload();
-        Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
+        Forms::show<frmEdittest>();
         settle();
         settle();
         QVERIFY(!Forms::find<frmEdittest>());

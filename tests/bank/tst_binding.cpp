@@ -2,10 +2,10 @@
 // score, the navigation bar, the bound list and combo, unloading, and the shipped
 // sample bank as the windows will read it.
 
-#include "bank/DBCombo.h"
-#include "bank/DBList.h"
-#include "bank/Data.h"
-#include "bank/store/catalogue.h"
+#include "binding/DBCombo.h"
+#include "binding/DBList.h"
+#include "binding/Data.h"
+#include "store/catalogue.h"
 #include "platform/msgbox.h"
 #include "support/testfolder.h"
 

@@ -2,10 +2,10 @@
 // question that follows and the question editor it opens.
 #include "bankwindows.h"
 
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "authoring/frmEdittest.h"
 #include "bank/frmAddTest.h"
-#include "bank/store/catalogue.h"
+#include "store/catalogue.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 #include "support/windowtest.h"

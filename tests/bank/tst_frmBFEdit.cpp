@@ -2,11 +2,11 @@
 // and renaming and deleting tests, checked on screen and in the bank.
 #include "bankwindows.h"
 
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
 #include "bank/frmBFEdit.h"
-#include "bank/store/catalogue.h"
+#include "store/catalogue.h"
 #include "platform/msgbox.h"
 #include "runner/frmTest.h"
 #include "support/windowtest.h"

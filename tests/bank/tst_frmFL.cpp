@@ -2,9 +2,9 @@
 // bank, driven through the window's own list, box and buttons.
 #include "bankwindows.h"
 
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "bank/frmFL.h"
-#include "bank/store/catalogue.h"
+#include "store/catalogue.h"
 #include "platform/msgbox.h"
 #include "support/windowtest.h"
 

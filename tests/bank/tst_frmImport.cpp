@@ -1,11 +1,11 @@
 // Import and export through the windows: the sample test goes out to a file and
 // comes back into an emptied bank; clashes are shown and renamed or left out; a
 // damaged file is told once and changes nothing.
-#include "app/controls.h"
-#include "app/forms.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
 #include "bank/frmExport.h"
 #include "bank/frmImport.h"
-#include "bank/store/catalogue.h"
+#include "store/catalogue.h"
 #include "platform/filedialog.h"
 #include "support/userinput.h"
 #include "support/windowtest.h"

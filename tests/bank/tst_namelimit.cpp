@@ -5,13 +5,13 @@
 #include "bankwindows.h"
 #include "support/windowtest.h"
 
-#include "app/handoff.h"
+#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
-#include "bank/Data.h"
+#include "binding/Data.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
-#include "bank/store/catalogue.h"
+#include "store/catalogue.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -136,7 +136,7 @@ void tst_namelimit::longNamesAlreadyThereStayUsable()
     QVERIFY(folder->tables().contains(category));
 
     QVERIFY(HandOff::writeTestName(test));
-    auto *editor = Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
+    auto *editor = Forms::show<frmEdittest>();
     QVERIFY(editor);
     settle();
     QCOMPARE(editor->Label6->text(), test);

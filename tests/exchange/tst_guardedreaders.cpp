@@ -3,8 +3,8 @@
 // file and its true reason. Another bank is read only from its tables, through a copy.
 #include "exchangebanks.h"
 
-#include "exchange/files.h"
-#include "exchange/testtext.h"
+#include "formats/files.h"
+#include "formats/text/testtext.h"
 #include "support/testfolder.h"
 
 #include <QDir>

@@ -1,13 +1,13 @@
 // The information windows: the About box (animation, links, hover colours, keys),
 // the introduction's two pages, and the help window's page chosen by temp1.txt.
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "info/frmAbout.h"
 #include "info/frmHelp.h"
 #include "info/frmIntro.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "platform/shellopen.h"
 #include "platform/twips.h"
 #include "support/windowtest.h"
@@ -68,7 +68,7 @@ private:
         return Forms::find<frmIntro>();
     }
     // As an editor's help button does, after writing its code.
-    frmHelp *openHelp() { return Forms::show<frmHelp>(4860, 5196, Forms::Base::Outer, 2); }
+    frmHelp *openHelp() { return Forms::show<frmHelp>(); }
 
 private slots:
     void aboutAnimation_data()

@@ -3,17 +3,17 @@
 //                              opens the chooser, leaving the hand-off files
 //   prog_installcheck verify   finds that category and test again
 // Prints the program folder it used; exits non-zero on any failure.
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "app/mdiMain.h"
 #include "app/mdlQelvi.h"
 #include "bank/frmAddTest.h"
-#include "bank/DBCombo.h"
+#include "binding/DBCombo.h"
 #include "bank/bankui.h"
 #include "bank/frmFL.h"
 #include "bank/bankwindows.h"
-#include "bank/store/catalogue.h"
+#include "store/catalogue.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 
 #include <QApplication>
 #include <QLineEdit>

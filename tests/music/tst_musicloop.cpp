@@ -1,7 +1,7 @@
 // The background music going round, heard on SDL's "disk" output, which writes every
 // mixed sample to a file in real time. Each piece starts loud and goes on quietly, so
 // every start of it shows in the samples as a rise from quiet to loud.
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "music/frmMusic.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"

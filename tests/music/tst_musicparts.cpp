@@ -2,7 +2,7 @@
 // and the music.ini file.
 #include "music/musicini.h"
 #include "music/progressbar.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -20,7 +20,7 @@ const QRegularExpression kOpening(
     uR"(|new QMovie\s*\(\s*\w*[Pp]ath|QPdfWriter\s+\w+\s*\(\s*\w*[Pp]ath)"_s);
 
 // Where the guarded path itself lives: it is the one place these rules are kept.
-const QString kGuard = u"src/platform/safefile.cpp"_s;
+const QString kGuard = u"src/base/safefile.cpp"_s;
 
 struct Found
 {
@@ -60,25 +60,25 @@ const struct
     const char *part; // of the line
 } kKnown[] = {
     // The bank's connection, after checkFile (regular file or link, told once).
-    { "bank connection", "src/bank/store/bankfile.cpp", "\"QSQLITE\"), kConnection)" },
+    { "bank connection", "src/store/bankfile.cpp", "\"QSQLITE\"), kConnection)" },
     // Another bank, on the copy openCopy made through readFile.
-    { "another bank's copy", "src/bank/store/bankfile.cpp", "\"QSQLITE\"), connection)" },
+    { "another bank's copy", "src/store/bankfile.cpp", "\"QSQLITE\"), connection)" },
     // A new bank, only where nothing exists.
-    { "fresh bank", "src/bank/store/bankfile.cpp", "\"QSQLITE\"), name)" },
+    { "fresh bank", "src/store/bankfile.cpp", "\"QSQLITE\"), name)" },
     // results.db, after checkPath (regular file or link, never a FIFO).
-    { "results history", "src/results/store/history.cpp", "\"QSQLITE\"), m_name)" },
+    { "results history", "src/store/results/history.cpp", "\"QSQLITE\"), m_name)" },
     // results.db for the item analysis, after databaseFile, never created there.
-    { "item analysis", "src/results/store/itemtable.cpp", "sqlite3_open_v2" },
+    { "item analysis", "src/store/results/itemtable.cpp", "sqlite3_open_v2" },
     // The Access converter: the bank's lock after checkFile, its folder, its new file
     // (O_EXCL), the format probe (O_NONBLOCK, regular files only), the converted bank.
-    { "converter lock", "src/bank/store/jetbank.cpp", "O_RDONLY | O_CLOEXEC);" },
-    { "converter folder sync", "src/bank/store/jetbank.cpp", "O_DIRECTORY : 0" },
-    { "converter new file", "src/bank/store/jetbank.cpp", "O_EXCL" },
-    { "format probe", "src/bank/store/jetbank.cpp", "O_NONBLOCK" },
-    { "converted bank", "src/bank/store/jetbank.cpp", "sqlite3_open_v2" },
-    { "Access reader", "src/bank/store/jetreader.cpp", "mdb_open" },
+    { "converter lock", "src/formats/access2000/jetbank.cpp", "O_RDONLY | O_CLOEXEC);" },
+    { "converter folder sync", "src/formats/access2000/jetbank.cpp", "O_DIRECTORY : 0" },
+    { "converter new file", "src/formats/access2000/jetbank.cpp", "O_EXCL" },
+    { "format probe", "src/formats/access2000/jetbank.cpp", "O_NONBLOCK" },
+    { "converted bank", "src/formats/access2000/jetbank.cpp", "sqlite3_open_v2" },
+    { "Access reader", "src/formats/access2000/jetreader.cpp", "mdb_open" },
     // The null device, write-only, where libmdb's own lines go while it reads.
-    { "libmdb's lines", "src/bank/store/jetreader.cpp", "::open(\"/dev/null\", O_WRONLY" },
+    { "libmdb's lines", "src/formats/access2000/jetreader.cpp", "::open(\"/dev/null\", O_WRONLY" },
     // A music piece, streamed by the decoder after isRegularFile.
     { "music piece", "src/platform/mediadevice.cpp", "SDL_RWFromFile" },
 };

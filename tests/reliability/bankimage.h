@@ -5,8 +5,8 @@
 
 #include "writerlines.h"
 
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
 
 #include <QHash>
 #include <QSet>

@@ -10,8 +10,8 @@
 // The lines it prints are described in writerlines.h.
 #include "writerlines.h"
 
-#include "bank/store/catalogue.h"
-#include "bank/store/recordset.h"
+#include "store/catalogue.h"
+#include "store/recordset.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -15,16 +15,16 @@
 //             bound "-", Ctrl+Q answered 是 (leave without it) by the first window asked
 //             and 否 by the second, so that both stay open
 // Prints "ready" once the state is reached (the box shown, where there is one).
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "app/mdiMain.h"
 #include "app/mdlQelvi.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
-#include "bank/DBCombo.h"
-#include "bank/DBList.h"
+#include "binding/DBCombo.h"
+#include "binding/DBList.h"
 #include "bank/frmBFEdit.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -64,7 +64,7 @@ int main(int argc, char *argv[])
     } else {
         if (!HandOff::writeTestName(QStringLiteral("情商自测")))
             return 3;
-        frmEdittest *editor = Forms::show<frmEdittest>(5892, 7740, Forms::Base::Outer, 1.5);
+        frmEdittest *editor = Forms::show<frmEdittest>();
         if (state == QLatin1String("kept")) {
             editor->Command7_Click(); // the band editor, before anything is changed
             if (frmScore *bands = Forms::find<frmScore>())

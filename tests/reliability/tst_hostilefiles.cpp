@@ -3,17 +3,17 @@
 // cannot be written. Each window that reads them is opened for real and used; each
 // case ends in a clear message or the window's quiet behaviour, never a crash, and
 // never a changed file the program was only meant to read.
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
-#include "bank/DBCombo.h"
-#include "bank/DBList.h"
+#include "binding/DBCombo.h"
+#include "binding/DBList.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
 #include "info/frmAbout.h"
 #include "info/frmHelp.h"
 #include "music/frmMusic.h"
@@ -189,16 +189,12 @@ Form *open(MainWindowFixture &main, Window window)
     case Window::Editor:
         // As the chooser opens it: the name in temp.txt, then load, place and show.
         if (HandOff::writeTestName(kTest)) {
-            form = Forms::load<frmEdittest>();
-            Forms::place(form, 5892, 7740, Forms::Base::Outer, 1.5);
-            form->Show();
+            form = Forms::show<frmEdittest>();
         }
         break;
     case Window::Runner:
         if (HandOff::writeTestName(kTest)) {
-            form = Forms::load<frmTest>();
-            Forms::place(form, 7440, 8532, Forms::Base::Outer, 1.7);
-            form->Show();
+            form = Forms::show<frmTest>();
         }
         break;
     }
@@ -486,11 +482,13 @@ void tst_hostilefiles::nameFile()
         MainWindowFixture main;
         Form *form = nullptr;
         if (editor) {
-            form = Forms::load<frmEdittest>();
-            Forms::place(form, 5892, 7740, Forms::Base::Outer, 1.5);
+            auto *editor = Forms::load<frmEdittest>();
+            Forms::place(editor);
+            form = editor;
         } else {
-            form = Forms::load<frmTest>();
-            Forms::place(form, 7440, 8532, Forms::Base::Outer, 1.7);
+            auto *runner = Forms::load<frmTest>();
+            Forms::place(runner);
+            form = runner;
         }
         form->Show();
         settle();
@@ -604,7 +602,7 @@ void tst_hostilefiles::modeFile()
         }
 
         frmHelp *help = Forms::load<frmHelp>();
-        Forms::place(help, 4860, 5196, Forms::Base::Outer, 2);
+        Forms::place(help);
         help->Show();
         settle();
         QCOMPARE(help->Label1->isVisible(), mode == 1);

@@ -2,10 +2,10 @@
 // program's own store, as a class of takers would leave them (question 3 answered the
 // opposite way), for trying the analysis by hand and for its picture:
 //   prog_fillhistory <program-folder> <count>
-#include "bank/store/catalogue.h"
-#include "bank/store/recordset.h"
-#include "results/store/history.h"
-#include "results/store/testversion.h"
+#include "store/catalogue.h"
+#include "store/recordset.h"
+#include "store/results/history.h"
+#include "store/results/testversion.h"
 #include "support/sampleresults.h"
 
 #include <QCoreApplication>

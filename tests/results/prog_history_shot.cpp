@@ -2,10 +2,10 @@
 // to look at the chart: `few` records of the sample test in the last days, or `many`
 // over the last year and a half.
 //   prog_history_shot <few|many> <out.png>
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "app/mdiMain.h"
 #include "results/frmHistory.h"
-#include "results/store/history.h"
+#include "store/results/history.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
 

@@ -2,14 +2,14 @@
 // against the rest, written through the history store as the runner writes it; the
 // window opens from the menu and from the history, marks that question, warns below 30
 // results, saves its page as PDF and exports the statistics.
-#include "app/controls.h"
-#include "app/forms.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
 #include "platform/filedialog.h"
 #include "platform/printdialog.h"
 #include "results/frmAnalysis.h"
 #include "results/frmHistory.h"
-#include "results/store/history.h"
-#include "results/store/testversion.h"
+#include "store/results/history.h"
+#include "store/results/testversion.h"
 #include "support/sampleresults.h"
 #include "support/windowtest.h"
 

@@ -1,17 +1,17 @@
 // The results history through the windows: tests taken in the runner are kept with
 // their answers, the history window lists, filters, charts, exports and deletes them,
 // and the result window prints and saves its page. The bank is never written.
-#include "app/forms.h"
+#include "forms/forms.h"
 #include "bank/bankwindows.h"
 #include "bank/frmBFEdit.h"
-#include "bank/store/catalogue.h"
+#include "store/catalogue.h"
 #include "platform/filedialog.h"
 #include "platform/inputbox.h"
 #include "platform/msgbox.h"
 #include "platform/printdialog.h"
 #include "results/frmHistory.h"
-#include "results/resultdocument.h"
-#include "results/store/history.h"
+#include "formats/result/resultdocument.h"
+#include "store/results/history.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
 #include "runner/taker.h"

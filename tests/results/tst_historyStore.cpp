@@ -1,7 +1,7 @@
 // The results history file and the CSV export, without windows: what a stored file
 // and a spreadsheet would show.
-#include "results/resultdocument.h"
-#include "results/store/history.h"
+#include "formats/result/resultdocument.h"
+#include "store/results/history.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,12 +2,12 @@
 // against a second, independent computation on a fixed table (with a reversed item, a
 // constant item and a missing answer), versions kept apart, older files read as
 // "version unknown", and every CSV cell a spreadsheet would run as a formula kept text.
-#include "exchange/csvtext.h"
-#include "results/resultdocument.h"
-#include "results/statsexport.h"
-#include "results/store/history.h"
-#include "results/store/itemstats.h"
-#include "results/store/testversion.h"
+#include "formats/csvtext.h"
+#include "formats/result/resultdocument.h"
+#include "formats/stats/statsexport.h"
+#include "store/results/history.h"
+#include "store/results/itemstats.h"
+#include "store/results/testversion.h"
 
 #include <QDir>
 #include <QProcess>

@@ -6,7 +6,7 @@
 //
 // It prints "A <question>" after each answer and "END" after the result.
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
+#include "base/programfolder.h"
 #include "support/mainwindow.h"
 #include "takingfixture.h"
 

@@ -3,10 +3,10 @@
 // Tests that a taker may go back and that a run cut short can be continued share these:
 // the test they take, how they open the runner, and the answers of a scripted taker.
 
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
-#include "bank/store/catalogue.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
+#include "store/catalogue.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
 #include "support/testfolder.h"
@@ -53,7 +53,7 @@ inline frmTest *openRunner(const QString &test)
     if (!HandOff::writeTestName(test))
         return nullptr;
     frmTest *runner = Forms::load<frmTest>();
-    Forms::place(runner, 7440, 8532, Forms::Base::Outer, 1.7);
+    Forms::place(runner);
     runner->Show();
     QApplication::setActiveWindow(runner->window());
     return runner;

@@ -1,8 +1,8 @@
 // The result window: the text the runner writes, the focus that never stays in the
 // text, the keys that close it, and its reuse when another test ends while it is open.
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 #include "runner/frmResult.h"
@@ -24,7 +24,7 @@ frmResult *finishTest(const QString &test)
     if (!HandOff::writeTestName(test))
         return nullptr;
     frmTest *runner = Forms::load<frmTest>();
-    Forms::place(runner, 7440, 8532, Forms::Base::Outer, 1.7);
+    Forms::place(runner);
     runner->Show();
     QTest::mouseClick(runner->Label2, Qt::LeftButton);
     return Forms::find<frmResult>();

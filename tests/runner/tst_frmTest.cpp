@@ -1,11 +1,11 @@
 // The test runner: questions one at a time, the running total, the band search, the
 // result text, the messages for missing questions and scoring, the scrolling title and
 // the hover colouring. Real windows offscreen, answered by mouse clicks on the options.
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 #include "runner/frmResult.h"
@@ -41,7 +41,7 @@ frmTest *openRunner(const QString &test)
     if (!HandOff::writeTestName(test))
         return nullptr;
     frmTest *runner = Forms::load<frmTest>();
-    Forms::place(runner, 7440, 8532, Forms::Base::Outer, 1.7);
+    Forms::place(runner);
     runner->Show();
     return runner;
 }

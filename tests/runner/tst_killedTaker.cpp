@@ -2,7 +2,7 @@
 // again and continues: at most the answer being given is lost, and the total and the
 // result are those of answering straight through, to the bit.
 #include "platform/msgbox.h"
-#include "results/store/history.h"
+#include "store/results/history.h"
 #include "support/mainwindow.h"
 #include "takingfixture.h"
 

@@ -1,8 +1,8 @@
 // The runner as a user without a mouse, or with an impatient one, takes it: a double
 // click answers once, and the keys answer, move the focus and leave.
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "platform/msgbox.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
@@ -36,7 +36,7 @@ frmTest *openRunner()
     if (!HandOff::writeTestName(QStringLiteral("三题")))
         return nullptr;
     frmTest *runner = Forms::load<frmTest>();
-    Forms::place(runner, 7440, 8532, Forms::Base::Outer, 1.7);
+    Forms::place(runner);
     runner->Show();
     QApplication::setActiveWindow(runner->window());
     return runner;

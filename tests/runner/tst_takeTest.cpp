@@ -1,19 +1,19 @@
 // Taking a test the way a user does: the test chosen from the menu in the chooser,
 // answered by clicks, the result read off the result window. Once on the shipped
 // sample bank, once on a test written in the new-test dialog and the two editors.
-#include "app/controls.h"
-#include "app/forms.h"
-#include "app/handoff.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "authoring/editorsteps.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
 #include "bank/bankwindows.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
-#include "bank/store/catalogue.h"
+#include "store/catalogue.h"
 #include "platform/msgbox.h"
-#include "platform/programfolder.h"
-#include "results/keeping.h"
+#include "base/programfolder.h"
+#include "store/results/keeping.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
 #include "support/mainwindow.h"
@@ -206,7 +206,7 @@ private slots:
         frmTest *runner = nullptr;
         if (chosen.isEmpty()) {
             QVERIFY(HandOff::writeTestName(test));
-            runner = Forms::show<frmTest>(7440, 8532, Forms::Base::Outer, 1.7);
+            runner = Forms::show<frmTest>();
         } else {
             runner = chooseAndOpen(main, chosen, test);
         }

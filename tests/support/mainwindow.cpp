@@ -1,7 +1,7 @@
 #include "support/mainwindow.h"
 
-#include "app/forms.h"
-#include "platform/fonts.h"
+#include "forms/forms.h"
+#include "base/fonts.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,10 +1,11 @@
 #include "testfolder.h"
 
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
-#include "bank/store/recordset.h"
-#include "bank/store/valuerules.h"
-#include "platform/programfolder.h"
+#include "formats/access2000/jetbank.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
+#include "store/recordset.h"
+#include "base/valuerules.h"
+#include "base/programfolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +17,7 @@ TestFolder::TestFolder(Bank bank)
     : m_previous(programFolder())
 {
     BankFile::closeConnection();
+    JetBank::install();
     setProgramFolder(m_dir.path());
     if (bank == FreshBank) {
         const StoreError e = BankFile::createFreshBank(this->bank());

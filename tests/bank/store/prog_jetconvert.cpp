@@ -6,7 +6,7 @@
 // Prints "S" when it starts, then "CONVERTED <kept as>", "NOTHING" (the bank was no
 // Jet file, or another copy converted it meanwhile) or "ERROR <number> <message>".
 // With a size, no file it writes may grow past it, as on a disk that is full.
-#include "bank/store/jetbank.h"
+#include "formats/access2000/jetbank.h"
 
 #include <QCoreApplication>
 #include <csignal>

@@ -2,9 +2,9 @@
 // clashes across categories, tests and scoring tables, hostile names, and the
 // all-or-nothing actions.
 
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
-#include "bank/store/recordset.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
+#include "store/recordset.h"
 #include "support/testfolder.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 // The record set on its own: the values of Single fields, refused changes, the
 // walks the question and score editors make, and finding rows by name.
 
-#include "bank/store/bankfile.h"
-#include "bank/store/catalogue.h"
-#include "bank/store/recordset.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
+#include "store/recordset.h"
 #include "support/testfolder.h"
 
 #include <QSignalSpy>

@@ -1,0 +1,375 @@
+#include "formats/access2000/jetreader.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QtEndian>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <mdbtools.h>
+#include <mutex>
+#include <unistd.h>
+#include <vector>
+
+struct JetReader::Handle
+{
+    MdbHandle *mdb = nullptr;
+    // The definitions of m_tables, in the same order, read once when the file opens.
+    std::vector<MdbTableDef *> tables;
+};
+
+namespace {
+
+// libmdb tells what it cannot read on stderr ("offset 98304 is beyond EOF"); the
+// program tells the user itself, in its own words, so while libmdb works those lines
+// go nowhere instead of onto the terminal the program was started from.
+class QuietStderr
+{
+public:
+    QuietStderr()
+    {
+        const std::lock_guard lock(s_mutex);
+        if (s_depth++ > 0)
+            return;
+        std::fflush(stderr);
+        s_saved = ::dup(STDERR_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (s_saved >= 0 && null >= 0)
+            ::dup2(null, STDERR_FILENO);
+        if (null >= 0)
+            ::close(null);
+    }
+    ~QuietStderr()
+    {
+        const std::lock_guard lock(s_mutex);
+        if (--s_depth > 0 || s_saved < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(s_saved, STDERR_FILENO);
+        ::close(s_saved);
+        s_saved = -1;
+    }
+    QuietStderr(const QuietStderr &) = delete;
+    QuietStderr &operator=(const QuietStderr &) = delete;
+
+private:
+    static inline std::mutex s_mutex;
+    static inline int s_depth = 0;
+    static inline int s_saved = -1;
+};
+
+// Row offsets on a data page carry flags in their top bits.
+constexpr int kOffsetMask = 0x1fff;
+
+template<class T>
+T little(const unsigned char *p)
+{
+    return qFromLittleEndian<T>(p);
+}
+
+QString utf8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+// Takes a string libmdb allocated with glib.
+QString takeGString(char *text)
+{
+    const QString result = utf8(text ? text : "");
+    g_free(text);
+    return result;
+}
+
+// Currency: a 64-bit count of ten-thousandths, as an exact decimal.
+QString currencyText(qint64 value)
+{
+    const bool negative = value < 0;
+    const quint64 magnitude = negative ? 0 - quint64(value) : quint64(value);
+    return QStringLiteral("%1%2.%3")
+        .arg(negative ? QStringLiteral("-") : QString())
+        .arg(magnitude / 10000)
+        .arg(magnitude % 10000, 4, 10, QLatin1Char('0'));
+}
+
+// Date/Time: days since 1899-12-30, the fraction being the time of day (its
+// magnitude, also before 1899).
+QString dateTimeText(double days)
+{
+    if (!std::isfinite(days) || std::fabs(days) > 3.0e6)
+        return QString::number(days, 'g', 17);
+    const double whole = std::trunc(days);
+    const qint64 msecs = qRound64(std::fabs(days - whole) * 86400000.0);
+    QDateTime at(QDate(1899, 12, 30).addDays(qint64(whole)), QTime(0, 0), Qt::UTC);
+    at = at.addMSecs(msecs);
+    return at.toString(msecs % 1000 ? QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")
+                                    : QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+// The bytes a value of a fixed-size type takes; 0 for the others.
+int storedSize(int type)
+{
+    switch (type) {
+    case MDB_BYTE:
+        return 1;
+    case MDB_INT:
+        return 2;
+    case MDB_LONGINT:
+    case MDB_COMPLEX:
+    case MDB_FLOAT:
+        return 4;
+    case MDB_DOUBLE:
+    case MDB_DATETIME:
+    case MDB_MONEY:
+        return 8;
+    case MDB_REPID:
+        return 16;
+    case MDB_NUMERIC:
+        return 17;
+    default:
+        return 0;
+    }
+}
+
+// The whole long value (Memo, OLE object) of the current row's column, through
+// libmdb's long-value reader; false when its page chain does not give the length
+// its header declares.
+bool longValue(MdbHandle *mdb, MdbColumn *col, QByteArray *out)
+{
+    out->clear();
+    if (col->cur_value_len < MDB_MEMO_OVERHEAD)
+        return false;
+    unsigned char header[MDB_MEMO_OVERHEAD];
+    std::memcpy(header, mdb->pg_buf + col->cur_value_start, MDB_MEMO_OVERHEAD);
+    const quint32 declared = little<quint32>(header) & 0x00ffffff;
+    out->reserve(declared);
+    std::vector<char> chunk(2 * MDB_PGSIZE);
+    col->bind_ptr = chunk.data();
+    size_t n = mdb_ole_read(mdb, col, header, chunk.size());
+    out->append(chunk.data(), qsizetype(n));
+    while (n > 0 && quint32(out->size()) < declared) {
+        n = mdb_ole_read_next(mdb, col, header);
+        out->append(chunk.data(), qsizetype(n));
+    }
+    col->bind_ptr = nullptr; // the row reader must not convert it to text
+    return quint32(out->size()) == declared;
+}
+
+} // namespace
+
+JetReader::JetReader() = default;
+
+JetReader::~JetReader()
+{
+    const QuietStderr quiet;
+    if (m_handle) {
+        for (MdbTableDef *table : m_handle->tables)
+            mdb_free_tabledef(table);
+        if (m_handle->mdb)
+            mdb_close(m_handle->mdb);
+    }
+    delete m_handle;
+}
+
+bool JetReader::open(const QString &path)
+{
+    const QuietStderr quiet;
+    m_handle = new Handle;
+    m_handle->mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    MdbHandle *mdb = m_handle->mdb;
+    if (!mdb || mdb->f->jet_version != MDB_VER_JET4) {
+        m_problem = QStringLiteral("不是 Access 2000 格式的数据库");
+        return false;
+    }
+    GPtrArray *catalog = mdb_read_catalog(mdb, MDB_TABLE);
+    if (!catalog) {
+        m_problem = QStringLiteral("读不出它的表目录");
+        return false;
+    }
+    for (guint i = 0; i < catalog->len; ++i) {
+        auto *entry = static_cast<MdbCatalogEntry *>(g_ptr_array_index(catalog, i));
+        if (!mdb_is_user_table(entry))
+            continue;
+        MdbTableDef *def = mdb_read_table(entry);
+        if (!def || !mdb_read_columns(def)) {
+            if (def)
+                mdb_free_tabledef(def);
+            m_problem = QStringLiteral("读不出表“%1”的字段").arg(utf8(entry->object_name));
+            return false;
+        }
+        Table table { utf8(entry->object_name), {} };
+        for (guint c = 0; c < def->num_cols; ++c) {
+            const auto *col = static_cast<MdbColumn *>(g_ptr_array_index(def->columns, c));
+            table.columns.append({ utf8(col->name), col->col_type });
+        }
+        m_tables.append(table);
+        m_handle->tables.push_back(def);
+    }
+    return true;
+}
+
+bool JetReader::readRows(int index, const std::function<bool(const QVariantList &)> &row)
+{
+    const QuietStderr quiet;
+    MdbHandle *mdb = m_handle->mdb;
+    const QString &name = m_tables.at(index).name;
+    MdbTableDef *table = m_handle->tables.at(index);
+    std::vector<MdbField> fields(table->num_cols);
+    QVariantList values;
+    values.reserve(table->num_cols);
+    QByteArray raw;
+    unsigned int count = 0;
+    bool sound = true;
+    // The data pages one after the other and the rows on each, as libmdb's own row fetch
+    // visits them, each row cracked once: the fetch would crack it too, but keeps only
+    // where each value lies, not its NULL flag (a zero-length text lies nowhere, like a
+    // NULL). A row whose place cannot be read is passed over, as the fetch does.
+    mdb_rewind_table(table);
+    const unsigned int rowCountOffset = mdb->fmt->row_count_offset;
+    bool page = table->num_rows > 0 && mdb_read_next_dpg(table);
+    while (sound && page) {
+        if (table->cur_row >= unsigned(mdb_get_int16(mdb->pg_buf, int(rowCountOffset)))) {
+            table->cur_row = 0;
+            page = mdb_read_next_dpg(table);
+            continue;
+        }
+        int start = 0;
+        size_t size = 0;
+        const int found = mdb_find_row(mdb, int(table->cur_row++), &start, &size);
+        if (found != 0 || (start & 0x4000) != 0) // no place, or deleted
+            continue;
+        if (mdb_crack_row(table, start & kOffsetMask, size, fields.data())
+            != int(table->num_cols)) {
+            sound = false;
+            break;
+        }
+        values.clear();
+        for (unsigned int c = 0; c < table->num_cols && sound; ++c) {
+            const MdbField &f = fields[c];
+            auto *col = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, c));
+            const auto *p = mdb->pg_buf + f.start;
+            if (col->col_type == MDB_BOOL) {
+                values.append(qlonglong(f.is_null ? 0 : 1)); // stored in the NULL flag
+                continue;
+            }
+            if (f.is_null) {
+                values.append(QVariant());
+                continue;
+            }
+            if (f.siz < storedSize(col->col_type)) {
+                sound = false;
+                break;
+            }
+            switch (col->col_type) {
+            case MDB_BYTE:
+                values.append(qlonglong(p[0]));
+                break;
+            case MDB_INT:
+                values.append(qlonglong(little<qint16>(p)));
+                break;
+            case MDB_LONGINT:
+            case MDB_COMPLEX:
+                values.append(qlonglong(little<qint32>(p)));
+                break;
+            case MDB_FLOAT:
+                values.append(double(little<float>(p)));
+                break;
+            case MDB_DOUBLE:
+                values.append(little<double>(p));
+                break;
+            case MDB_MONEY:
+                values.append(currencyText(little<qint64>(p)));
+                break;
+            case MDB_DATETIME:
+                values.append(dateTimeText(little<double>(p)));
+                break;
+            case MDB_TEXT:
+                values.append(decodeText(reinterpret_cast<const char *>(p), f.siz, &m_replaced));
+                break;
+            case MDB_MEMO:
+            case MDB_OLE:
+                if (f.siz == 0) {
+                    values.append(col->col_type == MDB_MEMO ? QVariant(QString()) : QByteArray());
+                    break;
+                }
+                col->cur_value_start = f.start;
+                col->cur_value_len = f.siz;
+                if (!longValue(mdb, col, &raw)) {
+                    sound = false;
+                    break;
+                }
+                if (col->col_type == MDB_MEMO)
+                    values.append(decodeText(raw.constData(), raw.size(), &m_replaced));
+                else
+                    values.append(raw);
+                break;
+            case MDB_REPID:
+                values.append(takeGString(mdb_uuid_to_string(mdb->pg_buf, f.start)));
+                break;
+            case MDB_NUMERIC:
+                values.append(takeGString(
+                    mdb_numeric_to_string(mdb, f.start, col->col_scale, col->col_prec)));
+                break;
+            default: // binary and anything newer: the bytes as they are
+                values.append(QByteArray(reinterpret_cast<const char *>(p), f.siz));
+                break;
+            }
+        }
+        if (!sound)
+            break;
+        ++count;
+        if (!row(values))
+            return true;
+    }
+    // A reader that stops short of the row count the table declares met a damaged page.
+    if (sound && count != table->num_rows)
+        sound = false;
+    if (!sound)
+        m_problem = QStringLiteral("表“%1”的数据已经损坏").arg(name);
+    return sound;
+}
+
+QString JetReader::decodeText(const char *data, qsizetype size, int *replaced)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    QString text;
+    text.reserve(size);
+    bool brokenTail = false;
+    if (size >= 2 && p[0] == 0xff && p[1] == 0xfe) {
+        bool compressed = true;
+        for (qsizetype i = 2; i < size;) {
+            if (p[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                text.append(QChar(p[i]));
+                ++i;
+            } else if (i + 1 < size) {
+                text.append(QChar(char16_t(p[i] | p[i + 1] << 8)));
+                i += 2;
+            } else {
+                brokenTail = true;
+                break;
+            }
+        }
+    } else {
+        text.resize(size / 2);
+        qFromLittleEndian<char16_t>(p, size / 2, text.data());
+        brokenTail = size % 2 != 0;
+    }
+    if (brokenTail)
+        text.append(QChar::ReplacementCharacter);
+    // Unpaired surrogates cannot be stored as UTF-8.
+    int broken = brokenTail ? 1 : 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            text[i] = QChar::ReplacementCharacter;
+            ++broken;
+        }
+    }
+    *replaced += broken;
+    return text;
+}
