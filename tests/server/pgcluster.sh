@@ -66,7 +66,7 @@ start() {
   printf 'folder=%s\n' "$folder" >"$facts/connection"
 
   (cd "$folder" && as_server "$bindir/initdb" -D "$folder/data" -U qelvi_admin -E UTF8 \
-      --locale=C --auth-local=trust --auth-host=scram-sha-256 --no-sync --no-instructions) \
+      --locale=C.UTF-8 --auth-local=trust --auth-host=scram-sha-256 --no-sync --no-instructions) \
       >"$folder/initdb.log" 2>&1 || { cat "$folder/initdb.log" >&2; return 1; }
   # A role that must give a password on the socket and has none: every login is refused.
   {

@@ -5,7 +5,9 @@
 #include "store/server/namerules.h"
 #include "store/server/pgconnection.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,10 +113,7 @@ class tst_serverbank : public QObject
         return r.ok() ? r.integer(0, 0) : -1;
     }
 
-    qint64 nameCount()
-    {
-        return run(m_admin, u"SELECT count(*) FROM qelvi.names"_s).integer(0, 0);
-    }
+    qint64 nameCount() { return run(m_admin, u"SELECT count(*) FROM qelvi.names"_s).integer(0, 0); }
 
 private slots:
     void initTestCase()
@@ -163,20 +162,20 @@ private slots:
         QTest::addColumn<QString>("secondKind");
         QTest::addColumn<QString>("second");
         QTest::addColumn<int>("number");
-        QTest::newRow("same name") << u"category"_s << u"性格测试"_s << u"category"_s
-                                   << u"性格测试"_s << 3010;
-        QTest::newRow("ASCII letter case") << u"category"_s << u"Quiz"_s << u"category"_s
-                                           << u"QUIZ"_s << 3010;
-        QTest::newRow("test after category") << u"category"_s << u"Mood"_s << u"test"_s
-                                             << u"mood"_s << 3010;
-        QTest::newRow("category after test") << u"test"_s << u"Sleep"_s << u"category"_s
-                                             << u"SLEEP"_s << 3010;
-        QTest::newRow("a test's scoring table") << u"test"_s << u"Stress"_s << u"category"_s
-                                                << u"stress评分"_s << 3010;
-        QTest::newRow("other letters keep their case") << u"category"_s << u"Ärger"_s
-                                                       << u"category"_s << u"äRGER"_s << 0;
-        QTest::newRow("full-width letters") << u"category"_s << u"ＥＱ"_s << u"category"_s
-                                            << u"ｅｑ"_s << 0;
+        QTest::newRow("same name")
+            << u"category"_s << u"性格测试"_s << u"category"_s << u"性格测试"_s << 3010;
+        QTest::newRow("ASCII letter case")
+            << u"category"_s << u"Quiz"_s << u"category"_s << u"QUIZ"_s << 3010;
+        QTest::newRow("test after category")
+            << u"category"_s << u"Mood"_s << u"test"_s << u"mood"_s << 3010;
+        QTest::newRow("category after test")
+            << u"test"_s << u"Sleep"_s << u"category"_s << u"SLEEP"_s << 3010;
+        QTest::newRow("a test's scoring table")
+            << u"test"_s << u"Stress"_s << u"category"_s << u"stress评分"_s << 3010;
+        QTest::newRow("other letters keep their case")
+            << u"category"_s << u"Ärger"_s << u"category"_s << u"äRGER"_s << 0;
+        QTest::newRow("full-width letters")
+            << u"category"_s << u"ＥＱ"_s << u"category"_s << u"ｅｑ"_s << 0;
     }
     void clashingNamesAtOnce()
     {
@@ -191,15 +190,14 @@ private slots:
 
         QVERIFY(run(m_author, u"BEGIN"_s).ok());
         QVERIFY(create(m_author, firstKind, first, holder).ok());
-        auto later = std::async(std::launch::async,
-            [&] { return create(other, secondKind, second, holder); });
-        const auto done = [&] {
-            return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-        };
+        auto later = std::async(
+            std::launch::async, [&] { return create(other, secondKind, second, holder); });
+        const auto done
+            = [&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
         const auto waiting = [&] {
             return run(m_admin,
-                u"SELECT count(*) FROM pg_stat_activity WHERE pid = $1 AND wait_event_type = 'Lock'"_s,
-                { other.serverPid() })
+                       u"SELECT count(*) FROM pg_stat_activity WHERE pid = $1 AND wait_event_type = 'Lock'"_s,
+                       { other.serverPid() })
                        .integer(0, 0)
                 == 1;
         };
@@ -271,8 +269,9 @@ private slots:
             { test, u"问"_s, 0.1f });
         const qint64 id = q.integer(0, 0);
         QCOMPARE(q.integer(0, 1), 1);
-        const QString write = u"UPDATE qelvi.questions SET \"题目\" = $1 WHERE id = $2 AND version = $3 "
-                              "RETURNING version"_s;
+        const QString write
+            = u"UPDATE qelvi.questions SET \"题目\" = $1 WHERE id = $2 AND version = $3 "
+              "RETURNING version"_s;
         const struct
         {
             const char *what;
@@ -291,7 +290,8 @@ private slots:
             QVERIFY2(r.ok(), s.what);
             QVERIFY2(r.affected() == s.rows, s.what);
             const PgResult now = run(m_author,
-                u"SELECT version, \"题目\", \"选项A分数\" FROM qelvi.questions WHERE id = $1"_s, { id });
+                u"SELECT version, \"题目\", \"选项A分数\" FROM qelvi.questions WHERE id = $1"_s,
+                { id });
             QVERIFY2(now.integer(0, 0) == s.versionAfter, s.what);
             QVERIFY2(now.text(0, 1) == (s.rows ? s.text : u"问二"_s), s.what);
             QCOMPARE(now.single(0, 2), 0.1f);
@@ -311,7 +311,8 @@ private slots:
         PgConnection other;
         QVERIFY(!other.open(a));
         QVERIFY(run(m_author, u"BEGIN"_s).ok());
-        QVERIFY(run(m_author, u"SELECT 1 FROM qelvi.categories WHERE id = $1 FOR UPDATE"_s, { category })
+        QVERIFY(run(
+            m_author, u"SELECT 1 FROM qelvi.categories WHERE id = $1 FOR UPDATE"_s, { category })
                     .ok());
         const PgResult r = other.exec(
             u"SELECT 1 FROM qelvi.categories WHERE id = $1 FOR UPDATE NOWAIT"_s, { category });
@@ -333,16 +334,19 @@ private slots:
         const qint64 c = newCategory(u"O'Brien\"; --"_s);
         const qint64 t = newTest(u"测试 7"_s, c);
         const qint64 q = run(m_author,
-            u"INSERT INTO qelvi.questions (test_id, \"题目\") VALUES ($1, 'q') RETURNING id"_s, { t })
+            u"INSERT INTO qelvi.questions (test_id, \"题目\") VALUES ($1, 'q') RETURNING id"_s,
+            { t })
                              .integer(0, 0);
         const qint64 b = run(m_author,
             u"INSERT INTO qelvi.bands (test_id, \"评价\") VALUES ($1, 'b') RETURNING id"_s, { t })
                              .integer(0, 0);
-        QVERIFY(run(m_author, u"UPDATE qelvi.questions SET \"题目\" = 'q' WHERE id = $1"_s, { q }).ok());
+        QVERIFY(run(m_author, u"UPDATE qelvi.questions SET \"题目\" = 'q' WHERE id = $1"_s, { q })
+                    .ok());
         QVERIFY(run(m_author, u"BEGIN"_s).ok());
         newCategory(u"不会留下"_s);
         QVERIFY(run(m_author, u"ROLLBACK"_s).ok());
-        QVERIFY(run(m_author, u"UPDATE qelvi.bands SET \"分数下限\" = 3 WHERE id = $1"_s, { b }).ok());
+        QVERIFY(
+            run(m_author, u"UPDATE qelvi.bands SET \"分数下限\" = 3 WHERE id = $1"_s, { b }).ok());
         QVERIFY(run(m_author, u"DELETE FROM qelvi.tests WHERE id = $1"_s, { t }).ok());
         const qint64 last = newCategory(u"最后"_s);
 
@@ -393,7 +397,8 @@ private slots:
                              .integer(0, 0);
         const PgResult r = run(m_author,
             u"SELECT c.name, t.name, q.\"题目\", q.\"选项F\" FROM qelvi.questions q "
-            "JOIN qelvi.tests t ON t.id = q.test_id JOIN qelvi.categories c ON c.id = t.category_id "
+            "JOIN qelvi.tests t ON t.id = q.test_id JOIN qelvi.categories c ON c.id = "
+            "t.category_id "
             "WHERE q.id = $1"_s,
             { q });
         QCOMPARE(r.rows(), 1);
@@ -416,19 +421,19 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("sqlstate");
-        QTest::newRow("no server on the socket") << u"empty folder"_s << int(PgError::Unreachable)
-                                                 << u"08001"_s;
-        QTest::newRow("nothing on the port") << u"closed port"_s << int(PgError::Unreachable)
-                                             << u"08001"_s;
-        QTest::newRow("a server that never answers") << u"silent port"_s << int(PgError::Timeout)
-                                                     << u"08001"_s;
-        QTest::newRow("password needed") << u"locked"_s << int(PgError::PasswordNeeded)
-                                         << u"28P01"_s;
-        QTest::newRow("wrong password") << u"locked password"_s << int(PgError::LoginRefused)
-                                        << u"28P01"_s;
+        QTest::newRow("no server on the socket")
+            << u"empty folder"_s << int(PgError::Unreachable) << u"08001"_s;
+        QTest::newRow("nothing on the port")
+            << u"closed port"_s << int(PgError::Unreachable) << u"08001"_s;
+        QTest::newRow("a server that never answers")
+            << u"silent port"_s << int(PgError::Timeout) << u"08001"_s;
+        QTest::newRow("password needed")
+            << u"locked"_s << int(PgError::PasswordNeeded) << u"28P01"_s;
+        QTest::newRow("wrong password")
+            << u"locked password"_s << int(PgError::LoginRefused) << u"28P01"_s;
         QTest::newRow("no such role") << u"no role"_s << int(PgError::LoginRefused) << u"28000"_s;
-        QTest::newRow("no such database") << u"no database"_s << int(PgError::Refused)
-                                          << u"3D000"_s;
+        QTest::newRow("no such database")
+            << u"no database"_s << int(PgError::Refused) << u"3D000"_s;
         QTest::newRow("TCP without verified encryption")
             << u"tcp"_s << int(PgError::Unverified) << u"08001"_s;
     }
@@ -464,9 +469,52 @@ private slots:
         const PgError e = c.open(a, password);
         QVERIFY2(e.kind == kind, qPrintable(e.message + u'\n' + e.detail));
         QCOMPARE(e.sqlstate, sqlstate);
-        QVERIFY2(e.message.contains(u"题库服务器“"_s + a.display() + u"”"_s), qPrintable(e.message));
+        QVERIFY2(
+            e.message.contains(u"题库服务器“"_s + a.display() + u"”"_s), qPrintable(e.message));
         QVERIFY(e.message.endsWith(u"（SQLSTATE "_s + sqlstate + u"）"_s));
         QVERIFY(!c.isOpen());
+    }
+
+    // A libpq service names the server; what the address gives besides overrides it.
+    void connectsByService_data()
+    {
+        QTest::addColumn<QString>("service");
+        QTest::addColumn<QString>("dbname");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("sqlstate");
+        QTest::newRow("the service")
+            << u"qelvi_test_bank"_s << QString() << int(PgError::None) << QString();
+        QTest::newRow("its database overridden")
+            << u"qelvi_test_bank"_s << u"qelvi_missing"_s << int(PgError::Refused) << u"3D000"_s;
+        QTest::newRow("an unknown service")
+            << u"qelvi_no_such_service"_s << QString() << int(PgError::BadSettings) << u"08001"_s;
+    }
+    void connectsByService()
+    {
+        QFETCH(QString, service);
+        QFETCH(QString, dbname);
+        QFETCH(int, kind);
+        QFETCH(QString, sqlstate);
+        QTemporaryDir folder;
+        const QString file = folder.filePath(u"pg_service.conf"_s);
+        const QString settings = u"[qelvi_test_bank]\nhost=%1\nport=%2\ndbname=%3\nuser=%4\n"_s.arg(
+            m_facts.socket, QString::number(m_facts.port), m_facts.dbname, m_facts.author);
+        QString reason;
+        QVERIFY2(replaceFile(file, settings.toUtf8(), &reason), qPrintable(reason));
+        const QByteArray before = qgetenv("PGSERVICEFILE");
+        qputenv("PGSERVICEFILE", QFile::encodeName(file));
+        const auto restore = qScopeGuard([&] { qputenv("PGSERVICEFILE", before); });
+        PgAddress a;
+        a.service = service;
+        a.dbname = dbname;
+        PgConnection c;
+        const PgError e = c.open(a);
+        QVERIFY2(int(e.kind) == kind, qPrintable(e.message + u'\n' + e.detail));
+        QCOMPARE(e.sqlstate, sqlstate);
+        if (e)
+            QVERIFY(e.message.contains(u"“"_s + service));
+        else
+            QCOMPARE(run(c, u"SELECT current_user"_s).text(0, 0), m_facts.author);
     }
 
     // The server's refusals of a statement reach the author as their own sentence.
@@ -478,8 +526,8 @@ private slots:
         QTest::newRow("disk full")
             << u"DO $$ BEGIN RAISE EXCEPTION 'full' USING ERRCODE = 'disk_full'; END $$"_s
             << int(PgError::DiskFull) << u"53100"_s;
-        QTest::newRow("statement timeout") << u"SELECT pg_sleep(30)"_s << int(PgError::Timeout)
-                                           << u"57014"_s;
+        QTest::newRow("statement timeout")
+            << u"SELECT pg_sleep(30)"_s << int(PgError::Timeout) << u"57014"_s;
         QTest::newRow("a category that holds a test")
             << u"DELETE FROM qelvi.categories"_s << int(PgError::Refused) << u"23503"_s;
     }
@@ -530,16 +578,16 @@ private slots:
         QTest::addColumn<QString>("role");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("words");
-        QTest::newRow("a new database") << u"qelvi_init_new"_s << u"create"_s << u"admin"_s << 0
-                                        << u"已建立为 Qelvi 题库"_s;
-        QTest::newRow("the bank already there") << QString() << QString() << u"admin"_s << 0
-                                                << u"已经是 Qelvi 题库"_s;
-        QTest::newRow("another schema of that name") << u"qelvi_init_other"_s << u"foreign"_s
-                                                     << u"admin"_s << 1 << u"不是 Qelvi 题库"_s;
-        QTest::newRow("no such database") << u"qelvi_init_missing"_s << u"drop"_s << u"admin"_s
-                                          << 1 << u"无法连接数据库"_s;
-        QTest::newRow("not a superuser") << QString() << QString() << u"author"_s << 1
-                                         << u"超级用户"_s;
+        QTest::newRow("a new database")
+            << u"qelvi_init_new"_s << u"create"_s << u"admin"_s << 0 << u"已建立为 Qelvi 题库"_s;
+        QTest::newRow("the bank already there")
+            << QString() << QString() << u"admin"_s << 0 << u"已经是 Qelvi 题库"_s;
+        QTest::newRow("another schema of that name")
+            << u"qelvi_init_other"_s << u"foreign"_s << u"admin"_s << 1 << u"不是 Qelvi 题库"_s;
+        QTest::newRow("no such database")
+            << u"qelvi_init_missing"_s << u"drop"_s << u"admin"_s << 1 << u"无法连接数据库"_s;
+        QTest::newRow("not a superuser")
+            << QString() << QString() << u"author"_s << 1 << u"超级用户"_s;
     }
     void initCommand()
     {

@@ -25,6 +25,8 @@ QString sentence(PgError::Kind kind, const QString &sqlstate, const PgAddress &a
     switch (kind) {
     case PgError::None:
         return {};
+    case PgError::BadSettings:
+        return QStringLiteral("连接题库服务器“%1”的设置有误，没有连接。").arg(server);
     case PgError::Unreachable:
         return QStringLiteral("无法连接题库服务器“%1”：服务器没有运行，或者网络不通。").arg(server);
     case PgError::Timeout:
@@ -38,20 +40,24 @@ QString sentence(PgError::Kind kind, const QString &sqlstate, const PgAddress &a
     case PgError::PasswordNeeded:
         return QStringLiteral("登录题库服务器“%1”需要密码。").arg(server);
     case PgError::LoginRefused:
-        return QStringLiteral("题库服务器“%1”拒绝了登录：用户名或密码不对，或者这个用户不能使用题库。")
+        return QStringLiteral(
+            "题库服务器“%1”拒绝了登录：用户名或密码不对，或者这个用户不能使用题库。")
             .arg(server);
     case PgError::Unverified:
-        return QStringLiteral("无法和题库服务器“%1”建立经过验证的加密连接：请检查服务器的证书和本机的根证书。")
+        return QStringLiteral(
+            "无法和题库服务器“%1”建立经过验证的加密连接：请检查服务器的证书和本机的根证书。")
             .arg(server);
     case PgError::ConnectionLost:
-        return QStringLiteral("与题库服务器“%1”的连接断开了（服务器停止了，或者网络中断），刚才的操作没有确认完成。")
+        return QStringLiteral(
+            "与题库服务器“%1”的连接断开了（服务器停止了，或者网络中断），刚才的操作没有确认完成。")
             .arg(server);
     case PgError::DiskFull:
         return QStringLiteral("题库服务器“%1”的磁盘已满，刚才的修改没有保存。").arg(server);
     case PgError::Busy:
         return QStringLiteral("题库服务器“%1”上这项内容正被别人修改，请稍后再试。").arg(server);
     case PgError::InvalidValue:
-        return QStringLiteral("题库服务器“%1”存不下这段文字：其中有空字符或损坏的字符。").arg(server);
+        return QStringLiteral("题库服务器“%1”存不下这段文字：其中有空字符或损坏的字符。")
+            .arg(server);
     case PgError::Refused:
         if (sqlstate == QLatin1String("3D000"))
             return QStringLiteral("题库服务器“%1”上没有这个数据库。").arg(server);
@@ -167,7 +173,8 @@ QString PgResult::text(int row, int column) const
 
 qint64 PgResult::integer(int row, int column) const
 {
-    return isNull(row, column) ? 0 : QByteArray(PQgetvalue(m_result.get(), row, column)).toLongLong();
+    return isNull(row, column) ? 0
+                               : QByteArray(PQgetvalue(m_result.get(), row, column)).toLongLong();
 }
 
 float PgResult::single(int row, int column) const
@@ -219,7 +226,8 @@ PgError PgConnection::failure(
     e.kind = kind;
     e.sqlstate = sqlstate;
     e.detail = detail;
-    e.message = sentence(kind, sqlstate, m_address) + QStringLiteral("（SQLSTATE %1）").arg(sqlstate);
+    e.message
+        = sentence(kind, sqlstate, m_address) + QStringLiteral("（SQLSTATE %1）").arg(sqlstate);
     return e;
 }
 
@@ -272,7 +280,17 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
     values.clear();
     if (!m_conn)
         return failure(PgError::Unreachable, QStringLiteral("08001"), QString());
-    PQsetNoticeProcessor(m_conn, [](void *, const char *) {}, nullptr);
+    // Settings libpq could not use (an unknown service) leave it without a host; a
+    // local socket that is not there fails already here, with its host known.
+    const char *host = PQhost(m_conn);
+    if (PQstatus(m_conn) == CONNECTION_BAD && (!host || !*host)) {
+        const PgError e
+            = failure(PgError::BadSettings, QStringLiteral("08001"), words(PQerrorMessage(m_conn)));
+        close();
+        return e;
+    }
+    PQsetNoticeProcessor(
+        m_conn, [](void *, const char *) {}, nullptr);
     // Verbose: the server's SQLSTATE of a refused login stays in the message.
     PQsetErrorVerbosity(m_conn, PQERRORS_VERBOSE);
 
@@ -305,8 +323,8 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
     else if (PQconnectionNeedsPassword(m_conn))
         e = failure(PgError::PasswordNeeded, QStringLiteral("28P01"), detail);
     else if (!sqlstate.isEmpty())
-        e = failure(kindOf(sqlstate) == PgError::ConnectionLost ? PgError::Unreachable
-                                                                : kindOf(sqlstate),
+        e = failure(
+            kindOf(sqlstate) == PgError::ConnectionLost ? PgError::Unreachable : kindOf(sqlstate),
             sqlstate, detail);
     else if (detail.contains(QLatin1String("SSL")) || detail.contains(QLatin1String("certificate")))
         e = failure(PgError::Unverified, QStringLiteral("08001"), detail);
@@ -383,7 +401,8 @@ PgError PgConnection::listen(const QString &channel)
     const QByteArray name = channel.toUtf8();
     char *quoted = PQescapeIdentifier(m_conn, name.constData(), size_t(name.size()));
     if (!quoted)
-        return failure(PgError::InvalidValue, QStringLiteral("22021"), words(PQerrorMessage(m_conn)));
+        return failure(
+            PgError::InvalidValue, QStringLiteral("22021"), words(PQerrorMessage(m_conn)));
     const QString sql = QStringLiteral("LISTEN ") + QString::fromUtf8(quoted);
     PQfreemem(quoted);
     const PgResult r = exec(sql);
@@ -401,7 +420,8 @@ void PgConnection::readNotifications()
     if (!m_conn)
         return;
     if (!PQconsumeInput(m_conn) || PQstatus(m_conn) == CONNECTION_BAD) {
-        lost(failure(PgError::ConnectionLost, QStringLiteral("08006"), words(PQerrorMessage(m_conn))));
+        lost(failure(
+            PgError::ConnectionLost, QStringLiteral("08006"), words(PQerrorMessage(m_conn))));
         return;
     }
     drain();

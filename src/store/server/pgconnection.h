@@ -40,6 +40,7 @@ struct PgError
 {
     enum Kind {
         None,
+        BadSettings, // the connection's settings cannot be used: an unknown service, a bad value
         Unreachable, // no server answers there: stopped, wrong address, network down
         Timeout, // no answer in time: the connection or the statement was given up
         PasswordNeeded, // the server asks for a password and none was given
