@@ -10,6 +10,7 @@
 #include <libpq-fe.h>
 #include <optional>
 #include <poll.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -217,6 +218,7 @@ void PgConnection::close()
         PQfinish(m_conn);
     m_conn = nullptr;
     m_lostTold = false;
+    m_channels.clear();
 }
 
 PgError PgConnection::failure(
@@ -235,7 +237,6 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
 {
     close();
     m_address = address;
-    const int timeout = qMax(1, address.connectTimeoutSeconds);
     QByteArrayList keys;
     QByteArrayList values;
     const auto set = [&](const char *key, const QByteArray &value) {
@@ -253,7 +254,7 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
     set("password", secret);
     // libpq ignores sslmode on a local socket; everywhere else it is this one.
     set("sslmode", "verify-full");
-    set("connect_timeout", QByteArray::number(timeout));
+    set("connect_timeout", QByteArray::number(qMax(1, address.connectTimeoutSeconds)));
     set("client_encoding", "UTF8");
     set("application_name", "qelvi");
     set("keepalives", "1");
@@ -294,9 +295,17 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
     // Verbose: the server's SQLSTATE of a refused login stays in the message.
     PQsetErrorVerbosity(m_conn, PQERRORS_VERBOSE);
 
+    const PgError e = awaitConnection(false);
+    if (e)
+        close();
+    return e;
+}
+
+PgError PgConnection::awaitConnection(bool reset)
+{
     // libpq's own connect_timeout holds only for its blocking calls; this loop keeps
     // one deadline for the whole connection (address lookup aside).
-    const QDeadlineTimer deadline(timeout * 1000);
+    const QDeadlineTimer deadline(qMax(1, m_address.connectTimeoutSeconds) * 1000);
     PostgresPollingStatusType state
         = PQstatus(m_conn) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
     bool late = false;
@@ -310,28 +319,45 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
             break;
         }
         if (ready > 0)
-            state = PQconnectPoll(m_conn);
+            state = reset ? PQresetPoll(m_conn) : PQconnectPoll(m_conn);
     }
     if (state == PGRES_POLLING_OK)
         return {};
 
     const QString detail = words(PQerrorMessage(m_conn));
     const QString sqlstate = sqlstateIn(detail);
-    PgError e;
     if (late)
-        e = failure(PgError::Timeout, QStringLiteral("08001"), detail);
-    else if (PQconnectionNeedsPassword(m_conn))
-        e = failure(PgError::PasswordNeeded, QStringLiteral("28P01"), detail);
-    else if (!sqlstate.isEmpty())
-        e = failure(
+        return failure(PgError::Timeout, QStringLiteral("08001"), detail);
+    if (PQconnectionNeedsPassword(m_conn))
+        return failure(PgError::PasswordNeeded, QStringLiteral("28P01"), detail);
+    if (!sqlstate.isEmpty())
+        return failure(
             kindOf(sqlstate) == PgError::ConnectionLost ? PgError::Unreachable : kindOf(sqlstate),
             sqlstate, detail);
-    else if (detail.contains(QLatin1String("SSL")) || detail.contains(QLatin1String("certificate")))
-        e = failure(PgError::Unverified, QStringLiteral("08001"), detail);
-    else
-        e = failure(PgError::Unreachable, QStringLiteral("08001"), detail);
-    close();
-    return e;
+    if (detail.contains(QLatin1String("SSL")) || detail.contains(QLatin1String("certificate")))
+        return failure(PgError::Unverified, QStringLiteral("08001"), detail);
+    return failure(PgError::Unreachable, QStringLiteral("08001"), detail);
+}
+
+PgError PgConnection::reconnect()
+{
+    if (!m_conn)
+        return failure(PgError::ConnectionLost, QStringLiteral("08003"), QString());
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_lostTold = false;
+    const QStringList channels = std::exchange(m_channels, {});
+    if (!PQresetStart(m_conn))
+        return failure(
+            PgError::Unreachable, QStringLiteral("08001"), words(PQerrorMessage(m_conn)));
+    if (const PgError e = awaitConnection(true)) {
+        m_channels = channels; // for the next try
+        return e;
+    }
+    for (const QString &channel : channels)
+        if (const PgError e = listen(channel))
+            return e;
+    return {};
 }
 
 PgError PgConnection::resultError(pg_result *result) const
@@ -408,6 +434,8 @@ PgError PgConnection::listen(const QString &channel)
     const PgResult r = exec(sql);
     if (r.error())
         return r.error();
+    if (!m_channels.contains(channel))
+        m_channels << channel;
     if (!m_notifier) {
         m_notifier = new QSocketNotifier(PQsocket(m_conn), QSocketNotifier::Read, this);
         connect(m_notifier, &QSocketNotifier::activated, this, &PgConnection::readNotifications);

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <memory>
 
@@ -115,9 +116,13 @@ public:
     PgResult exec(const QString &sql, const QVariantList &values = {});
 
     // Listens on a channel; each notification then arrives as notified(), also while
-    // the program only waits for events. A reconnected client listens again and
-    // re-reads what it shows: what was told meanwhile is lost.
+    // the program only waits for events.
     PgError listen(const QString &channel);
+
+    // After connectionLost: connects again with the same settings and password, within
+    // the same time bound, and listens again on the same channels. What was told
+    // meanwhile is lost: the caller re-reads what it shows.
+    PgError reconnect();
 
 signals:
     void notified(const QString &channel, const QString &payload);
@@ -128,11 +133,14 @@ private:
     void readNotifications();
     void drain();
     void lost(const PgError &error);
+    // Completes a connection that open() or reconnect() started.
+    PgError awaitConnection(bool reset);
     PgError resultError(pg_result *result) const;
     PgError failure(PgError::Kind kind, const QString &sqlstate, const QString &detail) const;
 
     pg_conn *m_conn = nullptr;
     PgAddress m_address;
+    QStringList m_channels; // listened to, again after a reconnection
     QSocketNotifier *m_notifier = nullptr;
     bool m_drainQueued = false;
     bool m_lostTold = false;
