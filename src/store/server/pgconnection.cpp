@@ -250,8 +250,6 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
     set("port", address.port > 0 ? QByteArray::number(address.port) : QByteArray());
     set("dbname", address.dbname.toUtf8());
     set("user", address.user.toUtf8());
-    QByteArray secret = password.toUtf8();
-    set("password", secret);
     // libpq ignores sslmode on a local socket; everywhere else it is this one.
     set("sslmode", "verify-full");
     set("connect_timeout", QByteArray::number(qMax(1, address.connectTimeoutSeconds)));
@@ -273,12 +271,17 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
         k.push_back(keys[i].constData());
         v.push_back(values[i].constData());
     }
+    // The password's one copy here is wiped once libpq has taken its own.
+    QByteArray secret = password.toUtf8();
+    if (!secret.isEmpty()) {
+        k.push_back("password");
+        v.push_back(secret.constData());
+    }
     k.push_back(nullptr);
     v.push_back(nullptr);
     // expand_dbname 0: a database name is a name, never read as settings.
     m_conn = PQconnectStartParams(k.data(), v.data(), 0);
     secret.fill('\0');
-    values.clear();
     if (!m_conn)
         return failure(PgError::Unreachable, QStringLiteral("08001"), QString());
     // Settings libpq could not use (an unknown service) leave it without a host; a
