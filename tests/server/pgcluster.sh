@@ -41,12 +41,14 @@ stop() {
     pid="$(head -n 1 "$folder/data/postmaster.pid")"
     (cd "$folder" && as_server "$bindir/pg_ctl" -D "$folder/data" -m immediate -w -t 30 stop) >/dev/null ||
       true
-    # pg_ctl has waited for the postmaster; its children leave with it.
+    # pg_ctl has waited for the postmaster; its children leave with it. A process that
+    # has ended but is not yet reaped by its parent (state Z) is gone.
+    running() { [ -n "$(sed -n 's/^[0-9]* (.*) \([^Z]\) .*/\1/p' "/proc/$pid/stat" 2>/dev/null)" ]; }
     for _ in $(seq 1 50); do
-      kill -0 "$pid" 2>/dev/null || break
+      running || break
       sleep 0.1
     done
-    if kill -0 "$pid" 2>/dev/null; then
+    if running; then
       echo "The test server (process $pid) did not stop" >&2
       return 1
     fi
