@@ -6,14 +6,14 @@
 #include "app/forms.h"
 #include "app/mdiMain.h"
 #include "app/mdlQelvi.h"
-#include "bank/frmAddTest.h"
 #include "bank/DBCombo.h"
 #include "bank/bankui.h"
+#include "bank/frmAddTest.h"
 #include "bank/frmFL.h"
-#include "bank/bankwindows.h"
 #include "bank/store/catalogue.h"
 #include "platform/msgbox.h"
 #include "platform/programfolder.h"
+#include "support/bankwindows.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -22,6 +22,7 @@
 #include "platform/msgbox.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
+#include "support/asnobody.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
 #include "support/testpieces.h"
@@ -33,7 +34,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMovie>
-#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -42,13 +42,8 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
-#include <cstdio>
-#include <grp.h>
-#include <pwd.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -218,35 +213,6 @@ bool takeToTheEnd(frmTest *runner)
         settle();
     }
     return Forms::find<frmResult>() != nullptr;
-}
-
-// The unprivileged account the read-only cases run under when the tests run as root,
-// who may write to any file.
-const char *const kDropSwitch = "--as-nobody";
-
-bool dropToNobody()
-{
-    const passwd *nobody = ::getpwnam("nobody");
-    if (!nobody || ::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0
-        || ::setuid(nobody->pw_uid) != 0)
-        return false;
-    // setuid makes the process undumpable, which LeakSanitizer needs it to be.
-    ::prctl(PR_SET_DUMPABLE, 1);
-    return true;
-}
-
-// Whether every folder above path lets other users through, and path runs for them.
-bool reachableByOthers(const QString &path)
-{
-    QFileInfo info(path);
-    if (!(info.permissions() & QFile::ExeOther))
-        return false;
-    for (QDir dir = info.absoluteDir();; dir.cdUp()) {
-        if (!(QFileInfo(dir.absolutePath()).permissions() & QFile::ExeOther))
-            return false;
-        if (dir.isRoot())
-            return true;
-    }
 }
 
 } // namespace
@@ -769,21 +735,9 @@ void tst_hostilefiles::cannotWrite()
 {
     QFETCH(QString, what);
 
-    if (::geteuid() == 0) {
-        const QString self = QCoreApplication::applicationFilePath();
-        if (!reachableByOthers(self))
-            QSKIP("running as root, and the test program is out of reach of other users");
-        QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(self,
-            { QString::fromLatin1(kDropSwitch),
-                QStringLiteral("cannotWrite:") + QString::fromUtf8(QTest::currentDataTag()) });
-        QVERIFY(child.waitForFinished(120000));
-        const QString out = QString::fromUtf8(child.readAll());
-        QVERIFY2(
-            child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(out));
-        QVERIFY2(out.contains(QLatin1String("PASS   : tst_hostilefiles::cannotWrite(")),
-            qPrintable(out));
+    if (asnobody::runsAsRoot()) {
+        asnobody::rerun(
+            QStringLiteral("cannotWrite:") + QString::fromUtf8(QTest::currentDataTag()));
         return;
     }
 
@@ -899,23 +853,5 @@ void tst_hostilefiles::cannotWrite()
             what.contains(QLatin1String("hand-off")) ? 3 : 1);
 }
 
-int main(int argc, char **argv)
-{
-    // The read-only cases, run again without root's right to write anything.
-    std::vector<char *> args(argv, argv + argc);
-    if (argc > 1 && qstrcmp(argv[1], kDropSwitch) == 0) {
-        if (!dropToNobody()) {
-            std::fputs("cannot become the user nobody\n", stderr);
-            return 3;
-        }
-        args.erase(args.begin() + 1);
-    }
-    int count = int(args.size());
-    QApplication app(count, args.data());
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    tst_hostilefiles test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, count, args.data());
-}
-
+QELVI_TEST_MAIN_AS_NOBODY(tst_hostilefiles, QApplication)
 #include "tst_hostilefiles.moc"

@@ -9,6 +9,7 @@
 #include "platform/msgbox.h"
 #include "results/store/history.h"
 #include "support/mainwindow.h"
+#include "support/windowtest.h"
 #include "takingfixture.h"
 
 #include <QAccessible>
@@ -140,20 +141,11 @@ void changeField(const TestFolder &folder, int row, const QString &field, const 
 
 } // namespace
 
-class tst_takingPaths : public QObject
+class tst_takingPaths : public ScriptedTest
 {
     Q_OBJECT
 
-    ScriptedMessages *messages = nullptr;
-
 private slots:
-    void init() { messages = new ScriptedMessages; }
-    void cleanup()
-    {
-        delete messages;
-        messages = nullptr;
-    }
-
     void pathsGiveTheStraightRunsResult_data()
     {
         QTest::addColumn<QString>("path");
