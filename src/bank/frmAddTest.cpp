@@ -22,10 +22,12 @@ frmAddTest::frmAddTest()
     Label2->setGeometry(twipsRect(120, 360, 2892, 252));
     DBCombo1 = new DBCombo(this);
     DBCombo1->setGeometry(twipsRect(120, 840, 3252, 348));
+    DBCombo1->setAccessibleName(Label2->text());
     Label1 = new QLabel(QStringLiteral("测试名称："), this);
     Label1->setGeometry(twipsRect(120, 1440, 1212, 372));
     Text1 = nameBox(this);
     Text1->setGeometry(twipsRect(1320, 1440, 2052, 372));
+    Text1->setAccessibleName(Label1->text());
     Command1 = bankButton(QStringLiteral("确定"), QStringLiteral(":/images/btn-ok.svg"),
         twipsRect(1080, 2280, 732, 732), this);
     Command2 = bankButton(QStringLiteral("取消"), QStringLiteral(":/images/btn-cancel.svg"),

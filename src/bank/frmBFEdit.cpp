@@ -25,6 +25,7 @@ frmBFEdit::frmBFEdit()
     Label2->setGeometry(twipsRect(240, 120, 2292, 252));
     DBCombo1 = new DBCombo(this);
     DBCombo1->setGeometry(twipsRect(2040, 120, 3852, 300));
+    DBCombo1->setAccessibleName(Label2->text());
     DBList1 = new DBList(this);
     DBList1->setGeometry(twipsRect(240, 480, 5652, 2904));
     Label3 = new QLabel(QStringLiteral("输入新名称："), this);
@@ -32,6 +33,7 @@ frmBFEdit::frmBFEdit()
     Label3->hide();
     Text1 = nameBox(this);
     Text1->setGeometry(twipsRect(1680, 3480, 4212, 372));
+    Text1->setAccessibleName(Label3->text());
     Text1->hide();
     Text1->installEventFilter(this);
 

@@ -32,6 +32,7 @@ frmFL::frmFL()
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     Text1 = nameBox(this);
     Text1->setGeometry(twipsRect(1440, 3240, 3972, 372));
+    Text1->setAccessibleName(Label1->text());
     Text1->setEnabled(false);
 
     Command2 = bankButton(QStringLiteral("新建"), QStringLiteral(":/images/btn-new.svg"),

@@ -108,6 +108,24 @@ std::map<float, QList<int>> runEveryPath(const QList<Question> &questions, const
     return out;
 }
 
+// The totals an exact check lists, lowest first.
+std::vector<float> listedTotals(const Totals &totals)
+{
+    std::vector<float> out;
+    for (const auto &[from, to] : totals.spans)
+        out.push_back(from);
+    return out;
+}
+
+// The totals the runner gives, lowest first.
+std::vector<float> runnerTotals(const QList<Question> &questions)
+{
+    std::vector<float> out;
+    for (const auto &[total, holders] : runEveryPath(questions, {}))
+        out.push_back(total);
+    return out;
+}
+
 bool within(float x, const Range &r)
 {
     return r.from <= x && x <= r.to;
@@ -290,15 +308,9 @@ private slots:
             return;
         }
         if (c.totals.exact) {
-            std::vector<float> listed;
-            for (const auto &[from, to] : c.totals.spans) {
+            for (const auto &[from, to] : c.totals.spans)
                 QCOMPARE(from, to);
-                listed.push_back(from);
-            }
-            std::vector<float> ran;
-            for (const auto &[total, holders] : runs)
-                ran.push_back(total);
-            QCOMPARE(listed, ran);
+            QCOMPARE(listedTotals(c.totals), runnerTotals(questions));
         }
         if (bands.isEmpty() || !c.reachable())
             return;
@@ -375,13 +387,7 @@ private slots:
             }
             const Totals totals = reachableTotals(questions);
             QVERIFY(totals.exact);
-            std::vector<float> listed;
-            for (const auto &[from, to] : totals.spans)
-                listed.push_back(from);
-            std::vector<float> ran;
-            for (const auto &[total, holders] : runEveryPath(questions, {}))
-                ran.push_back(total);
-            QCOMPARE(listed, ran);
+            QCOMPARE(listedTotals(totals), runnerTotals(questions));
         }
     }
 
@@ -404,13 +410,7 @@ private slots:
         const Totals totals = reachableTotals(questions);
         QVERIFY(totals.exact);
         QCOMPARE(qsizetype(totals.spans.size()), qsizetype(8192));
-        std::vector<float> listed;
-        for (const auto &[from, to] : totals.spans)
-            listed.push_back(from);
-        std::vector<float> ran;
-        for (const auto &[total, holders] : runEveryPath(questions, {}))
-            ran.push_back(total);
-        QCOMPARE(listed, ran);
+        QCOMPARE(listedTotals(totals), runnerTotals(questions));
         // Approximate: the spans hold every total, and no gap is seen between them
         // where no total can lie.
         const Check c = check(questions, bandsOf({ { "0", "100000" } }), 100);

@@ -1,7 +1,7 @@
 // The question editor on a real bank: the number it shows, the messages at either
 // end, what 添加, 删除 and the moves leave stored, its keys, its placeholder, and
 // what it does with a score that is no number.
-#include "editorsteps.h"
+#include "support/editorsteps.h"
 #include "support/windowtest.h"
 
 #include "binding/Data.h"
@@ -48,9 +48,9 @@ private slots:
         QCOMPARE(w->Label6->text(), kTest);
         QCOMPARE(w->Label4->text(), QStringLiteral("1"));
         QVERIFY(w->Text1->toPlainText().isEmpty());
-        press(w->Command8);
+        press(w, u"末题");
         QCOMPARE(w->Label4->text(), QStringLiteral("0"));
-        press(w->Command3);
+        press(w, u"完成");
         settle();
         QVERIFY(!Forms::find<frmEdittest>());
         QCOMPARE(folder->rows(kTest).size(), 0);
@@ -95,53 +95,53 @@ private slots:
     {
         frmEdittest *w = openWith(5);
         // 上一题 on the first question stays there, shows 1, then says so.
-        press(w->Command5);
+        press(w, u"上一题");
         QCOMPARE(w->Label4->text(), QStringLiteral("1"));
         QCOMPARE(w->Text1->toPlainText(), QStringLiteral("题1"));
         QCOMPARE(messages->texts(), QStringList { kFirst });
 
-        press(w->Command6);
-        press(w->Command6);
+        press(w, u"下一题");
+        press(w, u"下一题");
         QCOMPARE(w->Label4->text(), QStringLiteral("3"));
         QCOMPARE(w->Text1->toPlainText(), QStringLiteral("题3"));
 
         // 末题, then 下一题 on the last question: it stays, shows the count, says so.
-        press(w->Command8);
+        press(w, u"末题");
         QCOMPARE(w->Label4->text(), QStringLiteral("5"));
-        press(w->Command6);
+        press(w, u"下一题");
         QCOMPARE(w->Label4->text(), QStringLiteral("5"));
         QCOMPARE(w->Text1->toPlainText(), QStringLiteral("题5"));
         QCOMPARE(messages->texts(), QStringList({ kFirst, kLast }));
 
-        press(w->Command4);
+        press(w, u"首题");
         QCOMPARE(w->Label4->text(), QStringLiteral("1"));
         QCOMPARE(w->Text1->toPlainText(), QStringLiteral("题1"));
 
         // A change is stored by the move that leaves it.
         type(w->Text1, QStringLiteral("改过的题1"));
-        press(w->Command6);
+        press(w, u"下一题");
         QCOMPARE(stored().first(), QStringLiteral("改过的题1"));
     }
 
     void add()
     {
         frmEdittest *w = openWith(5);
-        press(w->Command1);
+        press(w, u"添加");
         QCOMPARE(w->Label4->text(), QStringLiteral("6"));
         QVERIFY(w->Text1->toPlainText().isEmpty());
         QVERIFY(w->Text2->text().isEmpty());
         QCOMPARE(focused(), w->Text1);
 
         // 上一题 right after 添加 stores no empty question.
-        press(w->Command5);
+        press(w, u"上一题");
         QCOMPARE(stored().size(), 5);
         QCOMPARE(messages->texts(), QStringList());
 
         // Typed and left with 下一题, the new question is the sixth, shown as 6.
-        press(w->Command1);
+        press(w, u"添加");
         type(w->Text1, QStringLiteral("题6"));
         type(w->Text2, QStringLiteral("是"));
-        press(w->Command6);
+        press(w, u"下一题");
         QCOMPARE(w->Label4->text(), QStringLiteral("6"));
         QCOMPARE(w->Text1->toPlainText(), QStringLiteral("题6"));
         QCOMPARE(stored(), firsts(questions(6)));
@@ -153,7 +153,7 @@ private slots:
         settle();
         w = openEditor(*main, QStringLiteral("空测试"));
         type(w->Text1, QStringLiteral("第一道"));
-        press(w->Command6);
+        press(w, u"下一题");
         QCOMPARE(w->Label4->text(), QStringLiteral("1"));
         QCOMPARE(w->Text1->toPlainText(), QStringLiteral("第一道"));
         QCOMPARE(messages->last(), kLast);
@@ -186,22 +186,22 @@ private slots:
         QFETCH(QStringList, left);
         frmEdittest *w = openWith(count);
         for (int i = 1; i < at; ++i)
-            press(w->Command6);
+            press(w, u"下一题");
 
         // No keeps everything.
-        press(w->Command2);
+        press(w, u"删除");
         QCOMPARE(messages->texts(), QStringList { kDelete });
         QCOMPARE(messages->shown().last().style, MsgStyle::Question);
         QCOMPARE(stored().size(), count);
 
         messages->answer(MsgAnswer::Yes);
-        press(w->Command2);
+        press(w, u"删除");
         QCOMPARE(w->Label4->text(), shown);
         QCOMPARE(w->Text1->toPlainText(), text);
         QCOMPARE(stored(), left);
 
         // The empty new question after deleting the first is stored only when typed.
-        press(w->Command3);
+        press(w, u"完成");
         settle();
         QCOMPARE(stored(), left);
     }
@@ -210,10 +210,10 @@ private slots:
     {
         // Deleting a new question that is still pending leaves the stored ones alone.
         frmEdittest *w = openWith(3);
-        press(w->Command1);
+        press(w, u"添加");
         type(w->Text1, QStringLiteral("不要了"));
         messages->answer(MsgAnswer::Yes);
-        press(w->Command2);
+        press(w, u"删除");
         QCOMPARE(stored(), firsts(questions(3)));
         QCOMPARE(w->Label4->text(), QStringLiteral("3"));
         QCOMPARE(w->Text1->toPlainText(), QStringLiteral("题3"));
@@ -233,20 +233,20 @@ private slots:
         QCOMPARE(w->Text4->text(), QString());
         keys(QStringLiteral("x"));
         // Stored with the move: typed, left empty, never visited.
-        press(w->Command6);
+        press(w, u"下一题");
         QStringList first = folder->rows(kTest).first();
         QCOMPARE(first.at(5), QStringLiteral("x"));
         QCOMPARE(first.at(7), QStringLiteral(" "));
         QCOMPARE(first.at(9), QString());
 
         // The question box and the score boxes have no placeholder.
-        press(w->Command4);
+        press(w, u"首题");
         type(w->Text1, QString());
         type(w->Text13, QString());
         QTest::mouseClick(w->Text7, Qt::LeftButton);
         QCOMPARE(w->Text1->toPlainText(), QString());
         QCOMPARE(w->Text13->text(), QString());
-        press(w->Command6);
+        press(w, u"下一题");
         first = folder->rows(kTest).first();
         QCOMPARE(first.at(0), QString());
         QCOMPARE(first.at(11), QStringLiteral(" "));
@@ -339,16 +339,16 @@ private slots:
         type(w->Text9, QStringLiteral("-3"));
         type(w->Text10, QStringLiteral("0.1"));
         type(w->Text11, QStringLiteral("007"));
-        press(w->Command6);
+        press(w, u"下一题");
         const QStringList row = folder->rows(kTest).first();
         QCOMPARE(row.mid(2, 7), QStringList({ "2.5", "题1B", "-3", "", "0.1", "", "7" }));
-        press(w->Command5);
+        press(w, u"上一题");
         QCOMPARE(w->Text8->text(), QStringLiteral("2.5"));
         QCOMPARE(w->Text9->text(), QStringLiteral("-3"));
         QCOMPARE(w->Text10->text(), QStringLiteral("0.1"));
         // An emptied score is stored empty.
         type(w->Text8, QString());
-        press(w->Command6);
+        press(w, u"下一题");
         QCOMPARE(folder->rows(kTest).first().at(2), QString());
     }
 
@@ -365,7 +365,7 @@ private slots:
     {
         QFETCH(QString, text);
         frmEdittest *w = openWith(3);
-        press(w->Command6);
+        press(w, u"下一题");
         type(w->Text1, QStringLiteral("改过"));
         type(w->Text9, text);
         const QList<QStringList> before = folder->rows(kTest);
@@ -384,10 +384,10 @@ private slots:
             messages->clear();
         };
         const std::pair<const char *, std::function<void()>> ways[] = {
-            { "下一题", [&] { press(w->Command6); } },
-            { "上一题", [&] { press(w->Command5); } },
-            { "添加", [&] { press(w->Command1); } },
-            { "完成", [&] { press(w->Command3); } },
+            { "下一题", [&] { press(w, u"下一题"); } },
+            { "上一题", [&] { press(w, u"上一题"); } },
+            { "添加", [&] { press(w, u"添加"); } },
+            { "完成", [&] { press(w, u"完成"); } },
             { "close box", [&] { w->subWindow()->close(); } },
             { "+", [&] { QTest::keyClick(w->Text9, Qt::Key_Plus); } },
         };
@@ -401,7 +401,7 @@ private slots:
 
         // Put right, it is stored with the next move.
         type(w->Text9, QStringLiteral("4"));
-        press(w->Command6);
+        press(w, u"下一题");
         QCOMPARE(folder->rows(kTest).at(1).at(0), QStringLiteral("改过"));
         QCOMPARE(folder->rows(kTest).at(1).at(4), QStringLiteral("4"));
         QCOMPARE(w->Label4->text(), QStringLiteral("3"));
@@ -430,28 +430,16 @@ private slots:
         QFETCH(QString, leave);
         frmEdittest *w = openWith(0);
         QVERIFY(w);
-        for (const QString &step : move.split(u' ')) {
-            if (step == QStringLiteral("首题"))
-                press(w->Command4);
-            else if (step == QStringLiteral("末题"))
-                press(w->Command8);
-            else
-                press(barButton(w->Data1, step));
-        }
+        for (const QString &step : move.split(u' '))
+            press(w, step);
         QVERIFY(!w->Text1->isReadOnly());
         type(w->Text1, QStringLiteral("空表里写的题"));
         type(w->Text2, QStringLiteral("是"));
         type(w->Text8, QStringLiteral("3"));
-        if (leave == QStringLiteral("完成"))
-            press(w->Command3);
-        else if (leave == QLatin1String("close box"))
+        if (leave == QLatin1String("close box"))
             w->subWindow()->close();
-        else if (leave == QStringLiteral("添加"))
-            press(w->Command1);
-        else if (leave == QStringLiteral("下一题"))
-            press(w->Command6);
         else
-            press(w->Command5);
+            press(w, leave);
         settle();
         const QList<QStringList> rows = folder->rows(kTest);
         QCOMPARE(rows.size(), 1);
@@ -490,7 +478,7 @@ private slots:
         const QString scoring = kTest + QStringLiteral("评分");
         const QList<QStringList> bands { { "0", "1", "差" }, { "2", "3", "好" } };
         folder->addRows(scoring, bands);
-        press(w->Command7);
+        press(w, u"评分");
         frmScore *score = Forms::find<frmScore>();
         QVERIFY(score);
         if (bandToo)
@@ -545,7 +533,7 @@ private slots:
         if (bandToo) {
             // What is typed afterwards is stored as usual.
             type(score->Text1, QStringLiteral("0.5"));
-            press(score->Command2);
+            press(score, u"下一档");
             QCOMPARE(folder->rows(scoring).value(0).value(0), QStringLiteral("0.5"));
             QCOMPARE(score->Label3->text(), QStringLiteral("第 2 档"));
             type(score->Text1, QStringLiteral("-"));
@@ -598,8 +586,8 @@ private slots:
         QFETCH(QString, shown);
         frmEdittest *w = openWith(2);
         type(w->Text8, typed);
-        press(w->Command6);
-        press(w->Command5);
+        press(w, u"下一题");
+        press(w, u"上一题");
         QCOMPARE(w->Text8->text(), shown);
         QCOMPARE(folder->rows(kTest).first().at(2), shown);
     }
@@ -632,7 +620,7 @@ private slots:
     {
         frmEdittest *w = openWith(2);
         type(w->Text1, QStringLiteral("完成前改的"));
-        press(w->Command3);
+        press(w, u"完成");
         settle();
         QVERIFY(!Forms::find<frmEdittest>());
         QCOMPARE(stored().first(), QStringLiteral("完成前改的"));
@@ -645,7 +633,7 @@ private slots:
 
         // The main window's close-all step, before a chooser command.
         w = openEditor(*main, kTest);
-        press(w->Command1);
+        press(w, u"添加");
         type(w->Text1, QStringLiteral("新的一题"));
         (*main)->subUnload();
         settle();
@@ -657,7 +645,7 @@ private slots:
     {
         frmEdittest *w = openWith(1);
         type(w->Text1, QStringLiteral("未提交"));
-        press(w->Command7);
+        press(w, u"评分");
         frmScore *score = Forms::find<frmScore>();
         QVERIFY(score);
         QCOMPARE(score->Label2->text(), kTest);
@@ -669,7 +657,7 @@ private slots:
         QCOMPARE(stored().first(), QStringLiteral("题1"));
         QVERIFY(Forms::find<frmEdittest>());
 
-        press(w->cmmHelp);
+        press(w, u"求助");
         QCOMPARE(folder->read(QStringLiteral("temp1.txt")), QByteArray(" 1 \r\n"));
         frmHelp *help = Forms::find<frmHelp>();
         QVERIFY(help);
@@ -729,7 +717,7 @@ private slots:
                 QCOMPARE(w->optionBoxes()[i]->text(), expected[q][1 + 2 * i]);
                 QCOMPARE(w->scoreBoxes()[i]->text(), expected[q][2 + 2 * i]);
             }
-            press(w->Command6);
+            press(w, u"下一题");
         }
         QCOMPARE(messages->texts(), QStringList { kLast });
     }

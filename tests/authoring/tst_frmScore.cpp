@@ -1,7 +1,7 @@
 // The score-band editor, opened from the question editor on a real bank: its band
 // label, the messages at either end, what 添加, 删除 and the moves leave stored, Enter
 // in the bound boxes, the evaluation placeholder, and bounds that are no number.
-#include "editorsteps.h"
+#include "support/editorsteps.h"
 #include "support/windowtest.h"
 
 #include "forms/controls.h"
@@ -38,7 +38,7 @@ class tst_frmScore : public WindowTest
         frmEdittest *editor = openEditor(*main, kTest);
         if (!editor)
             return nullptr;
-        press(editor->Command7);
+        press(editor, u"评分");
         frmScore *w = Forms::find<frmScore>();
         if (w)
             w->Text1->setFocus();
@@ -68,24 +68,15 @@ private slots:
         QFETCH(QString, leave);
         frmScore *w = openWith(0);
         QVERIFY(w);
-        if (move == QStringLiteral("首档"))
-            press(w->Command6);
-        else if (move == QStringLiteral("末档"))
-            press(w->Command8);
-        else
-            press(barButton(w->Data1, move));
+        press(w, move);
         QVERIFY(!w->Text1->isReadOnly());
         type(w->Text1, QStringLiteral("0"));
         type(w->Text2, QStringLiteral("100000"));
         type(w->Text3, QStringLiteral("空表里写的档"));
-        if (leave == QStringLiteral("完成"))
-            press(w->Command4);
-        else if (leave == QLatin1String("close box"))
+        if (leave == QLatin1String("close box"))
             w->subWindow()->close();
-        else if (leave == QStringLiteral("添加"))
-            press(w->Command3);
         else
-            press(w->Command2);
+            press(w, leave);
         settle();
         QCOMPARE(folder->rows(kScoring), QList<QStringList>({ { "0", "100000", "空表里写的档" } }));
     }
@@ -116,9 +107,9 @@ private slots:
         QCOMPARE(w->Label2->text(), kTest);
         QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
         QVERIFY(w->Text1->text().isEmpty());
-        press(w->Command8);
+        press(w, u"末档");
         QCOMPARE(w->Label3->text(), QStringLiteral("第 0 档"));
-        press(w->Command4);
+        press(w, u"完成");
         settle();
         QVERIFY(!Forms::find<frmScore>());
         QVERIFY(Forms::find<frmEdittest>());
@@ -139,27 +130,27 @@ private slots:
         frmScore *w = openWith(4);
         QCOMPARE(w->Text1->text(), QStringLiteral("10"));
         QCOMPARE(w->Text3->toPlainText(), QStringLiteral("评价1"));
-        press(w->Command1);
+        press(w, u"上一档");
         QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
         QCOMPARE(w->Text1->text(), QStringLiteral("10"));
         QCOMPARE(messages->texts(), QStringList { kFirst });
 
-        press(w->Command8);
+        press(w, u"末档");
         QCOMPARE(w->Label3->text(), QStringLiteral("第 4 档"));
-        press(w->Command2);
+        press(w, u"下一档");
         QCOMPARE(w->Label3->text(), QStringLiteral("第 4 档"));
         QCOMPARE(w->Text1->text(), QStringLiteral("40"));
         QCOMPARE(messages->texts(), QStringList({ kFirst, kLast }));
 
-        press(w->Command6);
+        press(w, u"首档");
         QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
-        press(w->Command2);
+        press(w, u"下一档");
         QCOMPARE(w->Label3->text(), QStringLiteral("第 2 档"));
         QCOMPARE(w->Text2->text(), QStringLiteral("29"));
 
         // A change is stored by the move that leaves it.
         type(w->Text3, QStringLiteral("改过"));
-        press(w->Command1);
+        press(w, u"上一档");
         QCOMPARE(folder->rows(kScoring).at(1).at(2), QStringLiteral("改过"));
     }
 
@@ -167,12 +158,12 @@ private slots:
     {
         // The message comes first, then the new band labelled 第 1 档; typed, it is stored.
         frmScore *w = openWith(0);
-        press(w->Command2);
+        press(w, u"下一档");
         QCOMPARE(messages->texts(), QStringList { kLast });
         QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
         type(w->Text1, QStringLiteral("0"));
         type(w->Text2, QStringLiteral("50"));
-        press(w->Command1);
+        press(w, u"上一档");
         QCOMPARE(messages->texts(), QStringList({ kLast, kFirst }));
         QCOMPARE(w->Label3->text(), QStringLiteral("第 1 档"));
         QCOMPARE(w->Text2->text(), QStringLiteral("50"));
@@ -182,7 +173,7 @@ private slots:
     void addAndLongTables()
     {
         frmScore *w = openWith(3);
-        press(w->Command3);
+        press(w, u"添加");
         QCOMPARE(w->Label3->text(), QStringLiteral("第 4 档"));
         QVERIFY(w->Text1->text().isEmpty());
         QVERIFY(w->Text3->toPlainText().isEmpty());
@@ -192,19 +183,19 @@ private slots:
         keys(QStringLiteral("2.5"));
         key(Qt::Key_Return);
         keys(QStringLiteral("还行"));
-        press(w->Command3);
+        press(w, u"添加");
         QCOMPARE(w->Label3->text(), QStringLiteral("第 5 档"));
         QCOMPARE(folder->rows(kScoring).last(), QStringList({ "-5.5", "2.5", "还行" }));
 
         // 添加 right away again drops the untouched band; numbers go past 9 in full.
         for (int i = 0; i < 8; ++i) {
             type(w->Text1, QString::number(100 + i));
-            press(w->Command3);
+            press(w, u"添加");
         }
         QCOMPARE(w->Label3->text(), QStringLiteral("第 13 档"));
-        press(w->Command3);
+        press(w, u"添加");
         QCOMPARE(folder->rows(kScoring).size(), 12);
-        press(w->Command8);
+        press(w, u"末档");
         QCOMPARE(w->Label3->text(), QStringLiteral("第 12 档"));
         QCOMPARE(w->Text1->text(), QStringLiteral("107"));
     }
@@ -232,12 +223,12 @@ private slots:
         QFETCH(QStringList, left);
         frmScore *w = openWith(count);
         for (int i = 1; i < at; ++i)
-            press(w->Command2);
-        press(w->Command5);
+            press(w, u"下一档");
+        press(w, u"删除");
         QCOMPARE(messages->texts(), QStringList { kDelete });
         QCOMPARE(stored().size(), count);
         messages->answer(MsgAnswer::Yes);
-        press(w->Command5);
+        press(w, u"删除");
         QCOMPARE(w->Label3->text(), label);
         QCOMPARE(w->Text1->text(), lower);
         QCOMPARE(stored(), left);
@@ -262,10 +253,10 @@ private slots:
         key(Qt::Key_Tab);
         QCOMPARE(w->Text3->toPlainText(), QStringLiteral(" "));
         QCOMPARE(focused(), w->Command1);
-        press(w->Command3);
+        press(w, u"添加");
         QCOMPARE(folder->rows(kScoring), QList<QStringList>({ { "1", "9", " " } }));
         // One space shows empty while the box has the focus.
-        press(w->Command6);
+        press(w, u"首档");
         QTest::mouseClick(w->Text3->viewport(), Qt::LeftButton);
         QCOMPARE(focused(), w->Text3);
         QCOMPARE(w->Text3->toPlainText(), QString());
@@ -277,7 +268,7 @@ private slots:
         type(w->Text2, QString());
         w->Text1->setFocus();
         QCOMPARE(w->Text2->text(), QString());
-        press(w->Command2);
+        press(w, u"下一档");
         QCOMPARE(folder->rows(kScoring), QList<QStringList>({ { "-15", "", " " } }));
     }
 
@@ -313,11 +304,11 @@ private slots:
             messages->clear();
         };
         const std::pair<const char *, std::function<void()>> ways[] = {
-            { "下一档", [&] { press(w->Command2); } },
-            { "上一档", [&] { press(w->Command1); } },
-            { "添加", [&] { press(w->Command3); } },
-            { "末档", [&] { press(w->Command8); } },
-            { "完成", [&] { press(w->Command4); } },
+            { "下一档", [&] { press(w, u"下一档"); } },
+            { "上一档", [&] { press(w, u"上一档"); } },
+            { "添加", [&] { press(w, u"添加"); } },
+            { "末档", [&] { press(w, u"末档"); } },
+            { "完成", [&] { press(w, u"完成"); } },
             { "close box", [&] { w->subWindow()->close(); } },
         };
         for (const auto &[what, action] : ways) {
@@ -329,7 +320,7 @@ private slots:
         QVERIFY(Forms::find<frmScore>());
 
         type(box, QStringLiteral("15"));
-        press(w->Command4);
+        press(w, u"完成");
         settle();
         QVERIFY(!Forms::find<frmScore>());
         QCOMPARE(folder->rows(kScoring).first().at(upper ? 1 : 0), QStringLiteral("15"));
@@ -344,9 +335,9 @@ private slots:
         settle();
         QCOMPARE(folder->rows(kScoring).first().at(2), QStringLiteral("关窗前改的"));
 
-        press(Forms::find<frmEdittest>()->Command7);
+        press(Forms::find<frmEdittest>(), u"评分");
         w = Forms::find<frmScore>();
-        press(w->Command3);
+        press(w, u"添加");
         type(w->Text1, QStringLiteral("60"));
         (*main)->subUnload();
         settle();
@@ -354,9 +345,9 @@ private slots:
         QCOMPARE(stored(), QStringList({ "10", "60" }));
 
         // Help shows the score-band page: mode code 2 is written first.
-        press(openEditor(*main, kTest)->Command7);
+        press(openEditor(*main, kTest), u"评分");
         w = Forms::find<frmScore>();
-        press(w->cmmHelp);
+        press(w, u"求助");
         QCOMPARE(folder->read(QStringLiteral("temp1.txt")), QByteArray(" 2 \r\n"));
         QVERIFY(Forms::find<frmHelp>());
     }
@@ -370,7 +361,7 @@ private slots:
         folder->addRows(kScoring, { { "3", "4", "低" } });
         frmEdittest *editor = openEditor(*main, kTest);
         QVERIFY(editor);
-        press(editor->Command7);
+        press(editor, u"评分");
         frmScore *w = Forms::find<frmScore>();
         QVERIFY(w);
         QTRY_COMPARE(w->Label5->text(), QStringLiteral("1 处缺口"));
@@ -387,22 +378,22 @@ private slots:
         QVERIFY(!w->checking());
 
         type(w->Text2, QStringLiteral("6"));
-        press(w->Command6); // stores the band
+        press(w, u"首档"); // stores the band
         QTRY_COMPARE(w->Label5->text(), QStringLiteral("覆盖完整"));
 
-        press(w->Command3);
+        press(w, u"添加");
         type(w->Text1, QStringLiteral("6"));
         type(w->Text2, QStringLiteral("9"));
-        press(w->Command6);
+        press(w, u"首档");
         QTRY_COMPARE(w->Label5->text(), QStringLiteral("1 处重叠"));
         // Moving from band to band stores nothing and checks nothing again.
-        press(w->Command2);
+        press(w, u"下一档");
         QVERIFY(!w->checking());
-        press(w->Command1);
+        press(w, u"上一档");
         QVERIFY(!w->checking());
         QCOMPARE(w->Label5->text(), QStringLiteral("1 处重叠"));
 
-        QTest::mouseClick(w->Label5, Qt::LeftButton);
+        press(w, u"1 处重叠");
         frmBandCheck *check = Forms::find<frmBandCheck>();
         QVERIFY(check);
         QCOMPARE(check->Label1->text(), kTest);
@@ -413,9 +404,9 @@ private slots:
         const QRect covered = check->frame()->geometry().intersected(w->frame()->geometry());
         QVERIFY(covered.width() < w->frame()->width() / 2);
 
-        press(w->Command2);
+        press(w, u"下一档");
         type(w->Text1, QStringLiteral("7"));
-        press(w->Command6);
+        press(w, u"首档");
         QTRY_COMPARE(check->Label2->text(), QStringLiteral("覆盖完整"));
         QCOMPARE(w->Label5->text(), QStringLiteral("覆盖完整"));
         QCOMPARE(stored(), QStringList({ "3", "7" }));
@@ -428,11 +419,11 @@ private slots:
         settle();
         QVERIFY(!Forms::find<frmBandCheck>());
         QVERIFY(Forms::find<frmScore>());
-        QTest::mouseClick(w->Label5, Qt::LeftButton);
+        press(w, u"覆盖完整");
         QVERIFY(Forms::find<frmBandCheck>());
 
         // The check goes with the editor.
-        press(w->Command4);
+        press(w, u"完成");
         settle();
         QVERIFY(!Forms::find<frmScore>());
         QVERIFY(!Forms::find<frmBandCheck>());

@@ -1,7 +1,7 @@
 // Another copy of the program on the same bank, and a bank deleted or replaced under
 // the running program. The other copy is a second SQLite connection to the file, as a
 // second process would have; this copy is the real question editor.
-#include "editorsteps.h"
+#include "support/editorsteps.h"
 #include "support/windowtest.h"
 
 #include "binding/Data.h"
@@ -121,9 +121,9 @@ void tst_twocopies::otherCopyChangedTheQuestion()
     if (asked)
         messages->answer(keep ? MsgAnswer::Yes : MsgAnswer::No);
     if (way == "下一题")
-        press(w->Command6);
+        press(w, u"下一题");
     else if (way == "完成")
-        press(w->Command3);
+        press(w, u"完成");
     else if (way == "close box")
         w->subWindow()->close();
     else if (way == "main close")
@@ -133,7 +133,7 @@ void tst_twocopies::otherCopyChangedTheQuestion()
     settle();
     // Never held: the editor closes at once now, without another question.
     if (Forms::find<frmEdittest>())
-        press(w->Command3);
+        press(w, u"完成");
     settle();
     QVERIFY(!Forms::find<frmEdittest>());
 
@@ -204,7 +204,7 @@ void tst_twocopies::rowsRenumberedByVacuum()
     type(w->Text3, QStringLiteral("我改的B"));
 
     messages->answer(keep ? MsgAnswer::Yes : MsgAnswer::No);
-    press(w->Command3);
+    press(w, u"完成");
     settle();
     QCOMPARE(countContaining(messages->texts(), kGone), 1);
     const QList<QStringList> after = folder->rows(kTest);
@@ -246,7 +246,7 @@ void tst_twocopies::bankDeletedOrReplaced()
         QVERIFY(QFile::rename(spare, bank));
 
     messages->answer(MsgAnswer::Yes); // leave without the change
-    press(w->Command3);
+    press(w, u"完成");
     settle();
     QVERIFY(!Forms::find<frmEdittest>());
     const QStringList texts = messages->texts();
@@ -268,7 +268,7 @@ void tst_twocopies::bankDeletedOrReplaced()
     QVERIFY(w);
     QCOMPARE(w->Text1->toPlainText(), QStringLiteral("新题库的题"));
     type(w->Text1, QStringLiteral("存进新题库"));
-    press(w->Command3);
+    press(w, u"完成");
     settle();
     QVERIFY(!Forms::find<frmEdittest>());
     QCOMPARE(firsts(folder->rows(kTest)), (QStringList { "存进新题库", "新题库的题" }));

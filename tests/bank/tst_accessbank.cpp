@@ -4,7 +4,6 @@
 // gets its message in the window.
 #include "forms/forms.h"
 #include "authoring/frmEdittest.h"
-#include "bank/bankwindows.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
@@ -14,8 +13,10 @@
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
 #include "support/accessbanks.h"
+#include "support/bankwindows.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
+#include "support/windowtest.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,11 +73,7 @@ void choose(void (mdiMain::*command)(), MainWindowFixture &main, const QString &
 {
     ((*main.main).*command)();
     QCoreApplication::processEvents();
-    frmBFEdit *chooser = Forms::find<frmBFEdit>();
-    QVERIFY(chooser);
-    QVERIFY(bankwindows::pickEntry(chooser->DBCombo1, category));
-    QVERIFY(bankwindows::clickEntry(chooser->DBList1, test));
-    bankwindows::press(chooser->Command1);
+    QVERIFY(bankwindows::chooseTest(category, test));
     settle();
 }
 
@@ -104,12 +101,11 @@ private slots:
     {
         QFETCH(QString, fixture);
         QFETCH(QString, opener);
-        TestFolder folder(TestFolder::NoBank);
+        WindowScene scene(TestFolder::NoBank);
+        auto &[folder, messages, main] = scene;
         QVERIFY(AccessBanks::copyTo(fixture, folder.bank()));
         const QByteArray original = folder.read(QStringLiteral("test.mdb"));
         const QJsonObject manifest = AccessBanks::manifest(fixture);
-        ScriptedMessages messages;
-        MainWindowFixture main;
 
         const QStringList shown = categoriesShown(opener, main);
         settle();
@@ -142,10 +138,9 @@ private slots:
                                  .toObject()
                                  .value(QLatin1String("name"))
                                  .toString();
-        TestFolder folder(TestFolder::NoBank);
+        WindowScene scene(TestFolder::NoBank);
+        auto &[folder, messages, main] = scene;
         QVERIFY(AccessBanks::copyTo(fixture, folder.bank()));
-        ScriptedMessages messages;
-        MainWindowFixture main;
 
         // Every question answered with option B.
         const QJsonArray questions = rowsOf(manifest, test);
@@ -185,13 +180,12 @@ private slots:
     // A file that cannot be converted: the window says so, naming the file.
     void unconvertibleFileReported()
     {
-        TestFolder folder(TestFolder::NoBank);
+        WindowScene scene(TestFolder::NoBank);
+        auto &[folder, messages, main] = scene;
         QVERIFY(AccessBanks::copyTo(QStringLiteral("sample2000"), folder.bank()));
         QByteArray bytes = folder.read(QStringLiteral("test.mdb"));
         bytes[0x14] = 0; // an Access 97 file
         folder.write(QStringLiteral("test.mdb"), bytes);
-        ScriptedMessages messages;
-        MainWindowFixture main;
         categoriesShown(QStringLiteral("chooser"), main);
         settle();
         QCOMPARE(messages.texts().size(), 1);

@@ -1,7 +1,7 @@
 // Names the bank cannot carry, and a bank changed by another window, in the category
 // editor, the new-test dialog and the chooser: every confirmed action ends with the
 // bank changed or a message saying why not, and never on the wrong test.
-#include "bankwindows.h"
+#include "support/bankwindows.h"
 
 #include "forms/forms.h"
 #include "forms/handoff.h"
@@ -13,7 +13,6 @@
 #include "platform/msgbox.h"
 #include "support/windowtest.h"
 
-#include <QClipboard>
 #include <QLabel>
 #include <QSqlQuery>
 #include <QTest>
@@ -24,15 +23,6 @@ namespace {
 
 const QString kControl = QStringLiteral("名称里不能有换行符、制表符或其他控制字符，请重新输入。");
 const QString kCategoryGone = QStringLiteral("这个测试类已经不存在，可能已被改名或删除。");
-
-// Replaces the box's text by pasting, as a name copied from elsewhere arrives.
-void paste(QLineEdit *box, const QString &text)
-{
-    QGuiApplication::clipboard()->setText(text);
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-}
 
 // Runs statements on the bank as an older copy of the program could have left it.
 void onBank(const TestFolder &folder, const QStringList &statements)
@@ -60,9 +50,9 @@ class tst_bankedits : public WindowTest
         frmFL *fl = Forms::find<frmFL>();
         QVERIFY(fl);
         QVERIFY(clickEntry(fl->DBList1, from));
-        press(fl->Command5);
-        type(fl->Text1, to);
-        press(fl->Command1);
+        press(fl, u"改名");
+        type(fl, u"请输入名称:", to);
+        press(fl, u"名称确定");
         QCOMPARE(fl->Label3->text(), QString());
     }
 
@@ -70,7 +60,7 @@ class tst_bankedits : public WindowTest
     {
         (*main)->mnuDelTest_Click();
         frmBFEdit *w = Forms::find<frmBFEdit>();
-        if (!w || !pickEntry(w->DBCombo1, category) || !clickEntry(w->DBList1, test))
+        if (!w || !pick(w, u"测试项目分类：", category) || !clickEntry(w->DBList1, test))
             return nullptr;
         return w;
     }
@@ -106,35 +96,40 @@ private slots:
         folder->addTest(QStringLiteral("情商"), QStringLiteral("测试一"));
         const QStringList tables = folder->tables();
 
-        QLineEdit *nameBox = nullptr;
-        QAbstractButton *confirm = nullptr;
+        QWidget *window = nullptr;
+        QString nameCaption, confirm;
         if (box.contains(QLatin1String("category"))) {
             (*main)->mnuFL_Click();
             frmFL *w = Forms::find<frmFL>();
             if (box == QLatin1String("new category")) {
-                press(w->Command2);
+                press(w, u"新建");
             } else {
                 QVERIFY(clickEntry(w->DBList1, QStringLiteral("情商")));
-                press(w->Command5);
+                press(w, u"改名");
             }
-            nameBox = w->Text1;
-            confirm = w->Command1;
+            window = w;
+            nameCaption = QStringLiteral("请输入名称:");
+            confirm = QStringLiteral("名称确定");
         } else if (box == QLatin1String("new test")) {
             (*main)->mnuCreatTest_Click();
             frmAddTest *w = Forms::find<frmAddTest>();
-            QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
-            nameBox = w->Text1;
-            confirm = w->Command1;
+            QVERIFY(pick(w, u"添加到的测试类：", QStringLiteral("情商")));
+            window = w;
+            nameCaption = QStringLiteral("测试名称：");
+            confirm = QStringLiteral("确定");
         } else {
             frmBFEdit *w = manage(QStringLiteral("情商"), QStringLiteral("测试一"));
             QVERIFY(w);
-            press(w->Command5);
-            nameBox = w->Text1;
-            confirm = w->Command6;
+            press(w, u"更名");
+            window = w;
+            nameCaption = QStringLiteral("输入新名称：");
+            confirm = QStringLiteral("确定更名");
         }
+        auto *nameBox = qobject_cast<QLineEdit *>(control(window, nameCaption, Kind::Editable));
+        QVERIFY(nameBox);
         paste(nameBox, name);
         QCOMPARE(nameBox->text(), name);
-        press(confirm);
+        press(window, confirm);
         QCOMPARE(messages->texts(), QStringList { message });
         QCOMPARE(focused(), nameBox);
         QCOMPARE(folder->tables(), tables);
@@ -158,7 +153,7 @@ private slots:
 
         (*main)->mnuOpenTest_Click();
         frmBFEdit *w = Forms::find<frmBFEdit>();
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QVERIFY(doubleClickEntry(w->DBList1, odd));
         settle();
         QVERIFY(!Forms::find<frmEdittest>());
@@ -180,9 +175,9 @@ private slots:
         // The way out: a name without the line feed.
         w = manage(QStringLiteral("情商"), odd);
         QVERIFY(w);
-        press(w->Command5);
-        type(w->Text1, QStringLiteral("Line3"));
-        press(w->Command6);
+        press(w, u"更名");
+        type(w, u"输入新名称：", QStringLiteral("Line3"));
+        press(w, u"确定更名");
         QCOMPARE(entries(w->DBList1), (QStringList { "Line3", "Line1" }));
         QVERIFY(folder->tables().contains(QStringLiteral("Line3评分")));
     }
@@ -205,24 +200,24 @@ private slots:
         if (action == QLatin1String("new test")) {
             (*main)->mnuCreatTest_Click();
             frmAddTest *w = Forms::find<frmAddTest>();
-            QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+            QVERIFY(pick(w, u"添加到的测试类：", QStringLiteral("情商")));
             renameCategory(QStringLiteral("情商"), QStringLiteral("情商二"));
-            type(w->Text1, QStringLiteral("新测试"));
-            press(w->Command1);
+            type(w, u"测试名称：", QStringLiteral("新测试"));
+            press(w, u"确定");
             box = w->DBCombo1;
         } else {
             frmBFEdit *w = manage(QStringLiteral("情商"), QStringLiteral("测试一"));
             QVERIFY(w);
             if (action == QLatin1String("rename")) {
-                press(w->Command5);
-                type(w->Text1, QStringLiteral("测试二"));
+                press(w, u"更名");
+                type(w, u"输入新名称：", QStringLiteral("测试二"));
             }
             renameCategory(QStringLiteral("情商"), QStringLiteral("情商二"));
             if (action == QLatin1String("delete")) {
                 messages->answer(MsgAnswer::Yes);
-                press(w->Command3);
+                press(w, u"删除");
             } else {
-                press(w->Command6);
+                press(w, u"确定更名");
             }
             QCOMPARE(w->DBList1->count(), 0);
             QCOMPARE(w->Label1->text(), QString());
@@ -233,8 +228,8 @@ private slots:
         QCOMPARE(entries(box), (QStringList { "情商二", "性格" }));
         QCOMPARE(box->currentIndex(), -1);
         QCOMPARE(folder->tables(),
-            (QStringList { "分类列表", "情商二", "测试一", "测试一评分", "性格", "测试三",
-                "测试三评分" }));
+            (QStringList {
+                "分类列表", "情商二", "测试一", "测试一评分", "性格", "测试三", "测试三评分" }));
         QCOMPARE(column(*folder, QStringLiteral("情商二")), QStringList { "测试一" });
     }
 
@@ -246,17 +241,17 @@ private slots:
         folder->addTest(QStringLiteral("情商"), QStringLiteral("测试二"));
         frmBFEdit *w = manage(QStringLiteral("情商"), QStringLiteral("测试一"));
         QVERIFY(w);
-        press(w->Command5);
+        press(w, u"更名");
         QVERIFY(w->Text1->isVisible());
         messages->answer(MsgAnswer::Yes);
-        press(w->Command3);
+        press(w, u"删除");
         QCOMPARE(messages->last(), QStringLiteral("该项测试已经删除！"));
         QCOMPARE(entries(w->DBList1), QStringList { "测试二" });
         QCOMPARE(w->Label1->text(), QString());
         QVERIFY(!w->Text1->isVisible());
         QVERIFY(w->Command5->isEnabled());
         QVERIFY(!w->Command6->isEnabled());
-        press(w->Command5);
+        press(w, u"更名");
         QCOMPARE(messages->last(), QStringLiteral("请选择要更名的测试项目！"));
         QVERIFY(!w->Text1->isVisible());
     }

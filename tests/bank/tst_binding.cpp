@@ -63,7 +63,7 @@ QStringList entries(const QListWidget *list)
 
 } // namespace
 
-class tst_Binding : public QObject
+class tst_binding : public QObject
 {
     Q_OBJECT
 
@@ -78,7 +78,7 @@ private slots:
     void sampleBankIsAWholeTest();
 };
 
-void tst_Binding::boxesShowTheRecordAndFlagRealChanges()
+void tst_binding::boxesShowTheRecordAndFlagRealChanges()
 {
     TestFolder folder;
     folder.addTest(u"类"_s, u"T"_s);
@@ -129,7 +129,7 @@ void tst_Binding::boxesShowTheRecordAndFlagRealChanges()
     QCOMPARE(w.text->toPlainText(), u"标签写的"_s);
 }
 
-void tst_Binding::refusedScoreStaysAsTyped()
+void tst_binding::refusedScoreStaysAsTyped()
 {
     TestFolder folder;
     folder.addTest(u"类"_s, u"T"_s);
@@ -161,7 +161,7 @@ void tst_Binding::refusedScoreStaysAsTyped()
     QCOMPARE(folder.rows(u"T评分"_s).first(), (QStringList { u"1.2"_s, u"10"_s, u"改了"_s }));
 }
 
-void tst_Binding::navigationBarStopsAtTheEnds()
+void tst_binding::navigationBarStopsAtTheEnds()
 {
     TestFolder folder;
     folder.addTest(u"类"_s, u"T"_s);
@@ -195,7 +195,7 @@ void tst_Binding::navigationBarStopsAtTheEnds()
     QCOMPARE(w.lower->text(), u"abc"_s);
 }
 
-void tst_Binding::unboundAndBrokenBanks()
+void tst_binding::unboundAndBrokenBanks()
 {
     TestFolder folder;
     folder.addTest(u"类"_s, u"T"_s);
@@ -225,7 +225,7 @@ void tst_Binding::unboundAndBrokenBanks()
     QVERIFY(!QFile::exists(empty.bank()));
 }
 
-void tst_Binding::listShowsEveryRowAndReportsPicks()
+void tst_binding::listShowsEveryRowAndReportsPicks()
 {
     TestFolder folder;
     for (const QString &c : { u"乙"_s, u"甲"_s, u"丙"_s })
@@ -273,7 +273,7 @@ void tst_Binding::listShowsEveryRowAndReportsPicks()
     QCOMPARE(entries(list), (QStringList { u"乙"_s, u"丙"_s, u"丁"_s }));
 }
 
-void tst_Binding::comboKeepsItsChoiceAcrossReloads()
+void tst_binding::comboKeepsItsChoiceAcrossReloads()
 {
     TestFolder folder;
     for (const QString &c : { u"A"_s, u"B"_s, u"C"_s })
@@ -312,7 +312,7 @@ void tst_Binding::comboKeepsItsChoiceAcrossReloads()
     QCOMPARE(combo->Text(), QString());
 }
 
-void tst_Binding::unloadingCommitsEveryData()
+void tst_binding::unloadingCommitsEveryData()
 {
     TestFolder folder;
     folder.addTest(u"类"_s, u"T"_s);
@@ -343,7 +343,7 @@ void tst_Binding::unloadingCommitsEveryData()
     QCOMPARE(folder.rows(u"T评分"_s).first().at(0), u"1"_s);
 }
 
-void tst_Binding::sampleBankIsAWholeTest()
+void tst_binding::sampleBankIsAWholeTest()
 {
     TestFolder folder(TestFolder::SampleBank);
     QWidget window;
@@ -410,5 +410,5 @@ void tst_Binding::sampleBankIsAWholeTest()
     }
 }
 
-QTEST_MAIN(tst_Binding)
+QTEST_MAIN(tst_binding)
 #include "tst_binding.moc"

@@ -1,6 +1,6 @@
 // The new-test dialog: its checks, the test it creates (two tables and a row), the
 // question that follows and the question editor it opens.
-#include "bankwindows.h"
+#include "support/bankwindows.h"
 
 #include "forms/forms.h"
 #include "authoring/frmEdittest.h"
@@ -36,9 +36,9 @@ class tst_frmAddTest : public WindowTest
     void create(frmAddTest *w, const QString &category, const QString &test)
     {
         if (!category.isEmpty())
-            QVERIFY(pickEntry(w->DBCombo1, category));
-        type(w->Text1, test);
-        press(w->Command1);
+            QVERIFY(pick(w, u"添加到的测试类：", category));
+        type(w, u"测试名称：", test);
+        press(w, u"确定");
     }
 
 private slots:
@@ -63,7 +63,7 @@ private slots:
         QCOMPARE(order, (QList<QWidget *> { w->Command1, w->Command2, w->DBCombo1, w->Text1 }));
 
         // Picking a category sends the user on to the name.
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"添加到的测试类：", QStringLiteral("情商")));
         QCOMPARE(w->DBCombo1->Text(), QStringLiteral("情商"));
         QCOMPARE(QApplication::focusWidget(), w->Text1);
 
@@ -180,8 +180,8 @@ private slots:
 
         // The dialog stays for another try.
         messages->answer(MsgAnswer::No);
-        type(w->Text1, QStringLiteral("测试二"));
-        press(w->Command1);
+        type(w, u"测试名称：", QStringLiteral("测试二"));
+        press(w, u"确定");
         QCOMPARE(column(*folder, QStringLiteral("情商")),
             (QStringList { QStringLiteral("测试一"), QStringLiteral("测试二") }));
     }
@@ -190,9 +190,9 @@ private slots:
     {
         folder->addCategory(QStringLiteral("性格"));
         frmAddTest *w = open();
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("性格")));
-        type(w->Text1, QStringLiteral("测试一"));
-        press(w->Command2);
+        QVERIFY(pick(w, u"添加到的测试类：", QStringLiteral("性格")));
+        type(w, u"测试名称：", QStringLiteral("测试一"));
+        press(w, u"取消");
         settle();
         QVERIFY(!Forms::find<frmAddTest>());
         QCOMPARE(folder->tables(), (QStringList { kCategoryList, QStringLiteral("性格") }));

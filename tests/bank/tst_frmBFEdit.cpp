@@ -1,6 +1,6 @@
 // The test chooser in its three modes: choosing a test for the editor or the runner,
 // and renaming and deleting tests, checked on screen and in the bank.
-#include "bankwindows.h"
+#include "support/bankwindows.h"
 
 #include "forms/forms.h"
 #include "forms/handoff.h"
@@ -88,10 +88,10 @@ private slots:
         QCOMPARE(w->DBList1->count(), 0);
         QCOMPARE(QApplication::focusWidget(), w->DBList1);
 
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QCOMPARE(entries(w->DBList1),
             (QStringList { QStringLiteral("测试一"), QStringLiteral("测试二") }));
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("性格")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("性格")));
         QCOMPARE(entries(w->DBList1), QStringList { QStringLiteral("测试三") });
     }
 
@@ -100,7 +100,7 @@ private slots:
     {
         fill();
         frmBFEdit *w = open(HandOff::EditMode);
-        press(w->Command1);
+        press(w, u"确定");
         // A double click on the empty list chooses nothing and opens nothing.
         QWidget *viewport = w->DBList1->viewport();
         const QPoint empty(5, viewport->height() - 5);
@@ -115,8 +115,8 @@ private slots:
 
         messages->clear();
         w = open(HandOff::ManageMode);
-        press(w->Command3);
-        press(w->Command5);
+        press(w, u"删除");
+        press(w, u"更名");
         QCOMPARE(messages->texts(),
             (QStringList { QStringLiteral("请选择要删除的测试项目！"),
                 QStringLiteral("请选择要更名的测试项目！") }));
@@ -143,12 +143,12 @@ private slots:
         folder->addRows(QStringLiteral("测试二"),
             { { QStringLiteral("题目一"), QStringLiteral("是"), QStringLiteral("1") } });
         frmBFEdit *w = open(mode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         if (doubleClick) {
             QVERIFY(doubleClickEntry(w->DBList1, QStringLiteral("测试二")));
         } else {
             QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试二")));
-            press(w->Command1);
+            press(w, u"确定");
         }
         settle();
 
@@ -173,10 +173,10 @@ private slots:
     {
         fill();
         frmBFEdit *w = open(HandOff::TakeMode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("性格")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("性格")));
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试三")));
         folder->write(QStringLiteral("temp1.txt"), " 7 \r\n");
-        press(w->Command1);
+        press(w, u"确定");
         settle();
         QCOMPARE(folder->read(QStringLiteral("temp.txt")), QByteArray("测试三\r\n"));
         QVERIFY(Forms::find<frmBFEdit>());
@@ -195,7 +195,7 @@ private slots:
     {
         fill();
         frmBFEdit *w = open(HandOff::ManageMode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QVERIFY(doubleClickEntry(w->DBList1, QStringLiteral("测试一")));
         settle();
         QCOMPARE(w->Label1->text(), QStringLiteral("测试一"));
@@ -213,10 +213,10 @@ private slots:
         const QString name = QStringLiteral("It's \"一\", 二");
         folder->addTest(QStringLiteral("情商"), name);
         frmBFEdit *w = open(HandOff::ManageMode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
 
         QVERIFY(clickEntry(w->DBList1, name));
-        press(w->Command3); // answered No
+        press(w, u"删除"); // answered No
         QCOMPARE(messages->texts(), QStringList { QStringLiteral("真的要删除这项测试吗？") });
         QCOMPARE(messages->shown().first().style, MsgStyle::Question);
         QVERIFY(folder->tables().contains(name));
@@ -224,7 +224,7 @@ private slots:
         messages->clear();
         messages->answer(MsgAnswer::Yes);
         QVERIFY(clickEntry(w->DBList1, name));
-        press(w->Command3);
+        press(w, u"删除");
         QCOMPARE(messages->last(), QStringLiteral("该项测试已经删除！"));
         QCOMPARE(entries(w->DBList1),
             (QStringList { QStringLiteral("测试一"), QStringLiteral("测试二") }));
@@ -242,10 +242,10 @@ private slots:
         fill();
         QVERIFY(Catalogue::dropTable(folder->bank(), QStringLiteral("测试一评分")).ok());
         frmBFEdit *w = open(HandOff::ManageMode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试一")));
         messages->answer(MsgAnswer::Yes);
-        press(w->Command3);
+        press(w, u"删除");
         QCOMPARE(messages->last(), QStringLiteral("该项测试已经删除！"));
         QCOMPARE(column(*folder, QStringLiteral("情商")), QStringList { QStringLiteral("测试二") });
         QVERIFY(!folder->tables().contains(QStringLiteral("测试一")));
@@ -266,13 +266,13 @@ private slots:
         fill();
         const QStringList tablesBefore = folder->tables();
         frmBFEdit *w = open(HandOff::ManageMode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试二")));
-        press(w->Command5);
+        press(w, u"更名");
         QCOMPARE(shown(w), QStringLiteral("--11d111"));
         QCOMPARE(QApplication::focusWidget(), w->Text1);
-        type(w->Text1, name);
-        press(w->Command6);
+        type(w, u"输入新名称：", name);
+        press(w, u"确定更名");
 
         QCOMPARE(messages->texts(), QStringList { kTaken });
         QCOMPARE(QApplication::focusWidget(), w->Text1);
@@ -297,13 +297,14 @@ private slots:
         QFETCH(bool, onButton);
         fill();
         frmBFEdit *w = open(HandOff::ManageMode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试一")));
-        press(w->Command5);
-        type(w->Text1, QString());
+        press(w, u"更名");
+        type(w, u"输入新名称：", QString());
 
-        QWidget *target = onButton ? static_cast<QWidget *>(w->Command3) : w->DBList1->viewport();
-        const QPoint at = onButton ? w->Command3->rect().center()
+        QWidget *target = onButton ? control(w, u"删除") : w->DBList1->viewport();
+        QVERIFY(target);
+        const QPoint at = onButton ? target->rect().center()
                                    : entryCentre(w->DBList1, QStringLiteral("测试二"));
         QTest::mousePress(target, Qt::LeftButton, {}, at);
         QCOMPARE(messages->texts(), QStringList { QStringLiteral("请输入新的测试名称！") });
@@ -317,7 +318,7 @@ private slots:
         QCOMPARE(w->DBList1->Text(), QStringLiteral("测试一"));
 
         typeKeys(w->Text1, QStringLiteral("新名"));
-        press(w->Command6);
+        press(w, u"确定更名");
         QCOMPARE(entries(w->DBList1),
             (QStringList { QStringLiteral("新名"), QStringLiteral("测试二") }));
         QVERIFY(folder->tables().contains(QStringLiteral("测试二")));
@@ -330,12 +331,12 @@ private slots:
         folder->addRows(
             QStringLiteral("测试二评分"), { { QStringLiteral("0"), QStringLiteral("9") } });
         frmBFEdit *w = open(HandOff::ManageMode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试二")));
-        press(w->Command5);
+        press(w, u"更名");
         const QString name = QStringLiteral("O'Neil \"二\"");
-        type(w->Text1, name);
-        press(w->Command6);
+        type(w, u"输入新名称：", name);
+        press(w, u"确定更名");
 
         QVERIFY(messages->texts().isEmpty());
         QCOMPARE(shown(w), QStringLiteral("--111d--"));
@@ -346,9 +347,9 @@ private slots:
         QCOMPARE(folder->rows(name + QStringLiteral("评分")).size(), 1);
 
         // The renamed test is renamed again from its new name, then deleted.
-        press(w->Command5);
-        type(w->Text1, QStringLiteral("测试四"));
-        press(w->Command6);
+        press(w, u"更名");
+        type(w, u"输入新名称：", QStringLiteral("测试四"));
+        press(w, u"确定更名");
         QCOMPARE(column(*folder, QStringLiteral("情商")),
             (QStringList { QStringLiteral("测试一"), QStringLiteral("测试四") }));
         QVERIFY(folder->tables().contains(QStringLiteral("测试四评分")));
@@ -361,14 +362,14 @@ private slots:
         fill();
         folder->addTest(QStringLiteral("性格"), QStringLiteral("测试一 "));
         frmBFEdit *w = open(HandOff::ManageMode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试一")));
-        press(w->Command5);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("性格")));
+        press(w, u"更名");
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("性格")));
         QCOMPARE(w->Label1->text(), QStringLiteral("测试一"));
         QCOMPARE(w->Text1->text(), QStringLiteral("测试一"));
-        type(w->Text1, QStringLiteral("测试五"));
-        press(w->Command6);
+        type(w, u"输入新名称：", QStringLiteral("测试五"));
+        press(w, u"确定更名");
 
         QVERIFY(messages->texts().isEmpty());
         QCOMPARE(column(*folder, QStringLiteral("情商")),
@@ -384,20 +385,20 @@ private slots:
     {
         fill();
         frmBFEdit *w = open(HandOff::ManageMode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试一")));
-        press(w->Command5);
-        type(w->Text1, QString());
+        press(w, u"更名");
+        type(w, u"输入新名称：", QString());
         QTest::mouseClick(w->DBList1->viewport(), Qt::LeftButton);
         QCOMPARE(messages->texts(), QStringList { QStringLiteral("请输入新的测试名称！") });
         QCOMPARE(QApplication::focusWidget(), w->Text1);
 
-        type(w->Text1, QStringLiteral("测试六"));
+        type(w, u"输入新名称：", QStringLiteral("测试六"));
         QTest::mouseClick(w->DBList1->viewport(), Qt::LeftButton);
         QCOMPARE(messages->texts().size(), 1);
 
         // Closing the window by its close box with the box empty asks nothing.
-        type(w->Text1, QString());
+        type(w, u"输入新名称：", QString());
         w->frame()->close();
         settle();
         QVERIFY(!Forms::find<frmBFEdit>());
@@ -416,9 +417,9 @@ private slots:
         QFETCH(int, mode);
         fill();
         frmBFEdit *w = open(mode);
-        QVERIFY(pickEntry(w->DBCombo1, QStringLiteral("情商")));
+        QVERIFY(pick(w, u"测试项目分类：", QStringLiteral("情商")));
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("测试一")));
-        press(mode == 2 ? w->Command2 : w->Command4);
+        press(w, mode == 2 ? u"取消" : u"退出");
         settle();
         QVERIFY(!Forms::find<frmBFEdit>());
         QVERIFY(!QFile::exists(folder->file(QStringLiteral("temp.txt"))));

@@ -1,6 +1,6 @@
 // The category editor: its states, and what create, rename and delete leave in the
 // bank, driven through the window's own list, box and buttons.
-#include "bankwindows.h"
+#include "support/bankwindows.h"
 
 #include "forms/forms.h"
 #include "bank/frmFL.h"
@@ -33,13 +33,12 @@ class tst_frmFL : public WindowTest
     }
 
     // Enabled states of 名称确定 + name box, 新建, 改名 as "1"/"0".
-    static QString states(const frmFL *w)
+    static QString states(frmFL *w)
     {
         QString s;
-        for (const QWidget *c : { static_cast<const QWidget *>(w->Command1),
-                 static_cast<const QWidget *>(w->Text1), static_cast<const QWidget *>(w->Command2),
-                 static_cast<const QWidget *>(w->Command5) })
-            s += c->isEnabled() ? u'1' : u'0';
+        for (QWidget *c : { control(w, u"名称确定"), control(w, u"请输入名称:", Kind::Editable),
+                 control(w, u"新建"), control(w, u"改名") })
+            s += c && c->isEnabled() ? u'1' : u'0';
         return s;
     }
 
@@ -52,8 +51,8 @@ private slots:
         QCOMPARE(w->DBList1->count(), 0);
         QCOMPARE(states(w), QStringLiteral("0011"));
 
-        press(w->Command5);
-        press(w->Command3);
+        press(w, u"改名");
+        press(w, u"删除");
         QCOMPARE(messages->texts(),
             QStringList({ QStringLiteral("请选择要改名的测试类！"),
                 QStringLiteral("请选择要删除的测试类！") }));
@@ -105,13 +104,13 @@ private slots:
         for (const QChar step : steps) {
             switch (step.unicode()) {
             case 'N':
-                press(w->Command2);
+                press(w, u"新建");
                 break;
             case 'R':
-                press(w->Command5);
+                press(w, u"改名");
                 break;
             case 'C':
-                press(w->Command1);
+                press(w, u"名称确定");
                 break;
             case 'A':
                 QVERIFY(clickEntry(w->DBList1, QStringLiteral("A")));
@@ -133,9 +132,9 @@ private slots:
         folder->addCategory(QStringLiteral("性格"));
         frmFL *w = open();
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("性格")));
-        press(w->Command2);
-        type(w->Text1, QStringLiteral(" 情商 'EQ', \"新\" "));
-        press(w->Command1);
+        press(w, u"新建");
+        type(w, u"请输入名称:", QStringLiteral(" 情商 'EQ', \"新\" "));
+        press(w, u"名称确定");
 
         const QString name = QStringLiteral(" 情商 'EQ', \"新\" ");
         QVERIFY(messages->texts().isEmpty());
@@ -178,12 +177,12 @@ private slots:
         frmFL *w = open();
         if (rename) {
             QVERIFY(clickEntry(w->DBList1, QStringLiteral("情绪")));
-            press(w->Command5);
+            press(w, u"改名");
         } else {
-            press(w->Command2);
+            press(w, u"新建");
         }
-        type(w->Text1, name);
-        press(w->Command1);
+        type(w, u"请输入名称:", name);
+        press(w, u"名称确定");
 
         QCOMPARE(messages->texts(), QStringList { kNameExists });
         QCOMPARE(QApplication::focusWidget(), w->Text1);
@@ -206,11 +205,11 @@ private slots:
         folder->addCategory(QStringLiteral("C's"));
         frmFL *w = open();
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("A")));
-        press(w->Command5);
+        press(w, u"改名");
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("B")));
         QCOMPARE(w->Text4->text(), QStringLiteral("2"));
-        type(w->Text1, QStringLiteral("B'新"));
-        press(w->Command1);
+        type(w, u"请输入名称:", QStringLiteral("B'新"));
+        press(w, u"名称确定");
 
         QVERIFY(messages->texts().isEmpty());
         const QStringList listed { QStringLiteral("A"), QStringLiteral("B'新"),
@@ -225,9 +224,9 @@ private slots:
 
         // A name with a quote is found by its exact text.
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("C's")));
-        press(w->Command5);
-        type(w->Text1, QStringLiteral("D"));
-        press(w->Command1);
+        press(w, u"改名");
+        type(w, u"请输入名称:", QStringLiteral("D"));
+        press(w, u"名称确定");
         QCOMPARE(column(*folder, kCategoryList),
             (QStringList { QStringLiteral("A"), QStringLiteral("B'新"), QStringLiteral("D") }));
     }
@@ -290,7 +289,7 @@ private slots:
         QListWidgetItem *current = w->DBList1->currentItem();
         QCOMPARE(current ? current->text() : QString(), chosen);
 
-        press(w->Command5);
+        press(w, u"改名");
         if (chosen.isEmpty())
             QCOMPARE(messages->texts(), QStringList { QStringLiteral("请选择要改名的测试类！") });
         else
@@ -306,7 +305,7 @@ private slots:
 
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("满")));
         QCOMPARE(w->Text4->text(), QStringLiteral("1"));
-        press(w->Command3);
+        press(w, u"删除");
         QCOMPARE(
             messages->texts(), QStringList { QStringLiteral("该测试类里有测试内容，不能删除！") });
         QCOMPARE(entries(w->DBList1).size(), 3);
@@ -315,7 +314,7 @@ private slots:
         messages->clear();
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("空 'x'")));
         QCOMPARE(w->Text4->text(), QStringLiteral("0"));
-        press(w->Command3);
+        press(w, u"删除");
         QCOMPARE(messages->shown().size(), 1); // no question first
         QCOMPARE(messages->last(), QStringLiteral("该测试类已经删除！"));
         QCOMPARE(entries(w->DBList1), (QStringList { QStringLiteral("满"), QStringLiteral("末") }));
@@ -325,9 +324,9 @@ private slots:
         QCOMPARE(w->Text3->text(), QString());
 
         // The name is free again.
-        press(w->Command2);
-        type(w->Text1, QStringLiteral("空 'x'"));
-        press(w->Command1);
+        press(w, u"新建");
+        type(w, u"请输入名称:", QStringLiteral("空 'x'"));
+        press(w, u"名称确定");
         QCOMPARE(entries(w->DBList1).last(), QStringLiteral("空 'x'"));
     }
 
@@ -341,14 +340,14 @@ private slots:
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("甲")));
         QCOMPARE(w->Text4->text(), QStringLiteral("0"));
         folder->addTest(QStringLiteral("甲"), QStringLiteral("测试一"));
-        press(w->Command3);
+        press(w, u"删除");
         QCOMPARE(messages->last(), QStringLiteral("该测试类里有测试内容，不能删除！"));
         QCOMPARE(column(*folder, QStringLiteral("甲")), QStringList { QStringLiteral("测试一") });
 
         QVERIFY(Catalogue::dropTable(folder->bank(), QStringLiteral("乙")).ok());
         QVERIFY(clickEntry(w->DBList1, QStringLiteral("乙")));
         QCOMPARE(w->Text4->text(), QStringLiteral("0"));
-        press(w->Command3);
+        press(w, u"删除");
         QCOMPARE(messages->last(), QStringLiteral("该测试类已经删除！"));
         QCOMPARE(column(*folder, kCategoryList), QStringList { QStringLiteral("甲") });
     }
@@ -356,9 +355,9 @@ private slots:
     void exitDropsPendingOperation()
     {
         frmFL *w = open();
-        press(w->Command2);
-        type(w->Text1, QStringLiteral("未保存"));
-        press(w->Command4);
+        press(w, u"新建");
+        type(w, u"请输入名称:", QStringLiteral("未保存"));
+        press(w, u"退出");
         settle();
         QVERIFY(!Forms::find<frmFL>());
         QCOMPARE(folder->tables(), QStringList { kCategoryList });

@@ -59,7 +59,7 @@ private:
         (*main)->mnuImport_Click();
         auto *w = Forms::find<frmImport>();
         files.choose(path);
-        press(w->Command1);
+        press(w, u"选择文件");
         return w;
     }
 
@@ -80,7 +80,7 @@ private:
         QVERIFY(w);
         QCOMPARE(w->Combo1->currentText(), kCategory);
         QCOMPARE(w->Combo2->currentText(), kSample);
-        press(w->Command1);
+        press(w, u"导出");
         QCOMPARE(files.shown().size(), 1);
         QVERIFY(files.shown()[0].save);
         QCOMPARE(files.shown()[0].fileName, kSample + u".txt"_s);
@@ -112,7 +112,7 @@ private slots:
         QVERIFY(w->Text2->toPlainText().startsWith(
             kSample + u"：%1 道题，%2 个分数档\n1. "_s.arg(rows.size()).arg(bands.size())));
         QCOMPARE(folder->tables(), QStringList { u"分类列表"_s }); // nothing written yet
-        press(w->Command2);
+        press(w, u"导入");
         QCOMPARE(messages->last(), u"已经导入 1 个测试。"_s);
         QCOMPARE(folder->rows(kSample), rows);
         QCOMPARE(folder->rows(u"分类列表"_s), QList<QStringList> { { kCategory } });
@@ -131,7 +131,7 @@ private slots:
         ScriptedFileDialog files;
         frmImport *w = openImport(files, file);
         QVERIFY(states(w).value(0).contains(u"已经存在"_s));
-        press(w->Command2);
+        press(w, u"导入");
         QVERIFY(messages->last().contains(u"请改名"_s));
         QCOMPARE(bytesOf(folder->bank()), before);
 
@@ -141,7 +141,7 @@ private slots:
         QTest::keyClick(w->Grid1, Qt::Key_Space);
         QCOMPARE(w->Grid1->item(0, frmImport::ColImport)->checkState(), Qt::Unchecked);
         QCOMPARE(states(w), QStringList { u"不导入"_s });
-        press(w->Command2);
+        press(w, u"导入");
         QCOMPARE(messages->last(), u"请选择要导入的测试！"_s);
         QTest::keyClick(w->Grid1, Qt::Key_Space);
         QCOMPARE(w->Grid1->item(0, frmImport::ColImport)->checkState(), Qt::Checked);
@@ -157,7 +157,7 @@ private slots:
         QCOMPARE(w->Grid1->item(0, frmImport::ColName)->text(), kSample + u"（二）"_s);
         QCOMPARE(states(w), QStringList { u"可以导入"_s });
         QCOMPARE(bytesOf(folder->bank()), before);
-        press(w->Command2);
+        press(w, u"导入");
         QCOMPARE(messages->last(), u"已经导入 1 个测试。"_s);
         QCOMPARE(folder->rows(kCategory),
             (QList<QStringList> { { kSample }, { kSample + u"（二）"_s } }));
@@ -176,9 +176,9 @@ private slots:
         QVERIFY(w->Command4->isEnabled());
         QCOMPARE(w->Combo1->currentText(), kCategory); // the file names no category
         files.choose(folder->file(u"人际评分.csv"_s));
-        press(w->Command4);
+        press(w, u"评分表");
         QCOMPARE(w->Grid1->item(0, frmImport::ColBands)->text(), u"2"_s);
-        press(w->Command2);
+        press(w, u"导入");
         QCOMPARE(messages->last(), u"已经导入 1 个测试。"_s);
         QCOMPARE(folder->rows(u"人际评分"_s),
             (QList<QStringList> {
@@ -236,16 +236,14 @@ private slots:
         QCOMPARE(w->Grid1->item(0, frmImport::ColName)->text(), QString());
         QCOMPARE(w->Grid1->item(2, frmImport::ColCategory)->text(), kCategory);
         if (!into.isEmpty()) {
-            w->Combo1->setFocus();
-            w->Combo1->lineEdit()->selectAll();
-            typeKeys(w->Combo1->lineEdit(), into);
+            type(w, u"导入到的测试类：", into);
         }
         QCOMPARE(
             w->Label4->text(), into.isEmpty() || into == kCategory ? QString() : u"新建测试类"_s);
         QCOMPARE(QStringList({ states(w)[0], states(w)[2] }), emptyStates);
         QCOMPARE(states(w)[1], u"可以导入"_s);
         QVERIFY(w->Text2->toPlainText().contains(u"没有测试"_s));
-        press(w->Command2);
+        press(w, u"导入");
         QCOMPARE(messages->last(), u"已经导入 1 个测试。另外新建了 1 个空的测试类。"_s);
         QStringList list;
         for (const QStringList &row : folder->rows(u"分类列表"_s))
@@ -266,7 +264,7 @@ private slots:
         QCOMPARE(states(w), (QStringList { u"新建空的测试类"_s, u"新建空的测试类"_s }));
         w->Grid1->item(1, frmImport::ColImport)->setCheckState(Qt::Unchecked);
         QCOMPARE(states(w), (QStringList { u"新建空的测试类"_s, u"不导入"_s }));
-        press(w->Command2);
+        press(w, u"导入");
         QCOMPARE(messages->last(), u"已经导入 0 个测试。另外新建了 1 个空的测试类。"_s);
         QCOMPARE(
             folder->rows(u"分类列表"_s), (QList<QStringList> { { kCategory }, { u"空类一"_s } }));
@@ -301,16 +299,14 @@ private slots:
             "    B. 不愿意（-1 分）\n评分：\n    -1 ～ 0：要多关心别人\n    2 ～ 2.5：很好"_s);
         if (emptyBank) {
             QCOMPARE(states(w), QStringList { u"没有指定分类。"_s });
-            press(w->Command2);
+            press(w, u"导入");
             QCOMPARE(messages->last(), u"请选择要添加到的测试类！"_s);
         }
-        w->Combo1->setFocus();
-        w->Combo1->lineEdit()->selectAll();
-        typeKeys(w->Combo1->lineEdit(), typed);
+        type(w, u"导入到的测试类：", typed);
         QCOMPARE(w->Combo1->currentText(), typed);
         QVERIFY2(states(w).value(0).contains(state), qPrintable(states(w).value(0)));
         const QByteArray before = bytesOf(folder->bank());
-        press(w->Command2);
+        press(w, u"导入");
         if (state != u"可以导入"_s) {
             QVERIFY(messages->last().contains(u"请改名"_s));
             QCOMPARE(bytesOf(folder->bank()), before);
@@ -366,7 +362,7 @@ private slots:
         frmImport *w = openImport(files, bandSheet ? folder->file(u"人际.csv"_s) : hostile);
         if (bandSheet) {
             files.choose(hostile);
-            press(w->Command4);
+            press(w, u"评分表");
             QCOMPARE(w->Grid1->item(0, frmImport::ColBands)->text(), u"0"_s);
         }
         QCOMPARE(messages->texts().size(), 1);

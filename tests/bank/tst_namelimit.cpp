@@ -2,7 +2,7 @@
 // limit is stored whole; a longer one, typed or pasted, is refused with a message
 // that states the limit and the bank stays as it was. Long names a bank already holds
 // are shown and used as they are.
-#include "bankwindows.h"
+#include "support/bankwindows.h"
 #include "support/windowtest.h"
 
 #include "forms/handoff.h"
@@ -13,7 +13,6 @@
 #include "bank/frmFL.h"
 #include "store/catalogue.h"
 
-#include <QClipboard>
 #include <QGuiApplication>
 
 using namespace bankwindows;
@@ -22,15 +21,6 @@ namespace {
 
 const QString kCategory = QStringLiteral("情商");
 const QString kTest = QStringLiteral("测试一");
-
-// Puts text into a box the way a user pastes it: all selected, then Ctrl+V.
-void paste(QLineEdit *box, const QString &text)
-{
-    QGuiApplication::clipboard()->setText(text);
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-}
 
 } // namespace
 
@@ -70,29 +60,29 @@ void tst_namelimit::newAndChangedNames()
         auto *w = Forms::find<frmFL>();
         QVERIFY(w);
         if (action.startsWith(QLatin1String("new"))) {
-            press(w->Command2);
+            press(w, u"新建");
         } else {
             QVERIFY(clickEntry(w->DBList1, kCategory));
-            press(w->Command5);
+            press(w, u"改名");
         }
-        paste(w->Text1, name);
-        press(w->Command1);
+        paste(w, u"请输入名称:", name);
+        press(w, u"名称确定");
     } else if (action == QLatin1String("new test")) {
         (*main)->mnuCreatTest_Click();
         auto *w = Forms::find<frmAddTest>();
         QVERIFY(w);
-        QVERIFY(pickEntry(w->DBCombo1, kCategory));
-        paste(w->Text1, name);
-        press(w->Command1);
+        QVERIFY(pick(w, u"添加到的测试类：", kCategory));
+        paste(w, u"测试名称：", name);
+        press(w, u"确定");
     } else {
         (*main)->mnuDelTest_Click();
         auto *w = Forms::find<frmBFEdit>();
         QVERIFY(w);
-        QVERIFY(pickEntry(w->DBCombo1, kCategory));
+        QVERIFY(pick(w, u"测试项目分类：", kCategory));
         QVERIFY(clickEntry(w->DBList1, kTest));
-        press(w->Command5);
-        paste(w->Text1, name);
-        press(w->Command6);
+        press(w, u"更名");
+        paste(w, u"输入新名称：", name);
+        press(w, u"确定更名");
     }
     settle();
 
@@ -127,9 +117,9 @@ void tst_namelimit::longNamesAlreadyThereStayUsable()
     QVERIFY(fl);
     QVERIFY(entries(fl->DBList1).contains(category));
     QVERIFY(clickEntry(fl->DBList1, category));
-    press(fl->Command5);
+    press(fl, u"改名");
     QCOMPARE(fl->Text1->text(), category);
-    press(fl->Command1); // its own name again
+    press(fl, u"名称确定"); // its own name again
     fl->Unload();
     settle();
     QVERIFY(messages->texts().isEmpty());
@@ -147,12 +137,12 @@ void tst_namelimit::longNamesAlreadyThereStayUsable()
     (*main)->mnuDelTest_Click();
     auto *w = Forms::find<frmBFEdit>();
     QVERIFY(w);
-    QVERIFY(pickEntry(w->DBCombo1, category));
+    QVERIFY(pick(w, u"测试项目分类：", category));
     QCOMPARE(entries(w->DBList1), QStringList { test });
     QVERIFY(clickEntry(w->DBList1, test));
-    press(w->Command5);
-    type(w->Text1, QStringLiteral("短名"));
-    press(w->Command6);
+    press(w, u"更名");
+    type(w, u"输入新名称：", QStringLiteral("短名"));
+    press(w, u"确定更名");
     settle();
     QVERIFY(messages->texts().isEmpty());
     QCOMPARE(column(*folder, category), QStringList { QStringLiteral("短名") });

@@ -250,7 +250,7 @@ QString pick(QRandomGenerator &random, const QStringList &from)
 
 } // namespace
 
-class tst_RecordsetModel : public QObject
+class tst_recordset_model : public QObject
 {
     Q_OBJECT
 
@@ -259,7 +259,7 @@ private slots:
     void agreesWithTheModel();
 };
 
-void tst_RecordsetModel::agreesWithTheModel_data()
+void tst_recordset_model::agreesWithTheModel_data()
 {
     QTest::addColumn<quint32>("start");
     QTest::addColumn<int>("initialRows");
@@ -267,7 +267,7 @@ void tst_RecordsetModel::agreesWithTheModel_data()
         QTest::addRow("fixed random start %u", start) << start << int(start % 4);
 }
 
-void tst_RecordsetModel::agreesWithTheModel()
+void tst_recordset_model::agreesWithTheModel()
 {
     QFETCH(quint32, start);
     QFETCH(int, initialRows);
@@ -381,5 +381,5 @@ void tst_RecordsetModel::agreesWithTheModel()
     }
 }
 
-QTEST_MAIN(tst_RecordsetModel)
+QTEST_MAIN(tst_recordset_model)
 #include "tst_recordset_model.moc"

@@ -10,6 +10,7 @@
 #include "base/programfolder.h"
 #include "platform/shellopen.h"
 #include "platform/twips.h"
+#include "support/userinput.h"
 #include "support/windowtest.h"
 
 #include <QFile>
@@ -19,6 +20,8 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QToolButton>
+
+using userinput::press;
 
 namespace {
 
@@ -178,7 +181,7 @@ private slots:
         if (key)
             QTest::keyClick(focus, Qt::Key(key));
         else
-            QTest::mouseClick(about->cmdOK, Qt::LeftButton);
+            press(about, u"确定");
         settle();
         QVERIFY(!Forms::find<frmAbout>());
     }
@@ -190,16 +193,16 @@ private slots:
         QCOMPARE(intro->Text1->toPlainText(), shown(frmIntro::eqPage()));
         // Whatever the user typed into the box goes when the page changes.
         QTest::keyClicks(intro->Text1, QStringLiteral("abc"));
-        QTest::mouseClick(intro->Option2, Qt::LeftButton);
+        press(intro, u"本软件简介");
         QCOMPARE(intro->Text1->toPlainText(), shown(frmIntro::programPage()));
         QTest::keyClicks(intro->Text1, QStringLiteral("xyz"));
-        QTest::mouseClick(intro->Option1, Qt::LeftButton);
+        press(intro, u"情商简介");
         QCOMPARE(intro->Text1->toPlainText(), shown(frmIntro::eqPage()));
         QTest::keyClick(intro->Option1, Qt::Key_Down);
         QVERIFY(intro->Option2->isChecked());
         QCOMPARE(intro->Text1->toPlainText(), shown(frmIntro::programPage()));
         // Closed and opened again, it is back on the EQ page.
-        QTest::mouseClick(intro->Command1, Qt::LeftButton);
+        press(intro, u"谢谢Tovik！");
         settle();
         QVERIFY(!Forms::find<frmIntro>());
         intro = openIntro();
@@ -270,7 +273,7 @@ private slots:
         QCOMPARE(openHelp(), help);
         QCOMPARE(help->Label1->isVisibleTo(help), page != 1);
         QCOMPARE(help->Label2->isVisibleTo(help), page == 1);
-        QTest::mouseClick(help->Command1, Qt::LeftButton);
+        press(help, u"谢谢Tovik！");
         settle();
         QVERIFY(!Forms::find<frmHelp>());
     }

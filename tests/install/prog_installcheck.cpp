@@ -6,14 +6,14 @@
 #include "forms/forms.h"
 #include "app/mdiMain.h"
 #include "app/mdlQelvi.h"
-#include "bank/frmAddTest.h"
 #include "binding/DBCombo.h"
 #include "bank/bankui.h"
+#include "bank/frmAddTest.h"
 #include "bank/frmFL.h"
-#include "bank/bankwindows.h"
 #include "store/catalogue.h"
 #include "platform/msgbox.h"
 #include "base/programfolder.h"
+#include "support/bankwindows.h"
 
 #include <QApplication>
 #include <QLineEdit>

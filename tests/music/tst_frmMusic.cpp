@@ -7,7 +7,9 @@
 #include "base/programfolder.h"
 #include "platform/twips.h"
 #include "support/mainwindow.h"
+#include "support/testfolder.h"
 #include "support/testpieces.h"
+#include "support/userinput.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,43 +18,6 @@
 #include <QTest>
 
 namespace {
-
-// A program folder of its own for one test.
-class Folder
-{
-public:
-    Folder()
-        : m_previous(programFolder())
-    {
-        setProgramFolder(m_dir.path());
-    }
-    ~Folder() { setProgramFolder(m_previous); }
-
-    QString file(const QString &name) const { return m_dir.filePath(name); }
-    QString write(const QString &name, const QByteArray &bytes) const
-    {
-        QFile f(file(name));
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-            qFatal("cannot write %s", qPrintable(name));
-        return f.fileName();
-    }
-    QString copyShipped(const QString &name) const
-    {
-        QFile::remove(file(name));
-        if (!QFile::copy(TestPieces::shipped(name), file(name)))
-            qFatal("cannot copy %s", qPrintable(name));
-        return file(name);
-    }
-    QByteArray read(const QString &name) const
-    {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_previous;
-};
 
 QByteArray iniLine(const QString &path)
 {
@@ -98,7 +63,7 @@ private slots:
 
 void tst_frmMusic::layoutAndStartState()
 {
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     MainWindowFixture main;
     frmMusic *m = Forms::load<frmMusic>();
     QCOMPARE(m->Caption(), QStringLiteral("Qelvi——背景音乐控制器"));
@@ -136,7 +101,7 @@ void tst_frmMusic::layoutAndStartState()
 
 void tst_frmMusic::startUpPlaysTheDefaultPiece()
 {
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     folder.copyShipped(QStringLiteral("music.ini"));
     const QString piece = folder.copyShipped(QStringLiteral("gaoshanls.mp3"));
     MainWindowFixture main(QSize(1024, 768), true);
@@ -164,7 +129,7 @@ void tst_frmMusic::startUpPlaysTheDefaultPiece()
     QCOMPARE(m->MMControl1->Mode(), int(MediaDevice::ModePlay));
 
     // 退出 hides it; the music goes on.
-    click(m->Command3);
+    userinput::press(m, u"退出");
     QVERIFY(!m->Visible());
     QCOMPARE(controller(), m);
     QCOMPARE(m->MMControl1->Mode(), int(MediaDevice::ModePlay));
@@ -193,7 +158,7 @@ void tst_frmMusic::startUpWithoutAPiece()
     QFETCH(QByteArray, ini);
     QFETCH(QString, label);
 
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     folder.copyShipped(QStringLiteral("gaoshanls.mp3"));
     if (hasIni)
         folder.write(QStringLiteral("music.ini"), ini);
@@ -233,7 +198,7 @@ void tst_frmMusic::startUpReadsTheSettingLine()
     QFETCH(QByteArray, prefix);
     QFETCH(QByteArray, end);
 
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     const QString piece = folder.write(name,
         name.endsWith(QLatin1String(".mid")) ? TestPieces::midi(8, 120) : TestPieces::wav(3000));
     QStringEncoder encoder(encoding.constData());
@@ -270,7 +235,7 @@ void tst_frmMusic::openUsesTheDeviceTypeRule()
     QFETCH(QString, name);
     QFETCH(QString, type);
 
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     QString piece;
     if (name.endsWith(QLatin1String("mp3"))) {
         piece = folder.file(name);
@@ -308,7 +273,7 @@ void tst_frmMusic::openUsesTheDeviceTypeRule()
 
 void tst_frmMusic::openCancelledClosesThePiece()
 {
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     const QString piece = folder.write(QStringLiteral("tone.wav"), TestPieces::wav(3000));
     folder.write(QStringLiteral("music.ini"), iniLine(piece));
     MainWindowFixture main(QSize(1024, 768), true);
@@ -329,7 +294,7 @@ void tst_frmMusic::openCancelledClosesThePiece()
 
 void tst_frmMusic::playPauseAndStop()
 {
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     const QString piece = folder.write(QStringLiteral("tone.wav"), TestPieces::wav(4000));
     MainWindowFixture main(QSize(1024, 768), true);
     frmMusic *m = controller();
@@ -391,7 +356,7 @@ void tst_frmMusic::storeAsDefault()
     QFETCH(MsgAnswer, answer);
     QFETCH(bool, written);
 
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     const QString piece = folder.write(QStringLiteral("新曲.wav"), TestPieces::wav(2000));
     // Longer than any new line, so a leftover tail would show.
     const QByteArray old
@@ -433,7 +398,7 @@ void tst_frmMusic::storeAsDefault()
 
 void tst_frmMusic::storeAsDefaultThatCannotBeWritten()
 {
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     // A folder in the file's place fails the write whatever the user's rights.
     QVERIFY(QDir(folder.file(QString())).mkdir(QStringLiteral("music.ini")));
     MainWindowFixture main(QSize(1024, 768), true);
@@ -465,7 +430,7 @@ void tst_frmMusic::loopsAtTheEnd()
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
 
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     folder.write(QStringLiteral("music.ini"), iniLine(folder.write(name, bytes)));
     MainWindowFixture main(QSize(1024, 768), true);
     frmMusic *m = controller();
@@ -492,7 +457,7 @@ void tst_frmMusic::loopsAtTheEnd()
 // must not look finished to the loop check, which would start it.
 void tst_frmMusic::openingAShorterPieceDoesNotStartIt()
 {
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     folder.write(QStringLiteral("music.ini"),
         iniLine(folder.write(QStringLiteral("long.wav"), TestPieces::wav(3000))));
     const QString shorter = folder.write(QStringLiteral("short.wav"), TestPieces::wav(300));
@@ -513,7 +478,7 @@ void tst_frmMusic::openingAShorterPieceDoesNotStartIt()
 // back with the music command; only the program's end unloads it.
 void tst_frmMusic::closeBoxHidesAndTheMusicGoesOn()
 {
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     const QString piece = folder.write(QStringLiteral("long.wav"), TestPieces::wav(3000));
     folder.write(QStringLiteral("music.ini"), iniLine(piece));
     MainWindowFixture main(QSize(1024, 768), true);
@@ -544,7 +509,7 @@ void tst_frmMusic::closeBoxHidesAndTheMusicGoesOn()
 
 void tst_frmMusic::longPathShowsItsEnd()
 {
-    Folder folder;
+    TestFolder folder(TestFolder::NoBank);
     const QString deep(60, u'长');
     QVERIFY(QDir(folder.file(QString())).mkdir(deep));
     const QString piece

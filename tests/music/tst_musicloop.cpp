@@ -3,12 +3,11 @@
 // every start of it shows in the samples as a rise from quiet to loud.
 #include "forms/forms.h"
 #include "music/frmMusic.h"
+#include "support/diskaudio.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
 #include "support/testpieces.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -90,7 +89,7 @@ Rounds findRounds(const QByteArray &bytes)
 
 } // namespace
 
-class tst_MusicLoop : public QObject
+class tst_musicloop : public QObject
 {
     Q_OBJECT
 
@@ -100,20 +99,15 @@ private slots:
     void oneCleanRestartPerRound();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_output;
+    DiskAudio m_audio;
 };
 
-void tst_MusicLoop::initTestCase()
+void tst_musicloop::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_output = m_dir.filePath(QStringLiteral("mixed.raw"));
-    // Before the first device opens the audio.
-    qputenv("SDL_AUDIODRIVER", "disk");
-    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_output));
+    QVERIFY(m_audio.isValid());
 }
 
-void tst_MusicLoop::oneCleanRestartPerRound_data()
+void tst_musicloop::oneCleanRestartPerRound_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
@@ -126,7 +120,7 @@ void tst_MusicLoop::oneCleanRestartPerRound_data()
 // Every round is the whole piece: a start cut short by a second restart would show as
 // a short round, a late restart as silence at the seam, a lost last note as a MIDI
 // round shorter than the first.
-void tst_MusicLoop::oneCleanRestartPerRound()
+void tst_musicloop::oneCleanRestartPerRound()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
@@ -136,7 +130,7 @@ void tst_MusicLoop::oneCleanRestartPerRound()
     TestFolder folder;
     folder.write(name, bytes);
     folder.write(QStringLiteral("music.ini"), folder.file(name).toUtf8() + "\r\n");
-    const qint64 from = QFileInfo(m_output).size() & ~qint64(3);
+    const qint64 from = m_audio.mark();
     Rounds rounds;
     {
         MainWindowFixture main(QSize(1024, 768), true);
@@ -145,9 +139,9 @@ void tst_MusicLoop::oneCleanRestartPerRound()
         for (int waited = 0; rounds.starts.size() <= seams && waited < 4 * seams * length;
              waited += length / 2) {
             QTest::qWait(length / 2);
-            QFile file(m_output);
-            QVERIFY(file.open(QIODevice::ReadOnly) && file.seek(from));
-            rounds = findRounds(file.readAll());
+            const std::optional<QByteArray> mixed = m_audio.since(from);
+            QVERIFY(mixed);
+            rounds = findRounds(*mixed);
         }
     }
     const QString report = rounds.describe();
@@ -168,5 +162,5 @@ void tst_MusicLoop::oneCleanRestartPerRound()
     }
 }
 
-QTEST_MAIN(tst_MusicLoop)
+QTEST_MAIN(tst_musicloop)
 #include "tst_musicloop.moc"

@@ -12,7 +12,7 @@
 
 #include <limits>
 
-class tst_MusicParts : public QObject
+class tst_musicparts : public QObject
 {
     Q_OBJECT
 
@@ -37,33 +37,33 @@ private:
     QString m_previous;
 };
 
-void tst_MusicParts::init()
+void tst_musicparts::init()
 {
     m_dir = std::make_unique<QTemporaryDir>();
     m_previous = programFolder();
     setProgramFolder(m_dir->path());
 }
 
-void tst_MusicParts::cleanup()
+void tst_musicparts::cleanup()
 {
     setProgramFolder(m_previous);
     m_dir.reset();
 }
 
-QByteArray tst_MusicParts::ini() const
+QByteArray tst_musicparts::ini() const
 {
     QFile f(m_dir->filePath(QStringLiteral("music.ini")));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void tst_MusicParts::writeIni(const QByteArray &bytes) const
+void tst_musicparts::writeIni(const QByteArray &bytes) const
 {
     QFile f(m_dir->filePath(QStringLiteral("music.ini")));
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
 }
 
-void tst_MusicParts::progressBarKeepsItsRange_data()
+void tst_musicparts::progressBarKeepsItsRange_data()
 {
     // Steps "min=…", "max=…", "value=…" applied in order to a new bar (0, 100, 0).
     QTest::addColumn<QStringList>("steps");
@@ -99,7 +99,7 @@ void tst_MusicParts::progressBarKeepsItsRange_data()
                                               << B { true, true } << F { 0, 16777216, 16777216 };
 }
 
-void tst_MusicParts::progressBarKeepsItsRange()
+void tst_musicparts::progressBarKeepsItsRange()
 {
     QFETCH(QStringList, steps);
     QFETCH(QList<bool>, accepted);
@@ -128,7 +128,7 @@ void tst_MusicParts::progressBarKeepsItsRange()
         drawn, int(std::lround((after[2] - after[0]) / (after[1] - after[0]) * bar.maximum())));
 }
 
-void tst_MusicParts::decodesUtf8ElseGbk_data()
+void tst_musicparts::decodesUtf8ElseGbk_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
@@ -142,14 +142,14 @@ void tst_MusicParts::decodesUtf8ElseGbk_data()
         << QByteArray("\xef\xbb\xbf") + chinese.toUtf8() << chinese;
 }
 
-void tst_MusicParts::decodesUtf8ElseGbk()
+void tst_musicparts::decodesUtf8ElseGbk()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, text);
     QCOMPARE(MusicIni::decode(bytes), text);
 }
 
-void tst_MusicParts::readsTheFirstLine_data()
+void tst_musicparts::readsTheFirstLine_data()
 {
     QTest::addColumn<bool>("exists");
     QTest::addColumn<QByteArray>("bytes");
@@ -164,7 +164,7 @@ void tst_MusicParts::readsTheFirstLine_data()
     QTest::newRow("blanks kept") << true << QByteArray(" /m/a.mp3 \r\n") << " /m/a.mp3 ";
 }
 
-void tst_MusicParts::readsTheFirstLine()
+void tst_musicparts::readsTheFirstLine()
 {
     QFETCH(bool, exists);
     QFETCH(QByteArray, bytes);
@@ -174,7 +174,7 @@ void tst_MusicParts::readsTheFirstLine()
     QCOMPARE(MusicIni::readPath(), path);
 }
 
-void tst_MusicParts::resolvesOnlyTheExactShippedPath_data()
+void tst_musicparts::resolvesOnlyTheExactShippedPath_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<bool>("shipped");
@@ -185,7 +185,7 @@ void tst_MusicParts::resolvesOnlyTheExactShippedPath_data()
     QTest::newRow("empty") << "" << false;
 }
 
-void tst_MusicParts::resolvesOnlyTheExactShippedPath()
+void tst_musicparts::resolvesOnlyTheExactShippedPath()
 {
     QFETCH(QString, line);
     QFETCH(bool, shipped);
@@ -193,7 +193,7 @@ void tst_MusicParts::resolvesOnlyTheExactShippedPath()
         MusicIni::resolve(line), shipped ? m_dir->filePath(QStringLiteral("gaoshanls.mp3")) : line);
 }
 
-void tst_MusicParts::writesOneLineWithCrLf()
+void tst_musicparts::writesOneLineWithCrLf()
 {
     writeIni("a line much longer than the one that replaces it\r\nand a second\r\n");
     QString reason;
@@ -207,7 +207,7 @@ void tst_MusicParts::writesOneLineWithCrLf()
     QCOMPARE(MusicIni::readPath(), QStringLiteral("/音乐/曲.mp3"));
 }
 
-void tst_MusicParts::reportsAWriteThatFails()
+void tst_musicparts::reportsAWriteThatFails()
 {
     QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("music.ini")));
     QString reason;
@@ -216,5 +216,5 @@ void tst_MusicParts::reportsAWriteThatFails()
     QVERIFY(QFileInfo(m_dir->filePath(QStringLiteral("music.ini"))).isDir());
 }
 
-QTEST_MAIN(tst_MusicParts)
+QTEST_MAIN(tst_musicparts)
 #include "tst_musicparts.moc"

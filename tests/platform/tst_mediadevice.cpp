@@ -10,7 +10,7 @@
 
 // The media device on SDL's silent "dummy" output, which still consumes the audio in
 // real time, so positions move as they would with sound.
-class tst_MediaDevice : public QObject
+class tst_mediadevice : public QObject
 {
     Q_OBJECT
 
@@ -35,7 +35,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-QString tst_MediaDevice::piece(const QString &name, const QByteArray &bytes)
+QString tst_mediadevice::piece(const QString &name, const QByteArray &bytes)
 {
     const QString path = m_dir.filePath(name);
     QFile f(path);
@@ -44,7 +44,7 @@ QString tst_MediaDevice::piece(const QString &name, const QByteArray &bytes)
     return path;
 }
 
-void tst_MediaDevice::initTestCase()
+void tst_mediadevice::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     piece(QStringLiteral("one.wav"), TestPieces::wav(1000));
@@ -58,7 +58,7 @@ void tst_MediaDevice::initTestCase()
         m_dir.filePath(QStringLiteral("tune.mp3"))));
 }
 
-void tst_MediaDevice::commandNamesIgnoreLetterCase_data()
+void tst_mediadevice::commandNamesIgnoreLetterCase_data()
 {
     QTest::addColumn<QString>("open");
     QTest::addColumn<QString>("play");
@@ -70,7 +70,7 @@ void tst_MediaDevice::commandNamesIgnoreLetterCase_data()
                                 << "PLAY";
 }
 
-void tst_MediaDevice::commandNamesIgnoreLetterCase()
+void tst_mediadevice::commandNamesIgnoreLetterCase()
 {
     QFETCH(QString, open);
     QFETCH(QString, play);
@@ -85,7 +85,7 @@ void tst_MediaDevice::commandNamesIgnoreLetterCase()
     QCOMPARE(device.Mode(), int(MediaDevice::ModeNotOpen));
 }
 
-void tst_MediaDevice::failuresOnlySetTheErrorState_data()
+void tst_mediadevice::failuresOnlySetTheErrorState_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("type");
@@ -128,7 +128,7 @@ void tst_MediaDevice::failuresOnlySetTheErrorState_data()
         << "" << QStringList { "Close" } << int(MediaDevice::NoError);
 }
 
-void tst_MediaDevice::failuresOnlySetTheErrorState()
+void tst_mediadevice::failuresOnlySetTheErrorState()
 {
     QFETCH(QString, file);
     QFETCH(QString, type);
@@ -163,7 +163,7 @@ void tst_MediaDevice::failuresOnlySetTheErrorState()
     QCOMPARE(device.Length(), 1000);
 }
 
-void tst_MediaDevice::deviceTypeChoosesTheDecoder_data()
+void tst_mediadevice::deviceTypeChoosesTheDecoder_data()
 {
     QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("type");
@@ -185,7 +185,7 @@ void tst_MediaDevice::deviceTypeChoosesTheDecoder_data()
                                 << "MPEGVideo" << -1;
 }
 
-void tst_MediaDevice::deviceTypeChoosesTheDecoder()
+void tst_mediadevice::deviceTypeChoosesTheDecoder()
 {
     QFETCH(QString, file);
     QFETCH(QString, type);
@@ -205,7 +205,7 @@ void tst_MediaDevice::deviceTypeChoosesTheDecoder()
             qPrintable(QString::number(device.Length())));
 }
 
-void tst_MediaDevice::wavePlayPausePrevAndEnd()
+void tst_mediadevice::wavePlayPausePrevAndEnd()
 {
     MediaDevice device;
     device.setFileName(m_dir.filePath(QStringLiteral("one.wav")));
@@ -244,7 +244,7 @@ void tst_MediaDevice::wavePlayPausePrevAndEnd()
     QVERIFY(device.Position() < 400);
 }
 
-void tst_MediaDevice::midiLengthAndClock()
+void tst_mediadevice::midiLengthAndClock()
 {
     MediaDevice device;
     device.setFileName(m_dir.filePath(QStringLiteral("four.mid")));
@@ -271,7 +271,7 @@ void tst_MediaDevice::midiLengthAndClock()
     QVERIFY(device.Position() < 400);
 }
 
-void tst_MediaDevice::repeatGoesStraightIntoTheNextRound_data()
+void tst_mediadevice::repeatGoesStraightIntoTheNextRound_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("wav") << "one.wav";
@@ -281,7 +281,7 @@ void tst_MediaDevice::repeatGoesStraightIntoTheNextRound_data()
 // At the end of a round a repeating device reads as stopped at its end while the
 // mixer already plays the next round; "Prev" and "Play" take that round up. A round
 // nobody takes up, or a pause there, stops the music.
-void tst_MediaDevice::repeatGoesStraightIntoTheNextRound()
+void tst_mediadevice::repeatGoesStraightIntoTheNextRound()
 {
     QFETCH(QString, name);
     MediaDevice device;
@@ -320,7 +320,7 @@ void tst_MediaDevice::repeatGoesStraightIntoTheNextRound()
     QVERIFY(!sounding());
 }
 
-void tst_MediaDevice::anotherDeviceTakesTheMusic()
+void tst_mediadevice::anotherDeviceTakesTheMusic()
 {
     MediaDevice first;
     MediaDevice second;
@@ -340,7 +340,7 @@ void tst_MediaDevice::anotherDeviceTakesTheMusic()
 // A helper program opens the device, plays a piece, reports, then sends itself
 // SIGTERM: it must end by that signal, not linger. Whatever the audio driver finds
 // (here ALSA, on a machine that may have no sound card), the terminal stays quiet.
-void tst_MediaDevice::runsSilentlyWithoutSoundAndLeavesSignalsAlone_data()
+void tst_mediadevice::runsSilentlyWithoutSoundAndLeavesSignalsAlone_data()
 {
     QTest::addColumn<QString>("driver");
     QTest::addColumn<QByteArray>("expected");
@@ -349,7 +349,7 @@ void tst_MediaDevice::runsSilentlyWithoutSoundAndLeavesSignalsAlone_data()
     QTest::newRow("alsa") << "alsa" << QByteArray("mode=526 error=0");
 }
 
-void tst_MediaDevice::runsSilentlyWithoutSoundAndLeavesSignalsAlone()
+void tst_mediadevice::runsSilentlyWithoutSoundAndLeavesSignalsAlone()
 {
     QFETCH(QString, driver);
     QFETCH(QByteArray, expected);
@@ -367,5 +367,5 @@ void tst_MediaDevice::runsSilentlyWithoutSoundAndLeavesSignalsAlone()
     QCOMPARE(helper.exitStatus(), QProcess::CrashExit);
 }
 
-QTEST_GUILESS_MAIN(tst_MediaDevice)
+QTEST_GUILESS_MAIN(tst_mediadevice)
 #include "tst_mediadevice.moc"

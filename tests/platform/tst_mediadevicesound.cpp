@@ -1,8 +1,8 @@
 #include "platform/mediadevice.h"
+#include "support/diskaudio.h"
 #include "support/testpieces.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -10,7 +10,7 @@
 
 // The media device on SDL's "disk" output, which writes every mixed sample to a file
 // in real time: a playing piece must be heard there, a paused one must not.
-class tst_MediaDeviceSound : public QObject
+class tst_mediadevicesound : public QObject
 {
     Q_OBJECT
 
@@ -23,29 +23,26 @@ private:
     // The loudest sample written while waiting, after the output settled; -1 when the
     // output wrote too little to tell.
     int peakOver(int settleMs, int listenMs);
-    QTemporaryDir m_dir;
-    QString m_output;
+    DiskAudio m_audio;
+    QTemporaryDir m_dir; // the pieces
 };
 
-void tst_MediaDeviceSound::initTestCase()
+void tst_mediadevicesound::initTestCase()
 {
+    QVERIFY(m_audio.isValid());
     QVERIFY(m_dir.isValid());
-    m_output = m_dir.filePath(QStringLiteral("mixed.raw"));
-    // Before the first device opens the audio.
-    qputenv("SDL_AUDIODRIVER", "disk");
-    qputenv("SDL_DISKAUDIOFILE", QFile::encodeName(m_output));
 }
 
-int tst_MediaDeviceSound::peakOver(int settleMs, int listenMs)
+int tst_mediadevicesound::peakOver(int settleMs, int listenMs)
 {
     QTest::qWait(settleMs);
-    const qint64 from = QFileInfo(m_output).size() & ~qint64(3);
+    const qint64 from = m_audio.mark();
     QTest::qWait(listenMs);
-    QFile file(m_output);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(from))
-        return -1;
     // Signed 16-bit stereo samples, as the mixer asks the output for.
-    const QByteArray bytes = file.readAll();
+    const std::optional<QByteArray> mixed = m_audio.since(from);
+    if (!mixed)
+        return -1;
+    const QByteArray &bytes = *mixed;
     // Fewer samples than half the time waited: the output did not run.
     if (bytes.size() < 44100 * 4 * listenMs / 2000)
         return -1;
@@ -56,7 +53,7 @@ int tst_MediaDeviceSound::peakOver(int settleMs, int listenMs)
     return peak;
 }
 
-void tst_MediaDeviceSound::soundWhilePlayingSilenceWhilePaused_data()
+void tst_mediadevicesound::soundWhilePlayingSilenceWhilePaused_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes");
@@ -67,7 +64,7 @@ void tst_MediaDeviceSound::soundWhilePlayingSilenceWhilePaused_data()
                          << (mp3.open(QIODevice::ReadOnly) ? mp3.readAll() : QByteArray());
 }
 
-void tst_MediaDeviceSound::soundWhilePlayingSilenceWhilePaused()
+void tst_mediadevicesound::soundWhilePlayingSilenceWhilePaused()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
@@ -98,5 +95,5 @@ void tst_MediaDeviceSound::soundWhilePlayingSilenceWhilePaused()
     device.setCommand(QStringLiteral("Close"));
 }
 
-QTEST_GUILESS_MAIN(tst_MediaDeviceSound)
+QTEST_GUILESS_MAIN(tst_mediadevicesound)
 #include "tst_mediadevicesound.moc"

@@ -68,7 +68,7 @@ QByteArray smf(quint16 division, const QList<QByteArray> &tracks, quint16 format
 }
 } // namespace
 
-class tst_MidiLength : public QObject
+class tst_midilength : public QObject
 {
     Q_OBJECT
 
@@ -80,7 +80,7 @@ private slots:
     void survivesDamagedFiles();
 };
 
-void tst_MidiLength::length_data()
+void tst_midilength::length_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<qint64>("ms");
@@ -135,7 +135,7 @@ void tst_MidiLength::length_data()
         << qint64(std::llround(2.0L * 0x0fffffff * 0xffffff / 1000.0L));
 }
 
-void tst_MidiLength::length()
+void tst_midilength::length()
 {
     QFETCH(QByteArray, file);
     QFETCH(qint64, ms);
@@ -144,7 +144,7 @@ void tst_MidiLength::length()
     QCOMPARE(*got, ms);
 }
 
-void tst_MidiLength::refusesWhatIsNoMidiFile_data()
+void tst_midilength::refusesWhatIsNoMidiFile_data()
 {
     QTest::addColumn<QByteArray>("file");
     QTest::newRow("empty") << QByteArray();
@@ -156,7 +156,7 @@ void tst_MidiLength::refusesWhatIsNoMidiFile_data()
     QTest::newRow("time code without ticks") << smf(0xe700, { endOfTrack() });
 }
 
-void tst_MidiLength::refusesWhatIsNoMidiFile()
+void tst_midilength::refusesWhatIsNoMidiFile()
 {
     QFETCH(QByteArray, file);
     QVERIFY(!midiLengthMs(file).has_value());
@@ -165,7 +165,7 @@ void tst_MidiLength::refusesWhatIsNoMidiFile()
 // Random damage to a valid file, from a fixed random start so a failure repeats:
 // the reader must neither crash nor read past the bytes (the sanitizer build checks
 // the latter), and a length is never negative.
-void tst_MidiLength::survivesDamagedFiles()
+void tst_midilength::survivesDamagedFiles()
 {
     const QByteArray good = smf(96,
         { tempo(0, 400000) + noteOn(0) + ev(96, bytes({ 60, 0 }))
@@ -200,5 +200,5 @@ void tst_MidiLength::survivesDamagedFiles()
     }
 }
 
-QTEST_APPLESS_MAIN(tst_MidiLength)
+QTEST_APPLESS_MAIN(tst_midilength)
 #include "tst_midilength.moc"

@@ -22,6 +22,8 @@
 #include "platform/msgbox.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
+#include "support/asnobody.h"
+#include "support/bankwindows.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
 #include "support/testpieces.h"
@@ -33,7 +35,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMovie>
-#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
@@ -42,13 +43,8 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QToolButton>
-#include <cstdio>
-#include <grp.h>
-#include <pwd.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -138,27 +134,6 @@ void type(QWidget *box, const QString &text)
         QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
 }
 
-bool pick(QComboBox *combo, const QString &text)
-{
-    const int at = combo->findText(text);
-    if (at < 0)
-        return false;
-    combo->setFocus();
-    while (combo->currentIndex() < at)
-        QTest::keyClick(combo, Qt::Key_Down);
-    return combo->currentIndex() == at;
-}
-
-bool choose(QListWidget *list, const QString &text)
-{
-    const QList<QListWidgetItem *> found = list->findItems(text, Qt::MatchExactly);
-    if (found.isEmpty())
-        return false;
-    QTest::mouseClick(
-        list->viewport(), Qt::LeftButton, {}, list->visualItemRect(found.first()).center());
-    return true;
-}
-
 // The windows that read the bank, each opened the way the program opens it.
 enum class Window { Category, NewTest, ChooseEdit, ChooseTake, ChooseManage, Editor, Runner };
 
@@ -216,36 +191,11 @@ bool takeToTheEnd(frmTest *runner)
     return Forms::find<frmResult>() != nullptr;
 }
 
-// The unprivileged account the read-only cases run under when the tests run as root,
-// who may write to any file.
-const char *const kDropSwitch = "--as-nobody";
-
-bool dropToNobody()
-{
-    const passwd *nobody = ::getpwnam("nobody");
-    if (!nobody || ::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0
-        || ::setuid(nobody->pw_uid) != 0)
-        return false;
-    // setuid makes the process undumpable, which LeakSanitizer needs it to be.
-    ::prctl(PR_SET_DUMPABLE, 1);
-    return true;
-}
-
-// Whether every folder above path lets other users through, and path runs for them.
-bool reachableByOthers(const QString &path)
-{
-    QFileInfo info(path);
-    if (!(info.permissions() & QFile::ExeOther))
-        return false;
-    for (QDir dir = info.absoluteDir();; dir.cdUp()) {
-        if (!(QFileInfo(dir.absolutePath()).permissions() & QFile::ExeOther))
-            return false;
-        if (dir.isRoot())
-            return true;
-    }
-}
-
 } // namespace
+
+using bankwindows::clickEntry;
+using userinput::pickEntry;
+using userinput::press;
 
 class tst_hostilefiles : public QObject
 {
@@ -337,23 +287,23 @@ void tst_hostilefiles::damagedBank()
         switch (which) {
         case Window::Category: {
             auto *w = static_cast<frmFL *>(form);
-            click(w->Command2);
+            press(w, u"新建");
             type(w->Text1, QStringLiteral("新类"));
-            click(w->Command1);
+            press(w, u"名称确定");
             break;
         }
         case Window::NewTest: {
             auto *w = static_cast<frmAddTest *>(form);
             type(w->Text1, QStringLiteral("新测试"));
-            click(w->Command1);
+            press(w, u"确定");
             break;
         }
         case Window::ChooseEdit:
         case Window::ChooseTake:
-            click(static_cast<frmBFEdit *>(form)->Command1);
+            press(form, u"确定");
             break;
         case Window::ChooseManage:
-            click(static_cast<frmBFEdit *>(form)->Command3);
+            press(form, u"删除");
             break;
         case Window::Editor:
         case Window::Runner:
@@ -402,9 +352,9 @@ void tst_hostilefiles::bankBehindALink()
             BankFile::closeConnection(); // each window connects afresh
             auto *w = static_cast<frmFL *>(open(main, Window::Category));
             QVERIFY(w);
-            click(w->Command2);
+            press(w, u"新建");
             type(w->Text1, name);
-            click(w->Command1);
+            press(w, u"名称确定");
             settle();
             w->Unload();
             settle();
@@ -590,10 +540,10 @@ void tst_hostilefiles::modeFile()
         settle();
         QCOMPARE(chooser->Command1->isVisible(), mode != 3);
         QCOMPARE(chooser->Command3->isVisible(), mode == 3);
-        QVERIFY(pick(chooser->DBCombo1, kCategory));
-        QVERIFY(choose(chooser->DBList1, kTest));
+        QVERIFY(pickEntry(chooser->DBCombo1, kCategory));
+        QVERIFY(clickEntry(chooser->DBList1, kTest));
         if (mode != 3) {
-            click(chooser->Command1);
+            press(chooser, u"确定");
             settle();
             settle();
             QCOMPARE(Forms::find<frmTest>() != nullptr, mode == 2);
@@ -680,10 +630,8 @@ void tst_hostilefiles::musicFiles()
         // The controller shown, and its buttons pressed.
         main->mnuBackMic_Click();
         settle();
-        const QList<QWidget *> buttons { music->Command4, music->Command5, music->Command6,
-            music->Command4 };
-        for (QWidget *button : buttons) {
-            click(button);
+        for (const char16_t *button : { u"播放", u"暂停", u"停止", u"播放" }) {
+            press(music, button);
             QTest::qWait(20);
         }
         if (silent)
@@ -692,14 +640,14 @@ void tst_hostilefiles::musicFiles()
         if (!piece.isEmpty()) {
             ScriptedFileDialog dialog;
             dialog.choose(folder.file(piece));
-            click(music->Command1);
-            click(music->Command4);
+            press(music, u"打开");
+            press(music, u"播放");
             QTest::qWait(50);
             QCOMPARE(music->Label1->text(), folder.file(piece));
             if (silent)
                 QVERIFY(music->MMControl1->Mode() != MediaDevice::ModePlay);
         }
-        click(music->Command3);
+        press(music, u"退出");
     }
     QVERIFY2(messages.texts().isEmpty(), qPrintable(messages.texts().join(u'\n')));
     QVERIFY(onDisk(folder, QStringLiteral("music.ini")) == ini);
@@ -741,7 +689,7 @@ void tst_hostilefiles::animation()
         QTest::qWait(200); // frames that there are, shown
         if (QMovie *movie = about->Gif->movie())
             QVERIFY(movie->isValid());
-        click(about->cmdOK);
+        press(about, u"确定");
         settle();
         QVERIFY(!Forms::find<frmAbout>());
     }
@@ -767,21 +715,9 @@ void tst_hostilefiles::cannotWrite()
 {
     QFETCH(QString, what);
 
-    if (::geteuid() == 0) {
-        const QString self = QCoreApplication::applicationFilePath();
-        if (!reachableByOthers(self))
-            QSKIP("running as root, and the test program is out of reach of other users");
-        QProcess child;
-        child.setProcessChannelMode(QProcess::MergedChannels);
-        child.start(self,
-            { QString::fromLatin1(kDropSwitch),
-                QStringLiteral("cannotWrite:") + QString::fromUtf8(QTest::currentDataTag()) });
-        QVERIFY(child.waitForFinished(120000));
-        const QString out = QString::fromUtf8(child.readAll());
-        QVERIFY2(
-            child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(out));
-        QVERIFY2(out.contains(QLatin1String("PASS   : tst_hostilefiles::cannotWrite(")),
-            qPrintable(out));
+    if (asnobody::runsAsRoot()) {
+        asnobody::rerun(
+            QStringLiteral("cannotWrite:") + QString::fromUtf8(QTest::currentDataTag()));
         return;
     }
 
@@ -814,31 +750,31 @@ void tst_hostilefiles::cannotWrite()
         if (what == QLatin1String("bank, new category")) {
             auto *w = static_cast<frmFL *>(open(main, Window::Category));
             QCOMPARE(w->DBList1->count(), 1); // reading works
-            click(w->Command2);
+            press(w, u"新建");
             type(w->Text1, QStringLiteral("新类"));
-            click(w->Command1);
+            press(w, u"名称确定");
         } else if (what.endsWith(QLatin1String("new test"))) {
             auto *w = static_cast<frmAddTest *>(open(main, Window::NewTest));
-            QVERIFY(pick(w->DBCombo1, kCategory));
+            QVERIFY(pickEntry(w->DBCombo1, kCategory));
             type(w->Text1, QStringLiteral("新测试"));
-            click(w->Command1);
+            press(w, u"确定");
             QVERIFY(Forms::find<frmAddTest>());
         } else if (what.contains(QLatin1String("rename"))) {
             auto *w = static_cast<frmBFEdit *>(open(main, Window::ChooseManage));
-            QVERIFY(pick(w->DBCombo1, kCategory));
-            QVERIFY(choose(w->DBList1, kTest));
-            click(w->Command5);
+            QVERIFY(pickEntry(w->DBCombo1, kCategory));
+            QVERIFY(clickEntry(w->DBList1, kTest));
+            press(w, u"更名");
             type(w->Text1, QStringLiteral("改"));
-            click(w->Command6);
+            press(w, u"确定更名");
             messages.answer(MsgAnswer::Yes);
-            click(w->Command3);
+            press(w, u"删除");
             refusals = 2;
         } else if (what.contains(QLatin1String("take a test"))) {
             auto *w = static_cast<frmBFEdit *>(open(main, Window::ChooseTake));
             QVERIFY(w);
-            QVERIFY(pick(w->DBCombo1, kCategory));
-            QVERIFY(choose(w->DBList1, kTest));
-            click(w->Command1);
+            QVERIFY(pickEntry(w->DBCombo1, kCategory));
+            QVERIFY(clickEntry(w->DBList1, kTest));
+            press(w, u"确定");
             settle();
             frmTest *runner = Forms::find<frmTest>();
             QVERIFY(runner);
@@ -852,18 +788,18 @@ void tst_hostilefiles::cannotWrite()
             QVERIFY(w && Forms::find<frmEdittest>());
             QVERIFY(!w->Text1->toPlainText().isEmpty());
             type(w->Text1, QStringLiteral("改了"));
-            click(w->Command6); // 下一题 commits first: told, and still on the question
+            press(w, u"下一题"); // commits first: told, and still on the question
             QCOMPARE(messages.texts().size(), 1);
             QVERIFY(w->Text1->toPlainText().contains(QStringLiteral("改了")));
             // Leaving: asked whether to drop the change. No keeps the window (and the
             // program) open; yes lets the user out.
-            click(w->Command3); // 完成
+            press(w, u"完成");
             settle();
             QVERIFY(Forms::find<frmEdittest>());
             QVERIFY(!Forms::unloadAll());
             QVERIFY(Forms::find<frmEdittest>());
             messages.answer(MsgAnswer::Yes);
-            click(w->Command3);
+            press(w, u"完成");
             settle();
             QVERIFY(!Forms::find<frmEdittest>());
             QCOMPARE(messages.shown().size(), 4);
@@ -897,23 +833,5 @@ void tst_hostilefiles::cannotWrite()
             what.contains(QLatin1String("hand-off")) ? 3 : 1);
 }
 
-int main(int argc, char **argv)
-{
-    // The read-only cases, run again without root's right to write anything.
-    std::vector<char *> args(argv, argv + argc);
-    if (argc > 1 && qstrcmp(argv[1], kDropSwitch) == 0) {
-        if (!dropToNobody()) {
-            std::fputs("cannot become the user nobody\n", stderr);
-            return 3;
-        }
-        args.erase(args.begin() + 1);
-    }
-    int count = int(args.size());
-    QApplication app(count, args.data());
-    app.setAttribute(Qt::AA_Use96Dpi, true);
-    tst_hostilefiles test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, count, args.data());
-}
-
+QELVI_TEST_MAIN_AS_NOBODY(tst_hostilefiles, QApplication)
 #include "tst_hostilefiles.moc"

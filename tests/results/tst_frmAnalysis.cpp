@@ -11,6 +11,7 @@
 #include "store/results/history.h"
 #include "store/results/testversion.h"
 #include "support/sampleresults.h"
+#include "support/userinput.h"
 #include "support/windowtest.h"
 
 #include <QComboBox>
@@ -21,6 +22,8 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextEdit>
+
+using userinput::press;
 
 namespace {
 
@@ -83,7 +86,7 @@ private slots:
         ScriptedFileDialog dialogs;
         const QString pdf = folder->file(QStringLiteral("分析.pdf"));
         dialogs.choose(pdf);
-        QTest::mouseClick(analysis->Command2, Qt::LeftButton);
+        press(analysis, u"存为PDF");
         QProcess text;
         text.start(QStringLiteral("pdftotext"),
             { QStringLiteral("-enc"), QStringLiteral("UTF-8"), pdf, QStringLiteral("-") });
@@ -97,12 +100,12 @@ private slots:
         ScriptedPrintDialog printer;
         const QString printed = folder->file(QStringLiteral("打印.pdf"));
         printer.printTo(printed);
-        QTest::mouseClick(analysis->Command1, Qt::LeftButton);
+        press(analysis, u"打印");
         QCOMPARE(printer.shown(), 1);
         QVERIFY(QFileInfo(printed).size() > 1000);
 
         dialogs.choose(folder->file(QStringLiteral("统计.csv")));
-        QTest::mouseClick(analysis->Command3, Qt::LeftButton);
+        press(analysis, u"导出统计数据");
         QCOMPARE(messages->shown().size(), 1);
         QVERIFY(messages->last().contains(QStringLiteral("已导出 2 个版本")));
         const QStringList files = QDir(folder->path()).entryList({ QStringLiteral("统计-*") });
@@ -111,13 +114,13 @@ private slots:
         messages->clear();
 
         // From the history: the selected record's test.
-        QTest::mouseClick(analysis->Command4, Qt::LeftButton);
+        press(analysis, u"退出");
         settle();
         QVERIFY(!Forms::find<frmAnalysis>());
         (*main)->mnuHistory_Click();
         frmHistory *list = Forms::find<frmHistory>();
         QVERIFY(list);
-        QTest::mouseClick(list->Command7, Qt::LeftButton);
+        press(list, u"题目分析");
         analysis = Forms::find<frmAnalysis>();
         QVERIFY(analysis);
         QCOMPARE(analysis->report().test, sample);

@@ -2,7 +2,6 @@
 // their answers, the history window lists, filters, charts, exports and deletes them,
 // and the result window prints and saves its page. The bank is never written.
 #include "forms/forms.h"
-#include "bank/bankwindows.h"
 #include "bank/frmBFEdit.h"
 #include "store/catalogue.h"
 #include "platform/filedialog.h"
@@ -15,6 +14,8 @@
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
 #include "runner/taker.h"
+#include "support/bankwindows.h"
+#include "support/userinput.h"
 #include "support/windowtest.h"
 
 #include <QAction>
@@ -30,6 +31,8 @@
 #include <QTextEdit>
 #include <QTreeView>
 
+using userinput::press;
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -42,11 +45,8 @@ bool takeSample(mdiMain *main, int option, int questions)
 {
     main->mnuTesting_Click();
     QCoreApplication::processEvents();
-    frmBFEdit *chooser = Forms::find<frmBFEdit>();
-    if (!chooser || !bankwindows::pickEntry(chooser->DBCombo1, category)
-        || !bankwindows::clickEntry(chooser->DBList1, sample))
+    if (!bankwindows::chooseTest(category, sample))
         return false;
-    bankwindows::press(chooser->Command1);
     settle();
     frmTest *runner = Forms::find<frmTest>();
     if (!runner)
@@ -184,7 +184,7 @@ private slots:
         ScriptedFileDialog dialogs;
         const QString csv = folder->file(QStringLiteral("导出.csv"));
         dialogs.choose(csv);
-        QTest::mouseClick(history->Command3, Qt::LeftButton);
+        press(history, u"导出CSV");
         QCOMPARE(dialogs.shown().size(), 1);
         QVERIFY(dialogs.shown().constFirst().save);
         const QByteArray bytes = folder->read(QStringLiteral("导出.csv"));
@@ -198,11 +198,11 @@ private slots:
         // The selected record (the newest) as PDF, saved and printed.
         const QString pdf = folder->file(QStringLiteral("记录.pdf"));
         dialogs.choose(pdf);
-        QTest::mouseClick(history->Command2, Qt::LeftButton);
+        press(history, u"存为PDF");
         ScriptedPrintDialog printer;
         const QString printed = folder->file(QStringLiteral("打印.pdf"));
         printer.printTo(printed);
-        QTest::mouseClick(history->Command1, Qt::LeftButton);
+        press(history, u"打印");
         QCOMPARE(printer.shown(), 1);
         for (const QString &file : { pdf, printed }) {
             const QString text = pdfText(file);
@@ -316,12 +316,12 @@ private slots:
         QVERIFY(history->Text1->toPlainText().contains(QStringLiteral("测试者：小王")));
         ScriptedFileDialog dialogs;
         dialogs.choose(folder->file(QStringLiteral("小王.csv")));
-        QTest::mouseClick(history->Command3, Qt::LeftButton);
+        press(history, u"导出CSV");
         const QString table = QString::fromUtf8(folder->read(QStringLiteral("小王.csv")));
         QCOMPARE(table.count(QStringLiteral("\r\n")), 2);
         QVERIFY(table.contains(QStringLiteral(",小王,")));
         // 全部删除 under the filter names whose records go (and keeps them on 否).
-        QTest::mouseClick(history->Command5, Qt::LeftButton);
+        press(history, u"全部删除");
         QCOMPARE(messages->texts(),
             QStringList {
                 QStringLiteral("确实要删除测试者“小王”的1条测试记录吗？删除后不能恢复。") });
@@ -366,14 +366,14 @@ private slots:
         QCOMPARE(history->List1->model()->rowCount(), 3);
 
         messages->answer(MsgAnswer::No);
-        QTest::mouseClick(history->Command4, Qt::LeftButton);
+        press(history, u"删除");
         QCOMPARE(messages->shown().size(), 1);
         QCOMPARE(messages->shown().constFirst().style, MsgStyle::Question);
         QCOMPARE(file.records().size(), 3);
 
         // The newest (甲, total 2) is selected.
         messages->answer(MsgAnswer::Yes);
-        QTest::mouseClick(history->Command4, Qt::LeftButton);
+        press(history, u"删除");
         QList<Results::Record> left = file.records();
         QCOMPARE(left.size(), 2);
         QCOMPARE(left.at(0).total, QStringLiteral("1"));
@@ -381,7 +381,7 @@ private slots:
 
         history->Combo1->setCurrentIndex(history->Combo1->findText(QStringLiteral("乙")));
         messages->answer(MsgAnswer::Yes);
-        QTest::mouseClick(history->Command5, Qt::LeftButton);
+        press(history, u"全部删除");
         QVERIFY(messages->last().contains(QStringLiteral("乙")));
         left = file.records();
         QCOMPARE(left.size(), 1);

@@ -9,6 +9,7 @@
 #include "runner/frmTest.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
+#include "support/userinput.h"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -26,7 +27,7 @@ frmResult *finishTest(const QString &test)
     frmTest *runner = Forms::load<frmTest>();
     Forms::place(runner);
     runner->Show();
-    QTest::mouseClick(runner->Label2, Qt::LeftButton);
+    userinput::press(runner, u"选");
     return Forms::find<frmResult>();
 }
 
@@ -77,7 +78,7 @@ private slots:
         if (key)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key(key));
         else
-            QTest::mouseClick(result->Command1, Qt::LeftButton);
+            userinput::press(result, u"谢谢Tovik！");
         settle();
         QVERIFY(!Forms::find<frmResult>());
         // Closing the result leaves the runner open.

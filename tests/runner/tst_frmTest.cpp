@@ -12,6 +12,9 @@
 #include "runner/frmTest.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
+#include "support/userinput.h"
+#include "support/windowtest.h"
+#include "takingfixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -51,12 +54,6 @@ void click(QWidget *label)
     QTest::mouseClick(label, Qt::LeftButton);
 }
 
-QString resultText()
-{
-    frmResult *result = Forms::find<frmResult>();
-    return result ? result->Text1->toPlainText() : QStringLiteral("<no result window>");
-}
-
 QList<bool> shownOptions(frmTest *runner)
 {
     QList<bool> shown;
@@ -75,20 +72,14 @@ const QColor blue(0, 0, 255);
 
 } // namespace
 
-class tst_frmTest : public QObject
+using TakingFixture::resultText;
+using userinput::press;
+
+class tst_frmTest : public ScriptedTest
 {
     Q_OBJECT
 
-    ScriptedMessages *messages = nullptr;
-
 private slots:
-    void init() { messages = new ScriptedMessages; }
-    void cleanup()
-    {
-        delete messages;
-        messages = nullptr;
-    }
-
     void oneQuestionEndsAtTheFirstClick()
     {
         TestFolder folder;
@@ -109,14 +100,14 @@ private slots:
         QCOMPARE(runner->Label9->text(), QStringLiteral("1"));
         QCOMPARE(shownOptions(runner), QList<bool>({ true, true, false, false, false, false }));
 
-        click(runner->Label2);
+        press(runner, u"是");
         QCOMPARE(resultText(), scorePrefix + QStringLiteral("5。高"));
         for (HotLabel *label : runner->optionLabels())
             QVERIFY(!label->isEnabled());
         QVERIFY(Forms::find<frmTest>() == runner);
 
         // Disabled options no longer answer: the result stays as it was.
-        click(runner->Label3);
+        press(runner, u"否");
         QCOMPARE(resultText(), scorePrefix + QStringLiteral("5。高"));
         QVERIFY(messages->texts().isEmpty());
 
@@ -131,7 +122,7 @@ private slots:
         QCOMPARE(result->Top(), onPixels(inner.height() / 2 - result->Height() / 2));
 
         // 退出 closes the runner; the result window stays.
-        click(runner->Label14);
+        press(runner, u"退出");
         settle();
         QVERIFY(!Forms::find<frmTest>());
         QVERIFY(Forms::find<frmResult>());
@@ -166,13 +157,13 @@ private slots:
         QCOMPARE(runner->Label8->text(), QStringLiteral("1"));
         QCOMPARE(shownOptions(runner), QList<bool>({ true, false, true, false, true, false }));
 
-        click(runner->Label6); // E scores 5
+        press(runner, u"e"); // scores 5
         QCOMPARE(runner->Label1->text(), QStringLiteral("二"));
         QCOMPARE(runner->Label8->text(), QStringLiteral("2"));
         QCOMPARE(runner->Text7->text(), QStringLiteral("5"));
         QCOMPARE(shownOptions(runner), QList<bool>({ true, true, true, true, true, true }));
 
-        click(runner->Label7); // F scores 6
+        press(runner, u"f"); // scores 6
         QCOMPARE(runner->Label8->text(), QStringLiteral("3"));
         // Blanks around a real text do not make it blank.
         QCOMPARE(shownOptions(runner), QList<bool>({ false, true, false, false, false, false }));
@@ -221,9 +212,9 @@ private slots:
         QTest::newRow("100000") << QStringList { "60000", "40000" }
                                 << QList<QStringList> { band("100000", "100000", "十万") }
                                 << QStringLiteral("100000。十万");
-        QTest::newRow("a million") << QStringList { "1000000" }
-                                   << QList<QStringList> { band("0", "1e7", "百万") }
-                                   << QStringLiteral("1000000。百万");
+        QTest::newRow("a million")
+            << QStringList { "1000000" } << QList<QStringList> { band("0", "1e7", "百万") }
+            << QStringLiteral("1000000。百万");
         QTest::newRow("0.0001") << QStringList { "0.0001" }
                                 << QList<QStringList> { band("0.0001", "1", "万分之一") }
                                 << QStringLiteral("0.0001。万分之一");
@@ -274,7 +265,7 @@ private slots:
         frmTest *runner = openRunner(QStringLiteral("分数"));
         QVERIFY(runner);
         for (int i = 0; i < scores.size(); ++i)
-            click(runner->Label2);
+            press(runner, u"选");
         QCOMPARE(resultText(), scorePrefix + expected);
         QVERIFY(messages->texts().isEmpty());
     }
@@ -309,7 +300,7 @@ private slots:
         MainWindowFixture main;
         frmTest *runner = openRunner(QStringLiteral("多档"));
         QVERIFY(runner);
-        click(runner->Label2);
+        press(runner, u"选");
         QCOMPARE(resultText(), scorePrefix + QStringLiteral("39999。第40000档"));
         QVERIFY(messages->texts().isEmpty());
     }
@@ -325,9 +316,9 @@ private slots:
         frmTest *runner = openRunner(QStringLiteral("无评分"));
         QVERIFY(runner);
         QVERIFY(messages->texts().isEmpty());
-        click(runner->Label2);
+        press(runner, u"a");
         QVERIFY(messages->texts().isEmpty());
-        click(runner->Label2);
+        press(runner, u"a");
         QCOMPARE(messages->texts(), QStringList { noScoring });
         settle();
         QVERIFY(!Forms::find<frmTest>());
@@ -350,7 +341,7 @@ private slots:
         QVERIFY(runner->isVisible());
         QCOMPARE(runner->Label13->text(), QStringLiteral("无题"));
         QCOMPARE(shownOptions(runner), QList<bool>(6, false));
-        click(runner->Label14);
+        press(runner, u"退出");
         settle();
         QVERIFY(!Forms::find<frmTest>());
     }
@@ -437,8 +428,8 @@ private slots:
             { longText, shortText }, { shortText, longText } };
         QList<QStringList> rows;
         for (const QStringList &t : texts)
-            rows << question(QStringLiteral("问"),
-                { t[0], QStringLiteral("1"), t[1], QStringLiteral("1") });
+            rows << question(
+                QStringLiteral("问"), { t[0], QStringLiteral("1"), t[1], QStringLiteral("1") });
         folder.addRows(QStringLiteral("长短"), rows);
         MainWindowFixture main;
         frmTest *runner = openRunner(QStringLiteral("长短"));

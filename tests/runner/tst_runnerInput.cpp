@@ -8,6 +8,7 @@
 #include "runner/frmTest.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
+#include "support/windowtest.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -50,20 +51,11 @@ QString resultText()
 
 } // namespace
 
-class tst_runnerInput : public QObject
+class tst_runnerInput : public ScriptedTest
 {
     Q_OBJECT
 
-    ScriptedMessages *messages = nullptr;
-
 private slots:
-    void init() { messages = new ScriptedMessages; }
-    void cleanup()
-    {
-        delete messages;
-        messages = nullptr;
-    }
-
     // A double click on an option answers the question it was made on, once.
     void doubleClickAnswersOnce()
     {

@@ -4,10 +4,8 @@
 #include "forms/controls.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
-#include "authoring/editorsteps.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
-#include "bank/bankwindows.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "store/catalogue.h"
@@ -16,11 +14,19 @@
 #include "store/results/keeping.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
+#include "support/bankwindows.h"
+#include "support/editorsteps.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
+#include "support/userinput.h"
+#include "support/windowtest.h"
+#include "takingfixture.h"
 
 #include <QTest>
 #include <QTextEdit>
+
+using namespace userinput;
+using TakingFixture::resultText;
 
 namespace {
 
@@ -32,19 +38,10 @@ frmTest *chooseAndOpen(MainWindowFixture &main, const QString &category, const Q
 {
     main->mnuTesting_Click();
     QCoreApplication::processEvents();
-    frmBFEdit *chooser = Forms::find<frmBFEdit>();
-    if (!chooser || !bankwindows::pickEntry(chooser->DBCombo1, category)
-        || !bankwindows::clickEntry(chooser->DBList1, test))
+    if (!bankwindows::chooseTest(category, test))
         return nullptr;
-    bankwindows::press(chooser->Command1);
     settle();
     return Forms::find<frmBFEdit>() ? nullptr : Forms::find<frmTest>();
-}
-
-QString resultText()
-{
-    frmResult *result = Forms::find<frmResult>();
-    return result ? result->Text1->toPlainText() : QStringLiteral("<no result window>");
 }
 
 } // namespace
@@ -74,9 +71,8 @@ private slots:
 
         const QString category = QStringLiteral("情商测试");
         const QString test = QStringLiteral("日常情商自测");
-        TestFolder folder(TestFolder::SampleBank);
-        ScriptedMessages messages;
-        MainWindowFixture main;
+        WindowScene scene(TestFolder::SampleBank);
+        auto &[folder, messages, main] = scene;
         frmTest *runner = chooseAndOpen(main, category, test);
         QVERIFY(runner);
         QCOMPARE(runner->Label13->text(), test);
@@ -98,10 +94,9 @@ private slots:
         using namespace editorsteps;
         const QString category = QStringLiteral("兴趣");
         const QString test = QStringLiteral("运动习惯, \"小\"测试");
-        TestFolder folder;
+        WindowScene scene;
+        auto &[folder, messages, main] = scene;
         folder.addCategory(category);
-        ScriptedMessages messages;
-        MainWindowFixture main;
         main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main.main));
 
@@ -110,10 +105,10 @@ private slots:
         QCoreApplication::processEvents();
         frmAddTest *dialog = Forms::find<frmAddTest>();
         QVERIFY(dialog);
-        QVERIFY(bankwindows::pickEntry(dialog->DBCombo1, category));
-        bankwindows::type(dialog->Text1, test);
+        QVERIFY(pick(dialog, u"添加到的测试类：", category));
+        type(dialog, u"测试名称：", test);
         messages.answer(MsgAnswer::Yes);
-        bankwindows::press(dialog->Command1);
+        press(dialog, u"确定");
         settle();
         frmEdittest *editor = Forms::find<frmEdittest>();
         QVERIFY(editor);
@@ -124,28 +119,28 @@ private slots:
         type(editor->Text8, QStringLiteral("3"));
         type(editor->Text3, QStringLiteral("在家看书"));
         type(editor->Text9, QStringLiteral("1.5"));
-        press(editor->Command1); // 添加
+        press(editor, u"添加");
         type(editor->Text1, QStringLiteral("一周运动几次？"));
         type(editor->Text2, QStringLiteral("三次以上"));
         type(editor->Text8, QStringLiteral("2"));
         type(editor->Text4, QStringLiteral("几乎不动"));
         type(editor->Text10, QStringLiteral("-1"));
-        press(editor->Command1); // 添加, left blank: not stored
+        press(editor, u"添加"); // left blank: not stored
 
         // Two bands in the score-band editor.
-        press(editor->Command7); // 评分
+        press(editor, u"评分");
         frmScore *bands = Forms::find<frmScore>();
         QVERIFY(bands);
         type(bands->Text1, QStringLiteral("-5"));
         type(bands->Text2, QStringLiteral("3"));
         type(bands->Text3, QStringLiteral("该多动一动了。"));
-        press(bands->Command3); // 添加
+        press(bands, u"添加");
         type(bands->Text1, QStringLiteral("3.5"));
         type(bands->Text2, QStringLiteral("10"));
         type(bands->Text3, QStringLiteral("保持下去！"));
-        press(bands->Command4); // 完成
+        press(bands, u"完成");
         settle();
-        press(editor->Command3); // 完成
+        press(editor, u"完成");
         settle();
         QVERIFY(!Forms::find<frmEdittest>());
         QVERIFY(!Forms::find<frmScore>());
@@ -157,20 +152,20 @@ private slots:
         frmTest *runner = chooseAndOpen(main, category, test);
         QVERIFY(runner);
         QCOMPARE(runner->Label1->text(), QStringLiteral("周末你通常怎么过？"));
-        QTest::mouseClick(runner->Label3, Qt::LeftButton);
+        press(runner, u"在家看书");
         QCOMPARE(runner->Label1->text(), QStringLiteral("一周运动几次？"));
         QVERIFY(runner->Label2->isVisible());
         QVERIFY(!runner->Label3->isVisible());
         QVERIFY(runner->Label4->isVisible());
-        QTest::mouseClick(runner->Label2, Qt::LeftButton);
+        press(runner, u"三次以上");
         QCOMPARE(resultText(), scorePrefix + QStringLiteral("3.5。保持下去！"));
 
         // Again from the menu: the close-all step closes the runner, the result window
         // stays and is reused. A then C: 3 + -1 = 2, in the first band.
         runner = chooseAndOpen(main, category, test);
         QVERIFY(runner);
-        QTest::mouseClick(runner->Label2, Qt::LeftButton);
-        QTest::mouseClick(runner->Label4, Qt::LeftButton);
+        press(runner, u"出去跑步");
+        press(runner, u"几乎不动");
         QCOMPARE(resultText(), scorePrefix + QStringLiteral("2。该多动一动了。"));
         QVERIFY(messages.texts().isEmpty());
     }
@@ -192,7 +187,8 @@ private slots:
         QFETCH(QString, chosen);
         QFETCH(QString, kept);
         const QString test = QStringLiteral("同名");
-        TestFolder folder;
+        WindowScene scene;
+        auto &[folder, messages, main] = scene;
         for (const QString &category : { QStringLiteral("甲"), QStringLiteral("乙") })
             folder.addCategory(category);
         folder.addTest(QStringLiteral("甲"), test);
@@ -201,8 +197,6 @@ private slots:
             test, { { QStringLiteral("问"), QStringLiteral("是"), QStringLiteral("1") } });
         folder.addRows(BankNames::scoringTable(test),
             { { QStringLiteral("0"), QStringLiteral("5"), QStringLiteral("好") } });
-        ScriptedMessages messages;
-        MainWindowFixture main;
         frmTest *runner = nullptr;
         if (chosen.isEmpty()) {
             QVERIFY(HandOff::writeTestName(test));
@@ -211,7 +205,7 @@ private slots:
             runner = chooseAndOpen(main, chosen, test);
         }
         QVERIFY(runner);
-        QTest::mouseClick(runner->Label2, Qt::LeftButton);
+        press(runner, u"是");
         QCOMPARE(resultText(), scorePrefix + QStringLiteral("1。好"));
         const QList<Results::Record> records = Results::History(Keeping::historyPath()).records();
         QCOMPARE(records.size(), 1);

@@ -9,6 +9,8 @@
 #include "platform/msgbox.h"
 #include "store/results/history.h"
 #include "support/mainwindow.h"
+#include "support/userinput.h"
+#include "support/windowtest.h"
 #include "takingfixture.h"
 
 #include <QAccessible>
@@ -79,7 +81,7 @@ QString walk(frmTest *runner, const QString &path, bool byKeys)
             if (byKeys)
                 QTest::keyClick(runner, Qt::Key_Backspace);
             else if (runner->Label15->isVisible())
-                QTest::mouseClick(runner->Label15, Qt::LeftButton);
+                userinput::press(runner, u"上一题");
             const int now = question(runner);
             if (now != qMax(1, at - 1) || markedOption(runner) != finals.value(now - 1, -1))
                 return QStringLiteral("<wrong after going back from %1>").arg(at);
@@ -140,20 +142,11 @@ void changeField(const TestFolder &folder, int row, const QString &field, const 
 
 } // namespace
 
-class tst_takingPaths : public QObject
+class tst_takingPaths : public ScriptedTest
 {
     Q_OBJECT
 
-    ScriptedMessages *messages = nullptr;
-
 private slots:
-    void init() { messages = new ScriptedMessages; }
-    void cleanup()
-    {
-        delete messages;
-        messages = nullptr;
-    }
-
     void pathsGiveTheStraightRunsResult_data()
     {
         QTest::addColumn<QString>("path");
@@ -244,7 +237,7 @@ private slots:
         editor->Show();
         QCOMPARE(editor->chkBack->text(), QStringLiteral("允许返回上一题"));
         QVERIFY(!editor->chkBack->isChecked());
-        QTest::mouseClick(editor->chkBack, Qt::LeftButton);
+        userinput::press(editor, u"允许返回上一题");
         QVERIFY(TestSettings::goingBackAllowed(folder.bank(), pathTest));
         editor->Unload();
         settle();

@@ -6,6 +6,7 @@
 #include "store/recordset.h"
 #include "base/valuerules.h"
 #include "base/programfolder.h"
+#include "support/testpieces.h"
 
 #include <QDir>
 #include <QFile>
@@ -51,11 +52,20 @@ QString TestFolder::bank() const
     return file(QStringLiteral("test.mdb"));
 }
 
-void TestFolder::write(const QString &name, const QByteArray &bytes) const
+QString TestFolder::write(const QString &name, const QByteArray &bytes) const
 {
     QFile f(file(name));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
         QTest::qFail(qPrintable(QStringLiteral("cannot write ") + name), __FILE__, __LINE__);
+    return f.fileName();
+}
+
+QString TestFolder::copyShipped(const QString &name) const
+{
+    QFile::remove(file(name));
+    if (!QFile::copy(TestPieces::shipped(name), file(name)))
+        QTest::qFail(qPrintable(QStringLiteral("cannot copy ") + name), __FILE__, __LINE__);
+    return file(name);
 }
 
 QByteArray TestFolder::read(const QString &name) const

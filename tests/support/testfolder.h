@@ -34,8 +34,11 @@ public:
     QString file(const QString &name) const;
     // The bank's path, test.mdb in the folder.
     QString bank() const;
-    // Writes (replaces) a file of the folder.
-    void write(const QString &name, const QByteArray &bytes) const;
+    // Writes (replaces) a file of the folder; returns its path.
+    QString write(const QString &name, const QByteArray &bytes) const;
+    // Copies a file shipped beside the program (TestPieces::shipped) into the folder,
+    // replacing one there; returns its path.
+    QString copyShipped(const QString &name) const;
     QByteArray read(const QString &name) const;
 
     // Fills the bank through the store; each fails the running test when refused.

@@ -5,6 +5,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QTest>
+#include <source_location>
+
+class QComboBox;
+class QLineEdit;
 
 namespace userinput {
 
@@ -35,6 +39,10 @@ void type(Box *box, const QString &text)
     typeKeys(box, text);
 }
 
+// Replaces a box's text by pasting, as a text copied from elsewhere arrives: all
+// selected, then Ctrl+V.
+void paste(QLineEdit *box, const QString &text);
+
 // Where the keyboard is.
 inline QWidget *focused()
 {
@@ -52,5 +60,45 @@ inline void keys(const QString &text)
     for (const QChar c : text)
         typeKeys(focused(), QString(c));
 }
+
+// Controls found the way a user finds them, by what they are called: a button's or a
+// hot label's caption (without its & mark), a button's tip, and what a screen reader
+// says, its accessible name (its own, or that of the label it is the buddy of).
+// Only the controls shown under `window` count. When none, or more than one, is called
+// that, the test fails there, with the caption, the window and the captions it shows;
+// a press or typing that found nothing does nothing more.
+
+enum class Kind {
+    Pressable, // buttons, check boxes, hot labels
+    Editable, // line, text and spin boxes, combos
+};
+
+// Every shown control of that kind under window called caption.
+QList<QWidget *> controlsCalled(QWidget *window, QStringView caption, Kind kind);
+
+// The one shown control called caption; null, the test failed, when not exactly one.
+QWidget *control(QWidget *window, QStringView caption, Kind kind = Kind::Pressable,
+    std::source_location where = std::source_location::current());
+
+// Clicks the one control called caption, as the mouse does (a disabled one ignores
+// the click, as it would the user's); false when it was not found.
+bool press(QWidget *window, QStringView caption,
+    std::source_location where = std::source_location::current());
+
+// Replaces the text of the box called caption by typing into it.
+bool type(QWidget *window, QStringView caption, const QString &text,
+    std::source_location where = std::source_location::current());
+
+// Replaces the text of the box called caption by pasting.
+bool paste(QWidget *window, QStringView caption, const QString &text,
+    std::source_location where = std::source_location::current());
+
+// Picks the entry of the combo called caption with the arrow keys; the test fails when
+// the combo does not list it.
+bool pick(QWidget *window, QStringView caption, const QString &entry,
+    std::source_location where = std::source_location::current());
+
+// Picks a combo entry with the arrow keys, as a user can; false when it is not listed.
+bool pickEntry(QComboBox *combo, const QString &text);
 
 } // namespace userinput

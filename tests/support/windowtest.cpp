@@ -2,16 +2,39 @@
 
 #include <QTest>
 
+WindowScene::WindowScene(TestFolder::Bank bank, QSize size, bool runLoad)
+    : folder(bank)
+    , main(size, runLoad)
+{ }
+
+void ScriptedTest::init()
+{
+    delete messages;
+    messages = new ScriptedMessages;
+}
+
+void ScriptedTest::cleanup()
+{
+    delete messages;
+    messages = nullptr;
+}
+
 WindowTest::WindowTest(TestFolder::Bank bank, bool activeMain)
     : m_bank(bank)
     , m_activeMain(activeMain)
 { }
 
+WindowTest::~WindowTest()
+{
+    cleanup();
+}
+
 void WindowTest::init()
 {
-    folder = new TestFolder(m_bank);
-    messages = new ScriptedMessages;
-    main = new MainWindowFixture;
+    m_scene = new WindowScene(m_bank);
+    folder = &m_scene->folder;
+    messages = &m_scene->messages;
+    main = &m_scene->main;
     if (m_activeMain) {
         main->main->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(main->main));
@@ -20,10 +43,9 @@ void WindowTest::init()
 
 void WindowTest::cleanup()
 {
-    delete main;
-    main = nullptr;
-    delete messages;
-    messages = nullptr;
-    delete folder;
     folder = nullptr;
+    messages = nullptr;
+    main = nullptr;
+    delete m_scene;
+    m_scene = nullptr;
 }

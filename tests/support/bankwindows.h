@@ -8,6 +8,7 @@
 #include "binding/DBCombo.h"
 #include "binding/DBList.h"
 #include "bank/bankui.h"
+#include "bank/frmBFEdit.h"
 #include "platform/twips.h"
 #include "support/testfolder.h"
 #include "support/userinput.h"
@@ -64,18 +65,15 @@ inline bool doubleClickEntry(QListWidget *list, const QString &text)
     return true;
 }
 
-// Picks a combo entry with the arrow keys, as a user can; false when it is not listed.
-inline bool pickEntry(QComboBox *combo, const QString &text)
+// In the chooser that is open, picks the category and the test as a user does and
+// confirms them with 确定; false when there is no chooser or it does not list them.
+inline bool chooseTest(const QString &category, const QString &test)
 {
-    const int target = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
-    if (target < 0)
+    frmBFEdit *chooser = Forms::find<frmBFEdit>();
+    if (!chooser || !pick(chooser, u"测试项目分类：", category)
+        || !clickEntry(chooser->DBList1, test))
         return false;
-    combo->setFocus();
-    while (combo->currentIndex() < target)
-        QTest::keyClick(combo, Qt::Key_Down);
-    while (combo->currentIndex() > target)
-        QTest::keyClick(combo, Qt::Key_Up);
-    return combo->currentIndex() == target;
+    return press(chooser, u"确定");
 }
 
 // One field of every row of a table, in stored order.
