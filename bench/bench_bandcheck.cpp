@@ -11,6 +11,7 @@
 //                     step: whole tenths counted, the runner's rounding followed)
 //   BM_CheckThousandths  1,000 questions scored in thousandths from 0 to 10 (ten
 //                     million totals: counted on the step, then shown as ranges)
+#include "authoring/bandwording.h"
 #include "scoring/bandcheck.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
