@@ -521,8 +521,16 @@ void tst_Catalogue::recordSetFollowsItsBankLocation()
     QCOMPARE(rs.value(u"分类"_s), u"乙"_s);
     QCOMPARE(rs.open(u"postgresql://host/bank"_s, u"分类列表"_s).number(),
         int(StoreError::UnknownBank));
+    // Refused, it is bound to no table at all: nothing to read, nothing to write.
     QVERIFY(!rs.isOpen());
     QCOMPARE(rs.AddNew().number(), int(StoreError::NotOpen));
+    QCOMPARE(rs.FindFirst(u"分类"_s, u"乙"_s).number(), int(StoreError::NotOpen));
+    QVERIFY(rs.fieldNames().isEmpty());
+    QVERIFY(!rs.hasField(u"分类"_s));
+    QVERIFY(!rs.isSingleField(u"分类"_s));
+    QCOMPARE(rs.value(u"分类"_s), QString());
+    QVERIFY(rs.column(u"分类"_s).isEmpty());
+    QCOMPARE(rs.RecordCount(), 0);
 
     QVERIFY(!rs.open(first.bank(), u"分类列表"_s));
     QVERIFY(!rs.AddNew());
