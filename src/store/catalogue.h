@@ -10,8 +10,11 @@
 #include <functional>
 #include <optional>
 
+class BankBackend;
+
 // The bank's list of tables, and the actions of the windows that create, rename and
-// delete categories and tests. Every function takes the path of test.mdb.
+// delete categories and tests. Every function takes the bank's location, the path of
+// test.mdb (BankBackend::forLocation), and speaks to the bank through its backend.
 //
 // Names are used exactly as typed (blanks, quotes and dots included). A name is
 // refused with TableExists (3010) when any table already has it, ASCII letter case
@@ -113,8 +116,8 @@ StoreError inOneTransaction(const QString &bank, const std::function<StoreError(
 class Catalogue::Batch
 {
 public:
-    explicit Batch(QSqlDatabase &db)
-        : m_db(db)
+    explicit Batch(BankBackend &bank)
+        : m_bank(bank)
     { }
 
     StoreError createCategory(const QString &category);
@@ -133,5 +136,5 @@ public:
         const std::function<void(qsizetype row, Field *fields)> &fill);
 
 private:
-    QSqlDatabase &m_db;
+    BankBackend &m_bank;
 };

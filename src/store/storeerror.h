@@ -37,6 +37,7 @@ public:
         BankExists = 3124, // createFreshBank on a path that exists
         BankReadOnly = 3125, // test.mdb, or the folder that holds it, cannot be written
         JetUnsupported = 3126, // test.mdb is an Access database of a format other than 2000
+        UnknownBank = 3127, // a bank location that names no kind of bank the program can open
 
         Engine = 3199, // any other failure; the message carries SQLite's text
     };

@@ -60,6 +60,10 @@ private slots:
 
     void actionsAreAllOrNothing();
     void rowsThatAreMissingAreNotGuessed();
+
+    void locationsNameTheirKindOfBank_data();
+    void locationsNameTheirKindOfBank();
+    void recordSetFollowsItsBankLocation();
 };
 
 void tst_Catalogue::brokenBankIsReportedNotReplaced_data()
@@ -451,6 +455,89 @@ void tst_Catalogue::rowsThatAreMissingAreNotGuessed()
     QVERIFY(!Catalogue::dropTable(bank, u"T1评分"_s));
     QVERIFY(!Catalogue::deleteTest(bank, u"T1"_s, u"甲"_s));
     QVERIFY(folder.rows(u"甲"_s).isEmpty());
+}
+
+void tst_Catalogue::locationsNameTheirKindOfBank_data()
+{
+    QTest::addColumn<QString>("location"); // "<folder>" stands for a fresh folder
+    QTest::addColumn<int>("number");
+
+    QTest::newRow("a server") << u"postgresql://bank.example/qelvi"_s
+                              << int(StoreError::UnknownBank);
+    QTest::newRow("a scheme with signs") << u"qelvi+tls.2://host:5432/bank"_s
+                                         << int(StoreError::UnknownBank);
+    QTest::newRow("a colon in a folder name") << u"<folder>/a:b/test.mdb"_s
+                                              << int(StoreError::BankMissing);
+    QTest::newRow("a word and a colon") << u"notes:test.mdb"_s << int(StoreError::BankMissing);
+    QTest::newRow("a drive letter") << u"C:/qelvi-none/test.mdb"_s << int(StoreError::BankMissing);
+    QTest::newRow("a file's own path") << u"<folder>/test.mdb"_s << int(StoreError::None);
+}
+
+// Every way into the bank picks the kind of bank from its location alike: a location
+// no backend serves is refused by name, and nothing is made for it; a path is a file.
+void tst_Catalogue::locationsNameTheirKindOfBank()
+{
+    QFETCH(QString, location);
+    QFETCH(int, number);
+    TestFolder folder;
+    location.replace(u"<folder>"_s, folder.path());
+    const auto here = [] { return QDir().entryList(QDir::AllEntries | QDir::NoDotAndDotDot); };
+    const QStringList before = here();
+
+    Recordset rs;
+    const StoreError opened = rs.open(location, u"分类列表"_s);
+    QCOMPARE(opened.number(), number);
+    QCOMPARE(rs.isOpen(), number == StoreError::None);
+    if (number == StoreError::UnknownBank)
+        QVERIFY2(opened.message().contains(location), qPrintable(opened.message()));
+    StoreError listed;
+    QCOMPARE(Catalogue::tables(location, &listed).isEmpty(), number != StoreError::None);
+    QCOMPARE(listed.number(), number);
+    QCOMPARE(Catalogue::checkNewName(location, u"新类"_s).number(), number);
+    QCOMPARE(Catalogue::fields(location, u"分类列表"_s, &listed).isEmpty(),
+        number != StoreError::None);
+    QCOMPARE(listed.number(), number);
+    QCOMPARE(Catalogue::inOneTransaction(location, [](Catalogue::Batch &) { return StoreError(); })
+                 .number(),
+        number);
+    QCOMPARE(Catalogue::createCategory(location, u"新类"_s).number(), number);
+    QCOMPARE(Catalogue::hasTable(location, u"新类"_s), number == StoreError::None);
+    QCOMPARE(here(), before);
+}
+
+// One record set opened on one bank, then on another: it reads and writes the bank it
+// was last opened on, also after a location that was refused.
+void tst_Catalogue::recordSetFollowsItsBankLocation()
+{
+    TestFolder first;
+    first.addCategory(u"甲"_s);
+    TestFolder second;
+    second.addCategory(u"乙"_s);
+
+    Recordset rs;
+    QVERIFY(!rs.open(first.bank(), u"分类列表"_s));
+    QCOMPARE(rs.value(u"分类"_s), u"甲"_s);
+    QVERIFY(!rs.open(second.bank(), u"分类列表"_s));
+    QCOMPARE(rs.value(u"分类"_s), u"乙"_s);
+    QCOMPARE(rs.open(u"postgresql://host/bank"_s, u"分类列表"_s).number(),
+        int(StoreError::UnknownBank));
+    // Refused, it is bound to no table at all: nothing to read, nothing to write.
+    QVERIFY(!rs.isOpen());
+    QCOMPARE(rs.AddNew().number(), int(StoreError::NotOpen));
+    QCOMPARE(rs.FindFirst(u"分类"_s, u"乙"_s).number(), int(StoreError::NotOpen));
+    QVERIFY(rs.fieldNames().isEmpty());
+    QVERIFY(!rs.hasField(u"分类"_s));
+    QVERIFY(!rs.isSingleField(u"分类"_s));
+    QCOMPARE(rs.value(u"分类"_s), QString());
+    QVERIFY(rs.column(u"分类"_s).isEmpty());
+    QCOMPARE(rs.RecordCount(), 0);
+
+    QVERIFY(!rs.open(first.bank(), u"分类列表"_s));
+    QVERIFY(!rs.AddNew());
+    QVERIFY(!rs.setValue(u"分类"_s, u"丙"_s));
+    QVERIFY(!rs.Update());
+    QCOMPARE(first.rows(u"分类列表"_s), (QList<QStringList> { { u"甲"_s }, { u"丙"_s } }));
+    QCOMPARE(second.rows(u"分类列表"_s), QList<QStringList> { { u"乙"_s } });
 }
 
 QTEST_GUILESS_MAIN(tst_Catalogue)

@@ -1,0 +1,36 @@
+#include "store/bankbackend.h"
+
+#include "store/sqlitebank.h"
+
+namespace {
+
+// "name://...", as a URL begins: a bank that is no file. (A relative path that
+// begins so is written "./name://...".)
+bool hasScheme(const QString &location)
+{
+    const auto letter
+        = [](QChar c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); };
+    if (location.isEmpty() || !letter(location.front()))
+        return false;
+    for (qsizetype i = 1; i < location.size(); ++i) {
+        const QChar c = location.at(i);
+        if (c == u':')
+            return QStringView(location).mid(i + 1, 2) == u"//";
+        if (!letter(c) && !(c >= u'0' && c <= u'9') && c != u'+' && c != u'.' && c != u'-')
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
+std::unique_ptr<BankBackend> BankBackend::forLocation(const QString &location, StoreError *error)
+{
+    if (hasScheme(location)) {
+        *error = StoreError(StoreError::UnknownBank,
+            QStringLiteral("“%1”不是题库文件，这种题库这个程序还打不开。").arg(location));
+        return nullptr;
+    }
+    *error = {};
+    return std::make_unique<SqliteBank>(location);
+}

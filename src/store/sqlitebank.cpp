@@ -1,0 +1,286 @@
+#include "store/sqlitebank.h"
+
+#include "store/bankfile.h"
+#include "store/sqlitetable.h"
+#include "store/testsettings.h"
+
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringEncoder>
+#include <QUuid>
+#include <algorithm>
+#include <sqlite3.h>
+#include <vector>
+
+using BankFile::quoteName;
+
+namespace {
+
+StoreError engine(const QSqlError &error)
+{
+    return BankFile::engineError(
+        error.nativeErrorCode().toInt(), error.databaseText(), BankFile::connectedPath());
+}
+
+QString sqlType(FieldType type)
+{
+    return type == FieldType::Single ? QStringLiteral("REAL") : QStringLiteral("TEXT");
+}
+
+} // namespace
+
+std::unique_ptr<BankTable> SqliteBank::table() const
+{
+    return std::make_unique<SqliteTable>(m_path);
+}
+
+StoreError SqliteBank::connect()
+{
+    StoreError error;
+    m_db = BankFile::connection(m_path, &error);
+    return error;
+}
+
+StoreError SqliteBank::run(const QString &sql, const QVariantList &values)
+{
+    QSqlQuery q(m_db);
+    if (!q.prepare(sql))
+        return engine(q.lastError());
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    const bool ok = q.exec();
+    const QSqlError error = q.lastError();
+    q.finish();
+    return ok ? StoreError() : engine(error);
+}
+
+std::optional<QVariant> SqliteBank::scalar(
+    const QString &sql, const QVariantList &values, StoreError *error)
+{
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (!q.prepare(sql)) {
+        *error = engine(q.lastError());
+        return std::nullopt;
+    }
+    for (const QVariant &v : values)
+        q.addBindValue(v);
+    if (!q.exec()) {
+        *error = engine(q.lastError());
+        return std::nullopt;
+    }
+    std::optional<QVariant> result;
+    if (q.next())
+        result = q.value(0);
+    q.finish();
+    return result;
+}
+
+StoreError SqliteBank::begin()
+{
+    return run(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+StoreError SqliteBank::commit()
+{
+    return run(QStringLiteral("COMMIT"));
+}
+
+void SqliteBank::rollback()
+{
+    run(QStringLiteral("ROLLBACK"));
+}
+
+StoreError SqliteBank::tables(QStringList *names)
+{
+    StoreError problem;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    if (q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' "
+                              "AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid"))) {
+        while (q.next())
+            *names << q.value(0).toString();
+    } else {
+        problem = engine(q.lastError());
+    }
+    q.finish();
+    return problem;
+}
+
+StoreError SqliteBank::hasTable(const QString &name, bool *found)
+{
+    StoreError error;
+    *found = scalar(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' "
+                                   "AND name = ? COLLATE BINARY"),
+        { name }, &error)
+                 .has_value();
+    return error;
+}
+
+StoreError SqliteBank::nameTaken(const QString &name, const QString &self, bool *taken)
+{
+    StoreError error;
+    *taken = scalar(QStringLiteral("SELECT name FROM sqlite_master "
+                                   "WHERE name = ? COLLATE NOCASE AND name <> ?"),
+        { name, self.isNull() ? QStringLiteral("") : self }, &error)
+                 .has_value();
+    return error;
+}
+
+StoreError SqliteBank::fields(const QString &table, QList<FieldDef> *fields)
+{
+    StoreError problem;
+    QSqlQuery q(m_db);
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT name, type FROM pragma_table_info(?) ORDER BY cid"));
+    q.addBindValue(table);
+    if (q.exec()) {
+        while (q.next()) {
+            const bool single
+                = q.value(1).toString().compare(QLatin1String("REAL"), Qt::CaseInsensitive) == 0;
+            fields->append({ q.value(0).toString(), single ? FieldType::Single : FieldType::Memo });
+        }
+    } else {
+        problem = engine(q.lastError());
+    }
+    q.finish();
+    return problem;
+}
+
+StoreError SqliteBank::createTable(TableKind, const TableDef &table)
+{
+    QStringList columns;
+    for (const FieldDef &f : table.fields)
+        columns << quoteName(f.name) + u' ' + sqlType(f.type);
+    return run(QStringLiteral("CREATE TABLE %1 (%2)")
+                   .arg(quoteName(table.name), columns.join(QStringLiteral(", "))));
+}
+
+StoreError SqliteBank::renameTable(TableKind, const QString &from, const QString &to)
+{
+    const QString sql = QStringLiteral("ALTER TABLE %1 RENAME TO %2");
+    if (from.compare(to, Qt::CaseInsensitive) == 0) {
+        const QString between
+            = QStringLiteral("qelvi_rename_") + QUuid::createUuid().toString(QUuid::Id128);
+        if (const StoreError e = run(sql.arg(quoteName(from), quoteName(between))))
+            return e;
+        return run(sql.arg(quoteName(between), quoteName(to)));
+    }
+    return run(sql.arg(quoteName(from), quoteName(to)));
+}
+
+StoreError SqliteBank::dropTable(TableKind, const QString &name)
+{
+    return run(QStringLiteral("DROP TABLE %1").arg(quoteName(name)));
+}
+
+StoreError SqliteBank::firstRow(
+    const QString &table, const QString &field, const QString &text, std::optional<qint64> *row)
+{
+    StoreError error;
+    const auto id
+        = scalar(QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ? ORDER BY rowid LIMIT 1")
+                     .arg(quoteName(table), quoteName(field)),
+            { text }, &error);
+    *row = id ? std::optional<qint64>(id->toLongLong()) : std::nullopt;
+    return error;
+}
+
+StoreError SqliteBank::rowCount(const QString &table, qint64 *count)
+{
+    StoreError error;
+    const auto n
+        = scalar(QStringLiteral("SELECT count(*) FROM %1").arg(quoteName(table)), {}, &error);
+    *count = n ? n->toLongLong() : 0;
+    return error;
+}
+
+StoreError SqliteBank::appendRow(const QString &table, const QString &field, const QString &text)
+{
+    return run(
+        QStringLiteral("INSERT INTO %1 (%2) VALUES (?)").arg(quoteName(table), quoteName(field)),
+        { text });
+}
+
+StoreError SqliteBank::setField(
+    const QString &table, const QString &field, qint64 row, const QString &text)
+{
+    return run(QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
+                   .arg(quoteName(table), quoteName(field)),
+        { text, row });
+}
+
+StoreError SqliteBank::removeRow(const QString &table, qint64 row)
+{
+    return run(QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteName(table)), { row });
+}
+
+StoreError SqliteBank::renameSettings(const QString &from, const QString &to)
+{
+    return TestSettings::renameIn(m_db, from, to);
+}
+
+StoreError SqliteBank::dropSettings(const QString &test)
+{
+    return TestSettings::dropIn(m_db, test);
+}
+
+StoreError SqliteBank::appendRows(const QString &table, int fieldCount, qsizetype rowCount,
+    const std::function<void(qsizetype row, Catalogue::Batch::Field *fields)> &fill)
+{
+    using Field = Catalogue::Batch::Field;
+    if (rowCount == 0)
+        return {};
+    const QVariant handle = m_db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return StoreError(StoreError::Engine, QStringLiteral("题库连接不是 SQLite。"));
+    sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
+    const auto failure = [db] {
+        return BankFile::engineError(
+            sqlite3_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)), BankFile::connectedPath());
+    };
+    QStringList marks;
+    for (int i = 0; i < fieldCount; ++i)
+        marks << QStringLiteral("?");
+    const QByteArray sql = QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                               .arg(quoteName(table), marks.join(QLatin1Char(',')))
+                               .toUtf8();
+    sqlite3_stmt *insert = nullptr;
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &insert, nullptr) != SQLITE_OK)
+        return failure();
+    // Each row's texts go into one UTF-8 buffer first, as the bank stores them: SQLite's
+    // own conversion from UTF-16 costs an allocation a field.
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray texts;
+    std::vector<Field> fields(static_cast<size_t>(fieldCount));
+    StoreError error;
+    for (qsizetype r = 0; r < rowCount; ++r) {
+        std::fill(fields.begin(), fields.end(), Field());
+        fill(r, fields.data());
+        qsizetype room = 0;
+        for (const Field &f : fields)
+            if (f.text)
+                room += utf8.requiredSpace(f.text->size());
+        texts.resize(room);
+        char *end = texts.data();
+        for (int i = 0; i < fieldCount; ++i) {
+            if (const QString *text = fields[size_t(i)].text) {
+                char *start = end;
+                end = utf8.appendToBuffer(end, *text);
+                sqlite3_bind_text(insert, i + 1, start, int(end - start), SQLITE_STATIC);
+            } else if (fields[size_t(i)].number) {
+                sqlite3_bind_double(insert, i + 1, *fields[size_t(i)].number);
+            } else {
+                sqlite3_bind_null(insert, i + 1);
+            }
+        }
+        if (sqlite3_step(insert) != SQLITE_DONE) {
+            error = failure();
+            break;
+        }
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    return error;
+}
