@@ -12,11 +12,11 @@
 //   BM_CheckThousandths  1,000 questions scored in thousandths from 0 to 10 (ten
 //                     million totals: counted on the step, then shown as ranges)
 #include "authoring/bandwording.h"
+#include "base/programfolder.h"
+#include "benchtimes.h"
 #include "scoring/bandcheck.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
-#include "benchtimes.h"
-#include "base/programfolder.h"
 
 #include <QCoreApplication>
 #include <QRandomGenerator>

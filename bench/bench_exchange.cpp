@@ -3,11 +3,11 @@
 // statements that store the same rows in one transaction, on a connection of their
 // own, in one run. The bank lives in /dev/shm when there is one, so the figures show
 // the work of the code rather than of the disk. The ratio is printed at the end.
-#include "store/bankfile.h"
-#include "store/catalogue.h"
 #include "benchtimes.h"
 #include "formats/importer.h"
 #include "formats/text/testtext.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,15 +3,15 @@
 // order, through its C interface. Printed at the end: the window's time less the raw
 // read (the goal is 0.3 s at most), the ratio, and the memory the open window holds (heap
 // in use, against that of the window on 1,000 records: the goal is 10 MB more at most).
-#include "forms/forms.h"
 #include "app/mdiMain.h"
-#include "store/bankfile.h"
+#include "base/fonts.h"
+#include "base/programfolder.h"
 #include "benchtimes.h"
 #include "benchwindows.h"
-#include "base/fonts.h"
+#include "forms/forms.h"
 #include "platform/msgbox.h"
-#include "base/programfolder.h"
 #include "results/frmHistory.h"
+#include "store/bankfile.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,8 +1,8 @@
 // Converting the big Access 2000 bank (402 tables, 7,201 rows) beside reading all of
 // its rows through libmdb alone (every column bound as text, the library's own way
 // of reading a table), in one run. The ratio is printed at the end.
-#include "formats/access2000/jetbank.h"
 #include "benchtimes.h"
+#include "formats/access2000/jetbank.h"
 
 #include <QDir>
 #include <QFile>

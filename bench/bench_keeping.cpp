@@ -2,21 +2,21 @@
 // in a bank of 10,000 categories (30,000 tables) beside the same answer in a bank of
 // one category: it should cost the same. Also opening a table in each bank, beside the
 // raw statement SQLite prepares to read it. Ratios of medians are printed at the end.
+#include "app/mdiMain.h"
+#include "base/fonts.h"
+#include "base/programfolder.h"
+#include "benchtimes.h"
+#include "benchwindows.h"
+#include "binding/Data.h"
 #include "forms/controls.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
-#include "app/mdiMain.h"
-#include "binding/Data.h"
+#include "platform/msgbox.h"
+#include "runner/frmTest.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
 #include "store/recordset.h"
-#include "benchtimes.h"
-#include "benchwindows.h"
-#include "base/fonts.h"
-#include "platform/msgbox.h"
-#include "base/programfolder.h"
 #include "store/results/keeping.h"
-#include "runner/frmTest.h"
 
 #include <QApplication>
 #include <QDir>

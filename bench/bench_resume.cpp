@@ -2,12 +2,12 @@
 // in results.db, opened for the call) beside the same two rows written by SQLite's own
 // interface on a connection held open, and reading the version of a test of 1,000 to
 // 100,000 questions beside a plain pass over the same fields. Ratios at the end.
+#include "base/programfolder.h"
+#include "benchtimes.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
-#include "store/testversion.h"
-#include "benchtimes.h"
-#include "base/programfolder.h"
 #include "store/results/progress.h"
+#include "store/testversion.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

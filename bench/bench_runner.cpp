@@ -2,20 +2,20 @@
 // questions, and the final click whose band search reads 1,000 to 10,000 bands, each
 // beside the plain SQLite reads the same step needs (prepared statements on a
 // connection of their own). Ratios of each pair are printed at the end.
+#include "app/mdiMain.h"
+#include "base/fonts.h"
+#include "base/programfolder.h"
+#include "benchtimes.h"
+#include "benchwindows.h"
+#include "binding/Data.h"
 #include "forms/controls.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
-#include "app/mdiMain.h"
-#include "binding/Data.h"
-#include "store/bankfile.h"
-#include "store/catalogue.h"
-#include "benchtimes.h"
-#include "benchwindows.h"
-#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "base/programfolder.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -4,10 +4,10 @@
 // opening a table, at 1,000 and 100,000 rows (opening also at 1,000,000). The bank
 // lives in memory-backed /dev/shm when there is one, so the figures show the work of
 // the code rather than of the disk. Ratios of each pair are printed at the end.
+#include "benchtimes.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
 #include "store/recordset.h"
-#include "benchtimes.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,11 +3,11 @@
 // The program's main window for the benchmarks that drive its windows: offscreen unless
 // QT_QPA_PLATFORM asks for a display, messages answered by script. Made first in main(),
 // it closes every window and the bank when it goes.
-#include "forms/forms.h"
 #include "app/mdiMain.h"
-#include "store/bankfile.h"
 #include "base/fonts.h"
+#include "forms/forms.h"
 #include "platform/msgbox.h"
+#include "store/bankfile.h"
 
 #include <QApplication>
 

@@ -8,7 +8,8 @@
 
 frmAno::frmAno()
     : Form(QStringLiteral("Form1"), 4440, 2040)
-    , Label1(new QLabel(QStringLiteral("情商（EQ）主宰你的爱情、婚姻、工作、学习以及整个事业"), this))
+    , Label1(
+          new QLabel(QStringLiteral("情商（EQ）主宰你的爱情、婚姻、工作、学习以及整个事业"), this))
     , Label2(new QLabel(QStringLiteral("Emotional Quotient"), this))
     , Timer1(new QTimer(this))
 {
@@ -20,7 +21,8 @@ frmAno::frmAno()
     const QColor buttonFace = QApplication::palette().color(QPalette::Button);
     Label2->setFont(designFont(QStringLiteral("Arial"), 19.8, true));
     Label2->setAlignment(Qt::AlignCenter);
-    Label2->setStyleSheet(QStringLiteral("color: %1; background: transparent;").arg(buttonFace.name()));
+    Label2->setStyleSheet(
+        QStringLiteral("color: %1; background: transparent;").arg(buttonFace.name()));
     Label2->setGeometry(twipsRect(120, 1200, 4092, 612));
 
     Label1->setFont(designFont(QStringLiteral("宋体"), 13.8));

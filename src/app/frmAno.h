@@ -14,10 +14,7 @@ class frmAno : public Form
 public:
     frmAno();
 
-    Qt::WindowFlags frameFlags() const override
-    {
-        return Qt::SubWindow | Qt::FramelessWindowHint;
-    }
+    Qt::WindowFlags frameFlags() const override { return Qt::SubWindow | Qt::FramelessWindowHint; }
     void Form_Load() override;
 
     QLabel *Label1;

@@ -46,7 +46,7 @@ void frmCover::Form_Resize()
     const float labelWidth = float(pixelsToTwips(Label1->width()));
     const float labelHeight = float(pixelsToTwips(Label1->height()));
     Label1->move(twipsToPixels(innerWidth / 2 - labelWidth / 2),
-                 twipsToPixels(innerHeight / 2 - 2 * labelHeight));
+        twipsToPixels(innerHeight / 2 - 2 * labelHeight));
     Label1->raise();
 }
 

@@ -1,11 +1,11 @@
 #include "app/mdlQelvi.h"
 
-#include "forms/forms.h"
 #include "app/frmCover.h"
 #include "app/mdiMain.h"
-#include "formats/access2000/jetbank.h"
-#include "binding/Data.h"
 #include "base/fonts.h"
+#include "binding/Data.h"
+#include "formats/access2000/jetbank.h"
+#include "forms/forms.h"
 #include "platform/qttexts.h"
 
 #include <QApplication>
@@ -36,7 +36,8 @@ namespace {
         if (!lcIcons().isDebugEnabled())
             return;
         int drawn = 0, total = 0;
-        for (QDirIterator it(QStringLiteral(":/images"), { QStringLiteral("*.svg") }); it.hasNext();) {
+        for (QDirIterator it(QStringLiteral(":/images"), { QStringLiteral("*.svg") });
+             it.hasNext();) {
             const QString file = it.next();
             ++total;
             if (QIcon(file).pixmap(QSize(32, 32)).isNull())

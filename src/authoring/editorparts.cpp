@@ -1,10 +1,10 @@
 #include "authoring/editorparts.h"
 
-#include "forms/controls.h"
 #include "binding/Data.h"
-#include "store/catalogue.h"
+#include "forms/controls.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
+#include "store/catalogue.h"
 
 #include <QFocusEvent>
 #include <QLabel>

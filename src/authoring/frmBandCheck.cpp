@@ -2,10 +2,10 @@
 
 #include "authoring/bandwording.h"
 
-#include "forms/controls.h"
-#include "forms/forms.h"
 #include "authoring/bandpicture.h"
 #include "base/fonts.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
 #include "platform/twips.h"
 
 #include <QLabel>

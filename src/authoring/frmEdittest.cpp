@@ -1,13 +1,13 @@
 #include "authoring/frmEdittest.h"
 
-#include "forms/forms.h"
-#include "forms/handoff.h"
 #include "authoring/frmScore.h"
 #include "authoring/goingback.h"
 #include "authoring/keyfilter.h"
-#include "binding/Data.h"
-#include "platform/msgbox.h"
 #include "base/programfolder.h"
+#include "binding/Data.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
+#include "platform/msgbox.h"
 
 #include <QKeyEvent>
 #include <QLabel>

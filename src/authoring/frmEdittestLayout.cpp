@@ -1,13 +1,13 @@
 // The question editor's controls: places, fonts, bindings and tab order.
-#include "forms/controls.h"
 #include "authoring/editorparts.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/goingback.h"
 #include "authoring/keyfilter.h"
-#include "binding/Data.h"
-#include "store/catalogue.h"
 #include "base/fonts.h"
+#include "binding/Data.h"
+#include "forms/controls.h"
 #include "platform/twips.h"
+#include "store/catalogue.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,19 +1,19 @@
 #include "authoring/frmScore.h"
 
-#include "authoring/bandwording.h"
-#include "forms/controls.h"
-#include "forms/forms.h"
 #include "authoring/bandcheckrun.h"
+#include "authoring/bandwording.h"
 #include "authoring/editorparts.h"
 #include "authoring/frmBandCheck.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/keyfilter.h"
-#include "binding/Data.h"
-#include "store/catalogue.h"
 #include "base/fonts.h"
-#include "platform/msgbox.h"
 #include "base/programfolder.h"
+#include "binding/Data.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "platform/msgbox.h"
 #include "platform/twips.h"
+#include "store/catalogue.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -2,8 +2,8 @@
 
 #include "forms/forms.h"
 
-#include "scoring/bandcheck.h"
 #include "authoring/recordeditor.h"
+#include "scoring/bandcheck.h"
 
 class BandCheckRun;
 class HotLabel;

@@ -1,7 +1,7 @@
 #include "authoring/goingback.h"
 
-#include "store/testsettings.h"
 #include "platform/msgbox.h"
+#include "store/testsettings.h"
 
 #include <QSignalBlocker>
 

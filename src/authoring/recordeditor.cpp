@@ -1,11 +1,11 @@
 #include "authoring/recordeditor.h"
 
+#include "authoring/editorparts.h"
+#include "base/programfolder.h"
+#include "binding/Data.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
-#include "authoring/editorparts.h"
-#include "binding/Data.h"
 #include "platform/msgbox.h"
-#include "base/programfolder.h"
 
 #include <QLabel>
 #include <QTimer>

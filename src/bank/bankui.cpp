@@ -1,9 +1,9 @@
 #include "bank/bankui.h"
 
-#include "binding/Data.h"
-#include "store/catalogue.h"
-#include "platform/msgbox.h"
 #include "base/programfolder.h"
+#include "binding/Data.h"
+#include "platform/msgbox.h"
+#include "store/catalogue.h"
 
 #include <QLineEdit>
 #include <limits>

@@ -1,14 +1,14 @@
 #include "bank/frmAddTest.h"
 
-#include "forms/forms.h"
-#include "forms/handoff.h"
+#include "bank/bankui.h"
+#include "base/fonts.h"
 #include "binding/DBCombo.h"
 #include "binding/Data.h"
-#include "bank/bankui.h"
-#include "store/catalogue.h"
-#include "base/fonts.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
+#include "store/catalogue.h"
 
 #include <QLabel>
 #include <QLineEdit>

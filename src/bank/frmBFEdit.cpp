@@ -1,16 +1,16 @@
 #include "bank/frmBFEdit.h"
 
-#include "forms/controls.h"
-#include "forms/forms.h"
-#include "forms/handoff.h"
+#include "bank/bankui.h"
+#include "base/fonts.h"
 #include "binding/DBCombo.h"
 #include "binding/DBList.h"
 #include "binding/Data.h"
-#include "bank/bankui.h"
-#include "store/catalogue.h"
-#include "base/fonts.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
+#include "store/catalogue.h"
 
 #include <QFocusEvent>
 #include <QLabel>

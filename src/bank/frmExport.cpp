@@ -1,13 +1,13 @@
 #include "bank/frmExport.h"
 
-#include "forms/controls.h"
 #include "bank/bankui.h"
+#include "base/fonts.h"
+#include "base/programfolder.h"
 #include "formats/files.h"
 #include "formats/importer.h"
+#include "forms/controls.h"
 #include "platform/filedialog.h"
-#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "base/programfolder.h"
 #include "platform/twips.h"
 
 #include <QComboBox>

@@ -1,13 +1,13 @@
 #include "bank/frmFL.h"
 
+#include "bank/bankui.h"
+#include "base/fonts.h"
+#include "base/valuerules.h"
 #include "binding/DBList.h"
 #include "binding/Data.h"
-#include "bank/bankui.h"
-#include "store/catalogue.h"
-#include "base/valuerules.h"
-#include "base/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
+#include "store/catalogue.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,15 +1,15 @@
 #include "bank/frmImport.h"
 
-#include "forms/controls.h"
 #include "bank/bankui.h"
+#include "base/fonts.h"
+#include "base/safefile.h"
 #include "base/valuerules.h"
 #include "formats/files.h"
 #include "formats/importer.h"
 #include "formats/spreadsheet/spreadsheet.h"
+#include "forms/controls.h"
 #include "platform/filedialog.h"
-#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "base/safefile.h"
 #include "platform/twips.h"
 
 #include <QComboBox>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "forms/forms.h"
 #include "formats/package.h"
+#include "forms/forms.h"
 
 class PictureButton;
 class QComboBox;

@@ -1,8 +1,8 @@
 #include "bank/jetnotice.h"
 
-#include "store/bankfile.h"
 #include "formats/access2000/jetbank.h"
 #include "platform/msgbox.h"
+#include "store/bankfile.h"
 #include "store/results/history.h"
 
 #include <QApplication>

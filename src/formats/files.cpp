@@ -1,9 +1,9 @@
 #include "formats/files.h"
 
+#include "base/safefile.h"
 #include "formats/spreadsheet/spreadsheet.h"
 #include "formats/survey/survey.h"
 #include "formats/text/testtext.h"
-#include "base/safefile.h"
 
 #include <QFileInfo>
 

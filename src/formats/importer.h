@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/storeerror.h"
 #include "formats/package.h"
+#include "store/storeerror.h"
 
 #include <QList>
 

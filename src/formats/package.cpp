@@ -1,9 +1,9 @@
 #include "formats/package.h"
 
+#include "base/safefile.h"
+#include "formats/access2000/jetbank.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
-#include "formats/access2000/jetbank.h"
-#include "base/safefile.h"
 
 #include <QFileInfo>
 #include <QSqlError>

@@ -1,9 +1,9 @@
 #include "forms/handoff.h"
 
 #include "base/filereason.h"
-#include "platform/msgbox.h"
 #include "base/programfolder.h"
 #include "base/safefile.h"
+#include "platform/msgbox.h"
 
 #include <QFile>
 
@@ -137,11 +137,11 @@ void removeAll()
 }
 
 namespace {
-std::pair<QString, QString> &chosen()
-{
-    static std::pair<QString, QString> testAndCategory;
-    return testAndCategory;
-}
+    std::pair<QString, QString> &chosen()
+    {
+        static std::pair<QString, QString> testAndCategory;
+        return testAndCategory;
+    }
 } // namespace
 
 void setChosenCategory(const QString &test, const QString &category)

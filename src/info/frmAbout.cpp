@@ -1,10 +1,10 @@
 #include "info/frmAbout.h"
 
-#include "forms/controls.h"
 #include "base/fonts.h"
-#include "platform/msgbox.h"
 #include "base/programfolder.h"
 #include "base/safefile.h"
+#include "forms/controls.h"
+#include "platform/msgbox.h"
 #include "platform/shellopen.h"
 #include "platform/twips.h"
 

@@ -1,8 +1,8 @@
 #include "info/frmHelp.h"
 
+#include "base/fonts.h"
 #include "forms/controls.h"
 #include "forms/handoff.h"
-#include "base/fonts.h"
 #include "platform/twips.h"
 
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "info/frmIntro.h"
 
-#include "forms/controls.h"
 #include "base/fonts.h"
+#include "forms/controls.h"
 #include "platform/twips.h"
 
 #include <QLabel>

@@ -1,11 +1,11 @@
 #include "music/frmMusic.h"
 
+#include "base/fonts.h"
+#include "base/programfolder.h"
 #include "forms/controls.h"
 #include "forms/forms.h"
 #include "music/musicini.h"
-#include "base/fonts.h"
 #include "platform/msgbox.h"
-#include "base/programfolder.h"
 #include "platform/twips.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "platform/mediadevice.h"
 
-#include "platform/midilength.h"
 #include "base/safefile.h"
+#include "platform/midilength.h"
 
 #include <QCoreApplication>
 #include <QFile>

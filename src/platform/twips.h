@@ -21,8 +21,8 @@ inline double pixelsToTwips(int pixels)
 
 inline QRect twipsRect(double left, double top, double width, double height)
 {
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                 twipsToPixels(height));
+    return QRect(
+        twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height));
 }
 
 inline QSize twipsSize(double width, double height)

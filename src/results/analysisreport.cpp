@@ -1,9 +1,9 @@
 #include "results/analysisreport.h"
 
-#include "base/valuerules.h"
 #include "base/fonts.h"
-#include "platform/printdialog.h"
 #include "base/safefile.h"
+#include "base/valuerules.h"
+#include "platform/printdialog.h"
 
 #include <QBuffer>
 #include <QFileInfo>

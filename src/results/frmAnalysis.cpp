@@ -1,12 +1,12 @@
 #include "results/frmAnalysis.h"
 
+#include "base/fonts.h"
+#include "formats/stats/statsexport.h"
 #include "forms/controls.h"
 #include "platform/filedialog.h"
-#include "base/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
 #include "store/results/keeping.h"
-#include "formats/stats/statsexport.h"
 #include "store/results/testversion.h"
 
 #include <QComboBox>

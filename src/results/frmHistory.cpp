@@ -1,21 +1,20 @@
 #include "results/frmHistory.h"
 
+#include "base/fonts.h"
+#include "base/programfolder.h"
+#include "base/valuerules.h"
+#include "formats/result/resultdocument.h"
 #include "forms/controls.h"
 #include "forms/forms.h"
-#include "base/valuerules.h"
 #include "platform/filedialog.h"
-#include "base/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/printdialog.h"
-#include "base/programfolder.h"
 #include "platform/twips.h"
 #include "results/frmAnalysis.h"
 #include "results/historychart.h"
 #include "results/historymodel.h"
 #include "store/results/keeping.h"
-#include "formats/result/resultdocument.h"
 
-#include <QTextDocument>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -25,6 +24,7 @@
 #include <QLineSeries>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTextDocument>
 #include <QTextEdit>
 #include <QTreeView>
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "results/historychart.h"
 
+#include "base/valuerules.h"
 #include "store/catalogue.h"
 #include "store/recordset.h"
-#include "base/valuerules.h"
 
 #include <QAreaSeries>
 #include <QChart>

@@ -1,19 +1,19 @@
 #include "runner/frmResult.h"
 
+#include "base/fonts.h"
+#include "formats/result/resultdocument.h"
 #include "forms/controls.h"
 #include "platform/filedialog.h"
-#include "base/fonts.h"
 #include "platform/msgbox.h"
 #include "platform/printdialog.h"
 #include "platform/twips.h"
-#include "formats/result/resultdocument.h"
 
-#include <QTextDocument>
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QTextDocument>
 #include <QTextEdit>
 
 frmResult::frmResult()

@@ -1,20 +1,20 @@
 #include "runner/frmTest.h"
 
+#include "base/programfolder.h"
+#include "base/valuerules.h"
+#include "binding/Data.h"
 #include "forms/controls.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
-#include "binding/Data.h"
-#include "store/catalogue.h"
-#include "store/testsettings.h"
-#include "base/valuerules.h"
 #include "platform/msgbox.h"
-#include "base/programfolder.h"
 #include "platform/twips.h"
+#include "runner/frmResult.h"
+#include "runner/taker.h"
+#include "scoring/scoring.h"
+#include "store/catalogue.h"
 #include "store/results/keeping.h"
 #include "store/results/testversion.h"
-#include "runner/frmResult.h"
-#include "scoring/scoring.h"
-#include "runner/taker.h"
+#include "store/testsettings.h"
 
 #include <QApplication>
 #include <QDateTime>

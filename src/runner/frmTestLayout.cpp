@@ -1,12 +1,12 @@
 // The runner's controls: places, fonts, bindings and connections.
 #include "runner/frmTest.h"
 
-#include "forms/controls.h"
-#include "binding/Data.h"
-#include "store/catalogue.h"
 #include "base/fonts.h"
+#include "binding/Data.h"
+#include "forms/controls.h"
 #include "platform/twips.h"
 #include "runner/optionkeys.h"
+#include "store/catalogue.h"
 
 #include <QApplication>
 #include <QLabel>

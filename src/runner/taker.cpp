@@ -1,8 +1,8 @@
 #include "runner/taker.h"
 
-#include "platform/inputbox.h"
 #include "base/programfolder.h"
 #include "base/safefile.h"
+#include "platform/inputbox.h"
 
 namespace Taker {
 

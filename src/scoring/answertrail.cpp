@@ -1,8 +1,8 @@
 #include "scoring/answertrail.h"
 
-#include "store/testversion.h"
-#include "store/results/progress.h"
 #include "scoring/scoring.h"
+#include "store/results/progress.h"
+#include "store/testversion.h"
 
 void AnswerTrail::begin(const QString &resultsFile, const QString &bank, const QString &test)
 {

@@ -1,9 +1,9 @@
 #include "scoring/bandcheck.h"
 
-#include "store/catalogue.h"
-#include "store/recordset.h"
 #include "base/valuerules.h"
 #include "scoring/scoring.h"
+#include "store/catalogue.h"
+#include "store/recordset.h"
 
 #include <algorithm>
 #include <array>

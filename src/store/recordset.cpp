@@ -1,7 +1,7 @@
 #include "store/recordset.h"
 
-#include "store/recordsetimpl.h"
 #include "base/valuerules.h"
+#include "store/recordsetimpl.h"
 
 #include <QVariant>
 #include <algorithm>

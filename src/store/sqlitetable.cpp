@@ -1,7 +1,7 @@
 #include "store/sqlitetable.h"
 
-#include "store/bankfile.h"
 #include "base/valuerules.h"
+#include "store/bankfile.h"
 
 #include <QFileInfo>
 #include <QSqlDatabase>

@@ -2,15 +2,15 @@
 //   prog_screenshot <shipped-folder> <out.png>      the main window (README picture)
 //   prog_screenshot <shipped-folder> <out-folder> --all
 //                                                   every window, one picture each
-#include "forms/forms.h"
 #include "app/mdiMain.h"
 #include "app/mdlQelvi.h"
-#include "binding/DBCombo.h"
-#include "binding/DBList.h"
 #include "bank/bankui.h"
 #include "bank/frmBFEdit.h"
-#include "platform/msgbox.h"
 #include "base/programfolder.h"
+#include "binding/DBCombo.h"
+#include "binding/DBList.h"
+#include "forms/forms.h"
+#include "platform/msgbox.h"
 #include "runner/frmTest.h"
 
 #include <QApplication>
@@ -33,13 +33,18 @@ void grabAll(mdiMain &main, const QString &out)
 {
     ScriptedMessages messages;
     QDir().mkpath(out);
-    const struct {
+    const struct
+    {
         const char *command;
         const char *file;
     } commands[] = {
-        { "mnuFL_Click", "categories" }, { "mnuCreatTest_Click", "new-test" },
-        { "mnuOpenTest_Click", "chooser-edit" }, { "mnuDelTest_Click", "chooser-manage" },
-        { "mnuBackMic_Click", "music" }, { "mnuIntro_Click", "intro" }, { "mnuAbout_Click", "about" },
+        { "mnuFL_Click", "categories" },
+        { "mnuCreatTest_Click", "new-test" },
+        { "mnuOpenTest_Click", "chooser-edit" },
+        { "mnuDelTest_Click", "chooser-manage" },
+        { "mnuBackMic_Click", "music" },
+        { "mnuIntro_Click", "intro" },
+        { "mnuAbout_Click", "about" },
     };
     for (const auto &c : commands) {
         QMetaObject::invokeMethod(&main, c.command);

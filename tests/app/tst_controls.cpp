@@ -1,7 +1,7 @@
 // The shared controls: which keys click a picture button, how a caption is fitted,
 // and what a clickable label reports, also while disabled.
-#include "forms/controls.h"
 #include "base/fonts.h"
+#include "forms/controls.h"
 
 #include <QAccessible>
 #include <QImage>

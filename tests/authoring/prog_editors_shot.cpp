@@ -2,12 +2,12 @@
 // and saves one picture of each, to look at their layout; with a third file, also the
 // band check that a click on the score-band editor's indicator opens; with a fourth,
 // the band check again after two bands are changed to leave a gap and an overlap.
-#include "forms/controls.h"
-#include "forms/forms.h"
-#include "forms/handoff.h"
 #include "authoring/frmBandCheck.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
 

@@ -1,9 +1,9 @@
 // The band check on small tests, each expectation also confirmed by taking every
 // answer path through the runner's own scoring steps; and the shipped sample test.
-#include "authoring/bandwording.h"
-#include "scoring/bandcheck.h"
 #include "authoring/bandpicture.h"
+#include "authoring/bandwording.h"
 #include "base/valuerules.h"
+#include "scoring/bandcheck.h"
 #include "scoring/scoring.h"
 #include "support/testfolder.h"
 

@@ -4,8 +4,8 @@
 #include "support/editorsteps.h"
 #include "support/windowtest.h"
 
-#include "binding/Data.h"
 #include "bank/frmBFEdit.h"
+#include "binding/Data.h"
 #include "info/frmHelp.h"
 #include "music/frmMusic.h"
 #include "platform/msgbox.h"

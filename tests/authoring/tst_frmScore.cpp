@@ -4,9 +4,9 @@
 #include "support/editorsteps.h"
 #include "support/windowtest.h"
 
-#include "forms/controls.h"
 #include "authoring/frmBandCheck.h"
 #include "binding/Data.h"
+#include "forms/controls.h"
 #include "info/frmHelp.h"
 #include "platform/msgbox.h"
 

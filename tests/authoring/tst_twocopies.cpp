@@ -5,9 +5,9 @@
 #include "support/windowtest.h"
 
 #include "binding/Data.h"
-#include "store/bankfile.h"
 #include "binding/unsaved.h"
 #include "platform/msgbox.h"
+#include "store/bankfile.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,16 +2,16 @@
 // that open the bank: converted once with one message, every value as its manifest
 // says, its tests taken and edited like any other; a file that cannot be converted
 // gets its message in the window.
-#include "forms/forms.h"
 #include "authoring/frmEdittest.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
-#include "store/catalogue.h"
 #include "base/valuerules.h"
+#include "forms/forms.h"
 #include "platform/msgbox.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
+#include "store/catalogue.h"
 #include "support/accessbanks.h"
 #include "support/bankwindows.h"
 #include "support/mainwindow.h"

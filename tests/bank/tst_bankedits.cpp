@@ -3,14 +3,14 @@
 // bank changed or a message saying why not, and never on the wrong test.
 #include "support/bankwindows.h"
 
-#include "forms/forms.h"
-#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
-#include "store/bankfile.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "platform/msgbox.h"
+#include "store/bankfile.h"
 #include "support/windowtest.h"
 
 #include <QLabel>

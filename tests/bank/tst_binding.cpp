@@ -5,8 +5,8 @@
 #include "binding/DBCombo.h"
 #include "binding/DBList.h"
 #include "binding/Data.h"
-#include "store/catalogue.h"
 #include "platform/msgbox.h"
+#include "store/catalogue.h"
 #include "support/testfolder.h"
 
 #include <QLabel>

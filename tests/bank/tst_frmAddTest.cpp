@@ -2,12 +2,12 @@
 // question that follows and the question editor it opens.
 #include "support/bankwindows.h"
 
-#include "forms/forms.h"
 #include "authoring/frmEdittest.h"
 #include "bank/frmAddTest.h"
-#include "store/catalogue.h"
+#include "forms/forms.h"
 #include "platform/msgbox.h"
 #include "platform/twips.h"
+#include "store/catalogue.h"
 #include "support/windowtest.h"
 
 #include <QTest>

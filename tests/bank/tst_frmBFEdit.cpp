@@ -2,13 +2,13 @@
 // and renaming and deleting tests, checked on screen and in the bank.
 #include "support/bankwindows.h"
 
-#include "forms/forms.h"
-#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
 #include "bank/frmBFEdit.h"
-#include "store/catalogue.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "platform/msgbox.h"
 #include "runner/frmTest.h"
+#include "store/catalogue.h"
 #include "support/windowtest.h"
 
 #include <QLabel>

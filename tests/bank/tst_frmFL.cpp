@@ -2,10 +2,10 @@
 // bank, driven through the window's own list, box and buttons.
 #include "support/bankwindows.h"
 
-#include "forms/forms.h"
 #include "bank/frmFL.h"
-#include "store/catalogue.h"
+#include "forms/forms.h"
 #include "platform/msgbox.h"
+#include "store/catalogue.h"
 #include "support/windowtest.h"
 
 #include <QLabel>

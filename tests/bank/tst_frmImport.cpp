@@ -1,12 +1,12 @@
 // Import and export through the windows: the sample test goes out to a file and
 // comes back into an emptied bank; clashes are shown and renamed or left out; a
 // damaged file is told once and changes nothing.
-#include "forms/controls.h"
-#include "forms/forms.h"
 #include "bank/frmExport.h"
 #include "bank/frmImport.h"
-#include "store/catalogue.h"
+#include "forms/controls.h"
+#include "forms/forms.h"
 #include "platform/filedialog.h"
+#include "store/catalogue.h"
 #include "support/userinput.h"
 #include "support/windowtest.h"
 

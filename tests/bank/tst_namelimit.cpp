@@ -5,12 +5,12 @@
 #include "support/bankwindows.h"
 #include "support/windowtest.h"
 
-#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
-#include "binding/Data.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmBFEdit.h"
 #include "bank/frmFL.h"
+#include "binding/Data.h"
+#include "forms/handoff.h"
 #include "store/catalogue.h"
 
 #include <QGuiApplication>

@@ -3,9 +3,9 @@
 // step the position, the count, what the boxes show, the error returned and the rows
 // in the file must agree.
 
+#include "base/valuerules.h"
 #include "binding/Data.h"
 #include "store/catalogue.h"
-#include "base/valuerules.h"
 #include "support/testfolder.h"
 
 #include <QLineEdit>

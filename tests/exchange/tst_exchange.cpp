@@ -2,13 +2,13 @@
 // of spreadsheets and survey exports, names that clash, and damaged files.
 #include "exchangebanks.h"
 
-#include "store/bankfile.h"
-#include "store/catalogue.h"
 #include "formats/files.h"
 #include "formats/importer.h"
 #include "formats/spreadsheet/spreadsheet.h"
 #include "formats/survey/survey.h"
 #include "formats/text/testtext.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
 #include "support/accessbanks.h"
 #include "support/testfolder.h"
 

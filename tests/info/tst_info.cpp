@@ -1,5 +1,6 @@
 // The information windows: the About box (animation, links, hover colours, keys),
 // the introduction's two pages, and the help window's page chosen by temp1.txt.
+#include "base/programfolder.h"
 #include "forms/controls.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
@@ -7,7 +8,6 @@
 #include "info/frmHelp.h"
 #include "info/frmIntro.h"
 #include "platform/msgbox.h"
-#include "base/programfolder.h"
 #include "platform/shellopen.h"
 #include "platform/twips.h"
 #include "support/userinput.h"

@@ -3,16 +3,16 @@
 //                              opens the chooser, leaving the hand-off files
 //   prog_installcheck verify   finds that category and test again
 // Prints the program folder it used; exits non-zero on any failure.
-#include "forms/forms.h"
 #include "app/mdiMain.h"
 #include "app/mdlQelvi.h"
-#include "binding/DBCombo.h"
 #include "bank/bankui.h"
 #include "bank/frmAddTest.h"
 #include "bank/frmFL.h"
-#include "store/catalogue.h"
-#include "platform/msgbox.h"
 #include "base/programfolder.h"
+#include "binding/DBCombo.h"
+#include "forms/forms.h"
+#include "platform/msgbox.h"
+#include "store/catalogue.h"
 #include "support/bankwindows.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 // The music controller in the main window, offscreen, on SDL's silent "dummy" output
 // (which consumes the audio in real time, so positions move as with sound).
+#include "base/programfolder.h"
 #include "forms/forms.h"
 #include "music/frmMusic.h"
 #include "platform/filedialog.h"
 #include "platform/msgbox.h"
-#include "base/programfolder.h"
 #include "platform/twips.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"

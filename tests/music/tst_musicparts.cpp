@@ -1,8 +1,8 @@
 // The music controller's parts without its window: the progress bar's range rules
 // and the music.ini file.
+#include "base/programfolder.h"
 #include "music/musicini.h"
 #include "music/progressbar.h"
-#include "base/programfolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // The program's small files against what a careless or hostile folder holds in their
 // place: a FIFO, a device, a folder, a link to a file outside, a huge file.
-#include "forms/handoff.h"
-#include "formats/files.h"
-#include "music/musicini.h"
 #include "base/safefile.h"
+#include "formats/files.h"
 #include "formats/result/resultdocument.h"
+#include "forms/handoff.h"
+#include "music/musicini.h"
 #include "support/testfolder.h"
 
 #include <QDir>

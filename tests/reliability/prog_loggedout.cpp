@@ -15,16 +15,16 @@
 //             bound "-", Ctrl+Q answered 是 (leave without it) by the first window asked
 //             and 否 by the second, so that both stay open
 // Prints "ready" once the state is reached (the box shown, where there is one).
-#include "forms/forms.h"
-#include "forms/handoff.h"
 #include "app/mdiMain.h"
 #include "app/mdlQelvi.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
-#include "binding/DBCombo.h"
-#include "binding/DBList.h"
 #include "bank/frmBFEdit.h"
 #include "base/programfolder.h"
+#include "binding/DBCombo.h"
+#include "binding/DBList.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -2,8 +2,8 @@
 // to look at the chart: `few` records of the sample test in the last days, or `many`
 // over the last year and a half.
 //   prog_history_shot <few|many> <out.png>
-#include "forms/forms.h"
 #include "app/mdiMain.h"
+#include "forms/forms.h"
 #include "results/frmHistory.h"
 #include "store/results/history.h"
 #include "support/mainwindow.h"

@@ -1,19 +1,19 @@
 // The results history through the windows: tests taken in the runner are kept with
 // their answers, the history window lists, filters, charts, exports and deletes them,
 // and the result window prints and saves its page. The bank is never written.
-#include "forms/forms.h"
 #include "bank/frmBFEdit.h"
-#include "store/catalogue.h"
+#include "formats/result/resultdocument.h"
+#include "forms/forms.h"
 #include "platform/filedialog.h"
 #include "platform/inputbox.h"
 #include "platform/msgbox.h"
 #include "platform/printdialog.h"
 #include "results/frmHistory.h"
-#include "formats/result/resultdocument.h"
-#include "store/results/history.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
 #include "runner/taker.h"
+#include "store/catalogue.h"
+#include "store/results/history.h"
 #include "support/bankwindows.h"
 #include "support/userinput.h"
 #include "support/windowtest.h"

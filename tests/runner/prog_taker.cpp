@@ -5,8 +5,8 @@
 //   prog_taker <program folder> <pattern>
 //
 // It prints "A <question>" after each answer and "END" after the result.
-#include "platform/msgbox.h"
 #include "base/programfolder.h"
+#include "platform/msgbox.h"
 #include "support/mainwindow.h"
 #include "takingfixture.h"
 

@@ -6,9 +6,9 @@
 #include "forms/controls.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
-#include "store/catalogue.h"
 #include "runner/frmResult.h"
 #include "runner/frmTest.h"
+#include "store/catalogue.h"
 #include "support/testfolder.h"
 
 #include <QApplication>

@@ -139,7 +139,8 @@ private slots:
             QCOMPARE(records.at(0).resultText, straight.result);
             QCOMPARE(records.at(0).answers.size(), kLongQuestions);
             for (const Results::Answer &a : records.at(0).answers)
-                QCOMPARE(a.option, QString(QChar(char16_t(u'A' + takerOption(a.question, pattern)))));
+                QCOMPARE(
+                    a.option, QString(QChar(char16_t(u'A' + takerOption(a.question, pattern)))));
         }
         qInfo("kills inside a test: %d; the answer being given landed in %d, the last one in %d",
             kills, inFlightLanded, lastLanded);

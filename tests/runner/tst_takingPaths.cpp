@@ -1,13 +1,13 @@
 // Going back and continuing: whatever way a taker goes through a test (back once, back to
 // the first question, an answer changed twice, a run cut short and continued), the total
 // and the result are those of a straight run with the same final answers, to the bit.
-#include "forms/controls.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/goingback.h"
-#include "store/recordset.h"
-#include "store/testsettings.h"
+#include "forms/controls.h"
 #include "platform/msgbox.h"
+#include "store/recordset.h"
 #include "store/results/history.h"
+#include "store/testsettings.h"
 #include "support/mainwindow.h"
 #include "support/userinput.h"
 #include "support/windowtest.h"

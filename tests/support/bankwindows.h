@@ -4,11 +4,11 @@
 // user: click and double-click list entries, pick a combo entry with the keys, press
 // buttons. Plus the bank read as one column.
 
-#include "forms/forms.h"
-#include "binding/DBCombo.h"
-#include "binding/DBList.h"
 #include "bank/bankui.h"
 #include "bank/frmBFEdit.h"
+#include "binding/DBCombo.h"
+#include "binding/DBList.h"
+#include "forms/forms.h"
 #include "platform/twips.h"
 #include "support/testfolder.h"
 #include "support/userinput.h"

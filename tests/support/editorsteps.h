@@ -3,10 +3,10 @@
 // What the editors' tests do as an author: open an editor on a test the way its
 // openers do, press buttons, type into boxes, and read the bank back.
 
-#include "forms/forms.h"
-#include "forms/handoff.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
+#include "forms/forms.h"
+#include "forms/handoff.h"
 #include "support/mainwindow.h"
 #include "support/testfolder.h"
 #include "support/userinput.h"

@@ -1,7 +1,7 @@
 #include "support/mainwindow.h"
 
-#include "forms/forms.h"
 #include "base/fonts.h"
+#include "forms/forms.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,11 +1,11 @@
 #include "testfolder.h"
 
+#include "base/programfolder.h"
+#include "base/valuerules.h"
 #include "formats/access2000/jetbank.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
 #include "store/recordset.h"
-#include "base/valuerules.h"
-#include "base/programfolder.h"
 #include "support/testpieces.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "formats/access2000/jetbank.h"
 
-#include "store/bankfile.h"
-#include "store/catalogue.h"
 #include "formats/access2000/jetreader.h"
 #include "formats/access2000/newbank.h"
+#include "store/bankfile.h"
+#include "store/catalogue.h"
 
 #include <QDir>
 #include <QFile>

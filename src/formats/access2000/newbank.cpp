@@ -161,15 +161,14 @@ bool NewBank::insert(const QVariantList &values)
             break;
         case QMetaType::QByteArray: {
             const QByteArray bytes = v.toByteArray();
-            sqlite3_bind_blob64(
-                m_insert, i + 1, bytes.constData(), bytes.size(), SQLITE_TRANSIENT);
+            sqlite3_bind_blob64(m_insert, i + 1, bytes.constData(), bytes.size(), SQLITE_TRANSIENT);
             break;
         }
         default: {
             const QString text = v.toString();
             sqlite3_bind_text16(m_insert, i + 1,
-                text.isNull() ? static_cast<const void *>(u"") : text.utf16(),
-                int(text.size() * 2), SQLITE_TRANSIENT);
+                text.isNull() ? static_cast<const void *>(u"") : text.utf16(), int(text.size() * 2),
+                SQLITE_TRANSIENT);
             break;
         }
         }

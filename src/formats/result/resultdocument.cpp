@@ -1,8 +1,8 @@
 #include "formats/result/resultdocument.h"
 
-#include "formats/csvtext.h"
 #include "base/fonts.h"
 #include "base/safefile.h"
+#include "formats/csvtext.h"
 #include "store/results/testversion.h"
 
 #include <QBuffer>

@@ -1,8 +1,8 @@
 #include "formats/stats/statsexport.h"
 
+#include "base/safefile.h"
 #include "base/valuerules.h"
 #include "formats/csvtext.h"
-#include "base/safefile.h"
 #include "store/results/testversion.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "store/results/keeping.h"
 
+#include "base/programfolder.h"
 #include "store/catalogue.h"
 #include "store/recordset.h"
-#include "base/programfolder.h"
 
 namespace Keeping {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/storeerror.h"
 #include "store/results/history.h"
+#include "store/storeerror.h"
 
 #include <QObject>
 

@@ -464,10 +464,10 @@ void tst_Catalogue::locationsNameTheirKindOfBank_data()
 
     QTest::newRow("a server") << u"postgresql://bank.example/qelvi"_s
                               << int(StoreError::UnknownBank);
-    QTest::newRow("a scheme with signs") << u"qelvi+tls.2://host:5432/bank"_s
-                                         << int(StoreError::UnknownBank);
-    QTest::newRow("a colon in a folder name") << u"<folder>/a:b/test.mdb"_s
-                                              << int(StoreError::BankMissing);
+    QTest::newRow("a scheme with signs")
+        << u"qelvi+tls.2://host:5432/bank"_s << int(StoreError::UnknownBank);
+    QTest::newRow("a colon in a folder name")
+        << u"<folder>/a:b/test.mdb"_s << int(StoreError::BankMissing);
     QTest::newRow("a word and a colon") << u"notes:test.mdb"_s << int(StoreError::BankMissing);
     QTest::newRow("a drive letter") << u"C:/qelvi-none/test.mdb"_s << int(StoreError::BankMissing);
     QTest::newRow("a file's own path") << u"<folder>/test.mdb"_s << int(StoreError::None);
@@ -494,8 +494,8 @@ void tst_Catalogue::locationsNameTheirKindOfBank()
     QCOMPARE(Catalogue::tables(location, &listed).isEmpty(), number != StoreError::None);
     QCOMPARE(listed.number(), number);
     QCOMPARE(Catalogue::checkNewName(location, u"新类"_s).number(), number);
-    QCOMPARE(Catalogue::fields(location, u"分类列表"_s, &listed).isEmpty(),
-        number != StoreError::None);
+    QCOMPARE(
+        Catalogue::fields(location, u"分类列表"_s, &listed).isEmpty(), number != StoreError::None);
     QCOMPARE(listed.number(), number);
     QCOMPARE(Catalogue::inOneTransaction(location, [](Catalogue::Batch &) { return StoreError(); })
                  .number(),
@@ -519,8 +519,8 @@ void tst_Catalogue::recordSetFollowsItsBankLocation()
     QCOMPARE(rs.value(u"分类"_s), u"甲"_s);
     QVERIFY(!rs.open(second.bank(), u"分类列表"_s));
     QCOMPARE(rs.value(u"分类"_s), u"乙"_s);
-    QCOMPARE(rs.open(u"postgresql://host/bank"_s, u"分类列表"_s).number(),
-        int(StoreError::UnknownBank));
+    QCOMPARE(
+        rs.open(u"postgresql://host/bank"_s, u"分类列表"_s).number(), int(StoreError::UnknownBank));
     // Refused, it is bound to no table at all: nothing to read, nothing to write.
     QVERIFY(!rs.isOpen());
     QCOMPARE(rs.AddNew().number(), int(StoreError::NotOpen));

@@ -1,9 +1,9 @@
 // A user's Access 2000 bank converted into the store: every value of the fixtures
 // exact, the original kept byte for byte, faults refused with nothing written, and a
 // conversion killed at any moment or run twice at once leaving a sound folder.
-#include "store/bankfile.h"
 #include "formats/access2000/jetbank.h"
 #include "formats/access2000/jetreader.h"
+#include "store/bankfile.h"
 #include "support/accessbanks.h"
 
 #include <QCoreApplication>
