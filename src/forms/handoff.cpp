@@ -1,5 +1,7 @@
 #include "forms/handoff.h"
 
+#include <utility>
+
 #include "base/filereason.h"
 #include "base/programfolder.h"
 #include "base/safefile.h"
@@ -149,11 +151,9 @@ void setChosenCategory(const QString &test, const QString &category)
     chosen() = { test, category };
 }
 
-std::optional<QString> chosenCategory(const QString &test)
+std::pair<QString, QString> takeChosenCategory()
 {
-    if (chosen().first.isEmpty() || chosen().first != test)
-        return std::nullopt;
-    return chosen().second;
+    return std::exchange(chosen(), {});
 }
 
 } // namespace HandOff

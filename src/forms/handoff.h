@@ -26,10 +26,11 @@ bool writeTestName(const QString &name);
 std::optional<qint16> readModeCode();
 std::optional<QString> readTestName();
 
-// In memory only: the category a chooser listed the test in, so that the runner need
-// not look for it when it keeps the result. Nothing for any other test.
+// In memory only: the test a chooser opened and the category it listed it in, so that
+// the runner need not look for it when it keeps the result. The runner takes it when
+// it loads (a runner opened otherwise finds none).
 void setChosenCategory(const QString &test, const QString &category);
-std::optional<QString> chosenCategory(const QString &test);
+std::pair<QString, QString> takeChosenCategory();
 
 // Deletes both files; a missing file is fine.
 void removeAll();

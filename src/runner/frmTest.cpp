@@ -52,6 +52,7 @@ frmTest::frmTest()
 
 void frmTest::Form_Load()
 {
+    std::tie(m_chosenTest, m_chosenCategory) = HandOff::takeChosenCategory();
     const std::optional<QString> name = HandOff::readTestName();
     if (!name)
         return;
@@ -305,9 +306,8 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     Results::Record record;
     record.takenAt = QDateTime::currentDateTime();
     record.test = Label13->text();
-    const std::optional<QString> chosen = HandOff::chosenCategory(record.test);
-    record.category = chosen
-        ? *chosen
+    record.category = record.test == m_chosenTest
+        ? m_chosenCategory
         : Keeping::categoryOf(programFile(QStringLiteral("test.mdb")), record.test);
     record.resultText = result->Text1->toPlainText();
     record.total = singleText(float(val(Text7->text())));

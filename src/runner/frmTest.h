@@ -116,6 +116,8 @@ private:
         int room = -1;
     };
     std::array<Fitted, 6> m_fitted;
+    QString m_chosenTest; // and the category the chooser listed it in
+    QString m_chosenCategory;
     QPixmap m_background; // scaled to the window
     QString m_version; // of the test when it started
     QString m_taker; // the name or code given, when asked

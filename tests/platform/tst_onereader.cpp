@@ -75,7 +75,7 @@ const struct
     { "converter folder sync", "src/formats/access2000/jetbank.cpp", "O_DIRECTORY : 0" },
     { "converter new file", "src/formats/access2000/jetbank.cpp", "O_EXCL" },
     { "format probe", "src/formats/access2000/jetbank.cpp", "O_NONBLOCK" },
-    { "converted bank", "src/formats/access2000/jetbank.cpp", "sqlite3_open_v2" },
+    { "converted bank", "src/formats/access2000/newbank.cpp", "sqlite3_open_v2" },
     { "Access reader", "src/formats/access2000/jetreader.cpp", "mdb_open" },
     // The null device, write-only, where libmdb's own lines go while it reads.
     { "libmdb's lines", "src/formats/access2000/jetreader.cpp", "::open(\"/dev/null\", O_WRONLY" },

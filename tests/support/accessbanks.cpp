@@ -1,5 +1,7 @@
 #include "accessbanks.h"
 
+#include "formats/access2000/jetbank.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -172,3 +174,12 @@ QString compare(const QString &bank, const QJsonObject &manifest)
 }
 
 } // namespace AccessBanks
+
+namespace {
+// A test program that reads Access banks has them converted as the program does.
+void installConverter()
+{
+    JetBank::install();
+}
+} // namespace
+Q_CONSTRUCTOR_FUNCTION(installConverter)
