@@ -87,9 +87,9 @@ namespace {
                              : u'“' + out.join(QStringLiteral("”, “")) + u'”';
     }
 
-    void fail(const QString &message, const std::source_location &where)
+    void fail(const QString &message, const CallSite &where)
     {
-        QTest::qFail(qPrintable(message), where.file_name(), int(where.line()));
+        QTest::qFail(qPrintable(message), where.file, where.line);
     }
 
     // Where a click lands on a check box or a radio button: its box, which a wide control
@@ -132,7 +132,7 @@ QList<QWidget *> controlsCalled(QWidget *window, QStringView caption, Kind kind)
     return found;
 }
 
-QWidget *control(QWidget *window, QStringView caption, Kind kind, std::source_location where)
+QWidget *control(QWidget *window, QStringView caption, Kind kind, CallSite where)
 {
     if (!window) {
         fail(QStringLiteral("no window to find “%1” in").arg(caption), where);
@@ -150,7 +150,7 @@ QWidget *control(QWidget *window, QStringView caption, Kind kind, std::source_lo
     return nullptr;
 }
 
-bool press(QWidget *window, QStringView caption, std::source_location where)
+bool press(QWidget *window, QStringView caption, CallSite where)
 {
     QWidget *w = control(window, caption, Kind::Pressable, where);
     if (!w)
@@ -162,7 +162,7 @@ bool press(QWidget *window, QStringView caption, std::source_location where)
     return true;
 }
 
-bool type(QWidget *window, QStringView caption, const QString &text, std::source_location where)
+bool type(QWidget *window, QStringView caption, const QString &text, CallSite where)
 {
     QWidget *w = control(window, caption, Kind::Editable, where);
     if (auto *line = qobject_cast<QLineEdit *>(w))
@@ -190,7 +190,7 @@ void paste(QLineEdit *box, const QString &text)
     QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
 }
 
-bool paste(QWidget *window, QStringView caption, const QString &text, std::source_location where)
+bool paste(QWidget *window, QStringView caption, const QString &text, CallSite where)
 {
     QWidget *w = control(window, caption, Kind::Editable, where);
     auto *line = qobject_cast<QLineEdit *>(w);
@@ -201,7 +201,7 @@ bool paste(QWidget *window, QStringView caption, const QString &text, std::sourc
     return line != nullptr;
 }
 
-bool pick(QWidget *window, QStringView caption, const QString &entry, std::source_location where)
+bool pick(QWidget *window, QStringView caption, const QString &entry, CallSite where)
 {
     auto *combo = qobject_cast<QComboBox *>(control(window, caption, Kind::Editable, where));
     if (!combo)

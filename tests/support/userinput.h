@@ -5,7 +5,18 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QTest>
-#include <source_location>
+
+// Where a test called a helper, for its failure message: the compilers' own builtins,
+// as std::source_location is missing where clang 14 meets this standard library.
+struct CallSite
+{
+    const char *file;
+    int line;
+    static CallSite current(const char *file = __builtin_FILE(), int line = __builtin_LINE())
+    {
+        return { file, line };
+    }
+};
 
 class QComboBox;
 class QLineEdit;
@@ -78,25 +89,24 @@ QList<QWidget *> controlsCalled(QWidget *window, QStringView caption, Kind kind)
 
 // The one shown control called caption; null, the test failed, when not exactly one.
 QWidget *control(QWidget *window, QStringView caption, Kind kind = Kind::Pressable,
-    std::source_location where = std::source_location::current());
+    CallSite where = CallSite::current());
 
 // Clicks the one control called caption, as the mouse does (a disabled one ignores
 // the click, as it would the user's); false when it was not found.
-bool press(QWidget *window, QStringView caption,
-    std::source_location where = std::source_location::current());
+bool press(QWidget *window, QStringView caption, CallSite where = CallSite::current());
 
 // Replaces the text of the box called caption by typing into it.
 bool type(QWidget *window, QStringView caption, const QString &text,
-    std::source_location where = std::source_location::current());
+    CallSite where = CallSite::current());
 
 // Replaces the text of the box called caption by pasting.
 bool paste(QWidget *window, QStringView caption, const QString &text,
-    std::source_location where = std::source_location::current());
+    CallSite where = CallSite::current());
 
 // Picks the entry of the combo called caption with the arrow keys; the test fails when
 // the combo does not list it.
 bool pick(QWidget *window, QStringView caption, const QString &entry,
-    std::source_location where = std::source_location::current());
+    CallSite where = CallSite::current());
 
 // Picks a combo entry with the arrow keys, as a user can; false when it is not listed.
 bool pickEntry(QComboBox *combo, const QString &text);
