@@ -5,6 +5,7 @@
 #include "formats/access2000/jetreader.h"
 #include "store/bankfile.h"
 #include "support/accessbanks.h"
+#include "support/asnobody.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,16 +21,11 @@
 #include <QtEndian>
 #include <cstdio>
 #include <functional>
-#include <grp.h>
 #include <mdbtools.h>
-#include <pwd.h>
 #include <sqlite3.h>
-#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
-
-const char *const kDropSwitch = "--as-nobody";
 
 QString converter()
 {
@@ -156,16 +152,6 @@ QString checkConverted(const QString &folder, const QByteArray &original, int ta
                       .arg(tables)
                       .arg(rows);
     return problem;
-}
-
-bool dropToNobody()
-{
-    const passwd *nobody = ::getpwnam("nobody");
-    if (!nobody || ::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0
-        || ::setuid(nobody->pw_uid) != 0)
-        return false;
-    ::prctl(PR_SET_DUMPABLE, 1);
-    return true;
 }
 
 } // namespace
@@ -340,20 +326,8 @@ private slots:
     // who may write anything).
     void refusesReadOnlyFolder()
     {
-        if (::geteuid() == 0) {
-            QProcess child;
-            child.setProcessChannelMode(QProcess::MergedChannels);
-            child.start(QCoreApplication::applicationFilePath(),
-                { QString::fromLatin1(kDropSwitch), QStringLiteral("refusesReadOnlyFolder") });
-            if (!child.waitForStarted(30000))
-                QSKIP("the test program is out of reach of other users");
-            QVERIFY(child.waitForFinished(60000));
-            const QString out = QString::fromUtf8(child.readAll());
-            if (out.contains(QLatin1String("SKIP")))
-                QSKIP("the test program or the fixtures are out of reach of other users");
-            QVERIFY2(child.exitCode() == 0
-                    && out.contains(QLatin1String("PASS   : tst_jetbank::refusesReadOnlyFolder")),
-                qPrintable(out));
+        if (asnobody::runsAsRoot()) {
+            asnobody::rerun(QStringLiteral("refusesReadOnlyFolder"));
             return;
         }
         if (!QFileInfo(AccessBanks::path(QStringLiteral("sample2000"))).isReadable())
@@ -485,20 +459,6 @@ private slots:
     }
 };
 
-int main(int argc, char **argv)
-{
-    std::vector<char *> args(argv, argv + argc);
-    if (argc > 1 && qstrcmp(argv[1], kDropSwitch) == 0) {
-        if (!dropToNobody()) {
-            std::fputs("cannot become the user nobody\n", stderr);
-            return 3;
-        }
-        args.erase(args.begin() + 1);
-    }
-    int count = int(args.size());
-    QCoreApplication app(count, args.data());
-    tst_jetbank test;
-    return QTest::qExec(&test, count, args.data());
-}
+QELVI_TEST_MAIN_AS_NOBODY(tst_jetbank, QCoreApplication)
 
 #include "tst_jetbank.moc"
