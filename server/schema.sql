@@ -34,8 +34,11 @@ SET LOCAL ROLE qelvi_owner;
 SET LOCAL search_path = pg_catalog, pg_temp;
 
 -- What the bank is: clients refuse a schema newer than they know.
+-- Its layout grows with every category or test made, renamed or deleted, so that a
+-- client knows when the tables it shows may have changed.
 CREATE TABLE qelvi.bank (
-    schema_version integer NOT NULL
+    schema_version integer NOT NULL,
+    layout bigint NOT NULL DEFAULT 1
 );
 INSERT INTO qelvi.bank (schema_version) VALUES (1);
 
@@ -43,7 +46,9 @@ INSERT INTO qelvi.bank (schema_version) VALUES (1);
 CREATE TABLE qelvi.categories (
     id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
     name text COLLATE "C" NOT NULL,
-    version bigint NOT NULL DEFAULT 1
+    version bigint NOT NULL DEFAULT 1,
+    changed_by text NOT NULL DEFAULT session_user,
+    changed_at timestamptz NOT NULL DEFAULT now()
 );
 
 -- A category that still holds a test cannot be deleted (SQLSTATE 23503).
@@ -51,7 +56,11 @@ CREATE TABLE qelvi.tests (
     id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY,
     category_id bigint NOT NULL REFERENCES qelvi.categories ON DELETE RESTRICT,
     name text COLLATE "C" NOT NULL,
-    version bigint NOT NULL DEFAULT 1
+    -- Whether a taker may go back to an earlier question.
+    going_back boolean NOT NULL DEFAULT false,
+    version bigint NOT NULL DEFAULT 1,
+    changed_by text NOT NULL DEFAULT session_user,
+    changed_at timestamptz NOT NULL DEFAULT now()
 );
 CREATE INDEX tests_category ON qelvi.tests (category_id, id);
 
@@ -72,7 +81,9 @@ CREATE TABLE qelvi.questions (
     "选项E分数" real,
     "选项F" text,
     "选项F分数" real,
-    version bigint NOT NULL DEFAULT 1
+    version bigint NOT NULL DEFAULT 1,
+    changed_by text NOT NULL DEFAULT session_user,
+    changed_at timestamptz NOT NULL DEFAULT now()
 );
 CREATE INDEX questions_test ON qelvi.questions (test_id, id);
 
@@ -83,13 +94,17 @@ CREATE TABLE qelvi.bands (
     "分数下限" real,
     "分数上限" real,
     "评价" text,
-    version bigint NOT NULL DEFAULT 1
+    version bigint NOT NULL DEFAULT 1,
+    changed_by text NOT NULL DEFAULT session_user,
+    changed_at timestamptz NOT NULL DEFAULT now()
 );
 CREATE INDEX bands_test ON qelvi.bands (test_id, id);
 
 -- Every name of the one namespace. Only the triggers below write here (as the owner);
 -- the rows go with their category or test.
 CREATE TABLE qelvi.names (
+    -- Creation order, as the bank file lists its tables.
+    id bigint GENERATED ALWAYS AS IDENTITY,
     name text COLLATE "C" NOT NULL,
     -- ASCII letters only, as the bank file folds them; other letters keep their case.
     folded text COLLATE "C" NOT NULL GENERATED ALWAYS AS (
@@ -157,13 +172,19 @@ DECLARE
 BEGIN
     IF TG_OP = 'UPDATE' THEN
         NEW.version := OLD.version;
+        NEW.changed_by := OLD.changed_by;
+        NEW.changed_at := OLD.changed_at;
         IF NEW IS NOT DISTINCT FROM OLD THEN
             RETURN NEW;
         END IF;
         NEW.version := OLD.version + 1;
+        NEW.changed_by := session_user;
+        NEW.changed_at := now();
         r := NEW;
     ELSIF TG_OP = 'INSERT' THEN
         NEW.version := 1;
+        NEW.changed_by := session_user;
+        NEW.changed_at := now();
         r := NEW;
     ELSE
         -- Questions and bands deleted with their test: the test's news covers them.
@@ -192,13 +213,28 @@ CREATE TRIGGER version BEFORE INSERT OR UPDATE OR DELETE ON qelvi.questions
 CREATE TRIGGER version BEFORE INSERT OR UPDATE OR DELETE ON qelvi.bands
     FOR EACH ROW EXECUTE FUNCTION qelvi.row_changed('band');
 
+-- The layout of the bank: categories and tests made, renamed or deleted.
+CREATE FUNCTION qelvi.layout_changed() RETURNS trigger
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+BEGIN
+    UPDATE qelvi.bank SET layout = layout + 1;
+    RETURN NULL;
+END
+$$;
+REVOKE ALL ON FUNCTION qelvi.layout_changed() FROM PUBLIC;
+CREATE TRIGGER layout AFTER INSERT OR DELETE OR UPDATE OF name ON qelvi.categories
+    FOR EACH STATEMENT EXECUTE FUNCTION qelvi.layout_changed();
+CREATE TRIGGER layout AFTER INSERT OR DELETE OR UPDATE OF name ON qelvi.tests
+    FOR EACH STATEMENT EXECUTE FUNCTION qelvi.layout_changed();
+
 -- The authors: read and write the bank's rows; never the names, never a row's id,
 -- parent or version.
 GRANT USAGE ON SCHEMA qelvi TO qelvi_authors;
 GRANT SELECT ON qelvi.bank, qelvi.names TO qelvi_authors;
 GRANT SELECT, INSERT, DELETE ON qelvi.categories, qelvi.tests, qelvi.questions, qelvi.bands
     TO qelvi_authors;
-GRANT UPDATE (name) ON qelvi.categories, qelvi.tests TO qelvi_authors;
+GRANT UPDATE (name) ON qelvi.categories TO qelvi_authors;
+GRANT UPDATE (name, going_back) ON qelvi.tests TO qelvi_authors;
 GRANT UPDATE ("题目", "选项A", "选项A分数", "选项B", "选项B分数", "选项C", "选项C分数",
               "选项D", "选项D分数", "选项E", "选项E分数", "选项F", "选项F分数")
     ON qelvi.questions TO qelvi_authors;

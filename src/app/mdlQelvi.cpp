@@ -7,6 +7,7 @@
 #include "formats/access2000/jetbank.h"
 #include "forms/forms.h"
 #include "platform/qttexts.h"
+#include "store/server/serversession.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -134,6 +135,7 @@ void prepare(QApplication &app)
     app.setWindowIcon(QIcon(QStringLiteral(":/images/qelvi.svg")));
     checkIcons();
     JetBank::install();
+    ServerSession::install();
     installFontSubstitutes();
     // The toolkit's own texts (message-box buttons, the Open dialog) in Chinese.
     speakChinese(app);

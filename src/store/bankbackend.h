@@ -3,6 +3,7 @@
 #include "store/catalogue.h"
 #include "store/storeerror.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -61,6 +62,15 @@ public:
     virtual StoreError find(
         int field, const QVariant &key, const std::function<bool(qint64)> &accept, qint64 *id)
         = 0;
+    // Who last changed the row and when, where the bank keeps it (a server bank); the
+    // bank file keeps neither and leaves both empty.
+    virtual StoreError lastChange(qint64 id, QString *who, QDateTime *when)
+    {
+        Q_UNUSED(id);
+        who->clear();
+        *when = QDateTime();
+        return {};
+    }
 };
 
 // What a table of the bank is for. A bank of rows keeps each kind apart; the file
@@ -79,9 +89,14 @@ public:
     virtual ~BankBackend() = default;
 
     // The backend of the bank at location. A path names a bank file (SQLite). A location
-    // with a scheme ("name://...") names a kind of bank this program cannot open yet and
-    // is refused with UnknownBank. Nothing is opened here.
+    // with a scheme ("name://...") names a bank of the kind installed for that scheme;
+    // one of no installed kind is refused with UnknownBank. Nothing is opened here.
     static std::unique_ptr<BankBackend> forLocation(const QString &location, StoreError *error);
+
+    // Makes locations beginning "scheme://" open through make (the layer that knows the
+    // kind installs it at start).
+    using Maker = std::function<std::unique_ptr<BankBackend>(const QString &location)>;
+    static void install(const QString &scheme, Maker make);
 
     // A reader and writer of one of the bank's tables, not open yet.
     virtual std::unique_ptr<BankTable> table() const = 0;
@@ -129,4 +144,11 @@ public:
     // A test's own settings follow it when it is renamed and go when it is deleted.
     virtual StoreError renameSettings(const QString &from, const QString &to) = 0;
     virtual StoreError dropSettings(const QString &test) = 0;
+    // Whether a taker may go back in the test (TestSettings); false without a setting.
+    virtual StoreError goingBack(const QString &test, bool *allowed) = 0;
+    // Stores it in a transaction of its own.
+    virtual StoreError setGoingBack(const QString &test, bool allowed) = 0;
+    // A text naming this version of the test's questions (questionsVersion); empty
+    // when the test cannot be read.
+    virtual QString questionsVersion(const QString &test) = 0;
 };

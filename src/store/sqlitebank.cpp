@@ -3,6 +3,7 @@
 #include "store/bankfile.h"
 #include "store/sqlitetable.h"
 #include "store/testsettings.h"
+#include "store/testversion.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
@@ -283,4 +284,20 @@ StoreError SqliteBank::appendRows(const QString &table, int fieldCount, qsizetyp
     }
     sqlite3_finalize(insert);
     return error;
+}
+
+StoreError SqliteBank::goingBack(const QString &test, bool *allowed)
+{
+    *allowed = TestSettings::File::goingBackAllowed(m_db, test);
+    return {};
+}
+
+StoreError SqliteBank::setGoingBack(const QString &test, bool allowed)
+{
+    return TestSettings::File::allowGoingBack(m_db, test, allowed);
+}
+
+QString SqliteBank::questionsVersion(const QString &test)
+{
+    return fileQuestionsVersion(m_db, test);
 }

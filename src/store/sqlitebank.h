@@ -48,6 +48,9 @@ public:
 
     StoreError renameSettings(const QString &from, const QString &to) override;
     StoreError dropSettings(const QString &test) override;
+    StoreError goingBack(const QString &test, bool *allowed) override;
+    StoreError setGoingBack(const QString &test, bool allowed) override;
+    QString questionsVersion(const QString &test) override;
 
 private:
     // Runs one statement with bound values; finishes it.

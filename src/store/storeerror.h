@@ -38,6 +38,10 @@ public:
         BankReadOnly = 3125, // test.mdb, or the folder that holds it, cannot be written
         JetUnsupported = 3126, // test.mdb is an Access database of a format other than 2000
         UnknownBank = 3127, // a bank location that names no kind of bank the program can open
+        ServerUnreachable = 3128, // the server bank: not connected, stopped, the login
+                                  // refused, the connection lost, no answer in time
+        ServerBusy = 3129, // the server bank: a row or name another copy is saving
+        ServerRefused = 3130, // the server bank refused a change: its disk full, a right
 
         Engine = 3199, // any other failure; the message carries SQLite's text
     };

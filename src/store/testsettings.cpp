@@ -1,6 +1,8 @@
 #include "store/testsettings.h"
 
+#include "store/bankbackend.h"
 #include "store/bankfile.h"
+#include "store/cataloguesteps.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -59,8 +61,21 @@ QString table()
 bool goingBackAllowed(const QString &bank, const QString &test)
 {
     StoreError error;
-    QSqlDatabase db = BankFile::connection(bank, &error);
-    if (error || !hasTable(db))
+    const std::unique_ptr<BankBackend> backend = Catalogue::Steps::connected(bank, &error);
+    bool allowed = false;
+    return backend && !backend->goingBack(test, &allowed) && allowed;
+}
+
+StoreError allowGoingBack(const QString &bank, const QString &test, bool allowed)
+{
+    StoreError error;
+    const std::unique_ptr<BankBackend> backend = Catalogue::Steps::connected(bank, &error);
+    return backend ? backend->setGoingBack(test, allowed) : error;
+}
+
+bool File::goingBackAllowed(QSqlDatabase &db, const QString &test)
+{
+    if (!hasTable(db))
         return false;
     bool allowed = false;
     run(db, QStringLiteral("SELECT going_back FROM %1 WHERE test = ?").arg(quoted()), { test },
@@ -68,12 +83,9 @@ bool goingBackAllowed(const QString &bank, const QString &test)
     return allowed;
 }
 
-StoreError allowGoingBack(const QString &bank, const QString &test, bool allowed)
+StoreError File::allowGoingBack(QSqlDatabase &db, const QString &test, bool allowed)
 {
     StoreError error;
-    QSqlDatabase db = BankFile::connection(bank, &error);
-    if (error)
-        return error;
     if (const StoreError e = run(db, QStringLiteral("BEGIN IMMEDIATE"), {}))
         return e;
     error = run(db,

@@ -26,4 +26,10 @@ StoreError allowGoingBack(const QString &bank, const QString &test, bool allowed
 StoreError renameIn(QSqlDatabase &db, const QString &from, const QString &to);
 StoreError dropIn(QSqlDatabase &db, const QString &test);
 
+// The bank file's side of the two above, on its connection.
+namespace File {
+    bool goingBackAllowed(QSqlDatabase &db, const QString &test);
+    StoreError allowGoingBack(QSqlDatabase &db, const QString &test, bool allowed);
+} // namespace File
+
 } // namespace TestSettings

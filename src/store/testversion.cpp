@@ -1,7 +1,9 @@
 #include "store/testversion.h"
 
+#include "store/bankbackend.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
+#include "store/cataloguesteps.h"
 
 #include <QCryptographicHash>
 #include <QSqlDriver>
@@ -11,9 +13,12 @@
 QString questionsVersion(const QString &bank, const QString &test)
 {
     StoreError error;
-    QSqlDatabase connection = BankFile::connection(bank, &error);
-    if (error)
-        return {};
+    const std::unique_ptr<BankBackend> backend = Catalogue::Steps::connected(bank, &error);
+    return backend ? backend->questionsVersion(test) : QString();
+}
+
+QString fileQuestionsVersion(QSqlDatabase &connection, const QString &test)
+{
     const QVariant handle = connection.driver()->handle();
     if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
         return {};

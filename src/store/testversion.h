@@ -7,3 +7,7 @@
 // one pass through SQLite's own interface, so a test of 100,000 questions costs a few
 // tens of milliseconds. Empty when the table cannot be read.
 QString questionsVersion(const QString &bank, const QString &test);
+
+class QSqlDatabase;
+// The same of a test in the bank file open on db.
+QString fileQuestionsVersion(QSqlDatabase &db, const QString &test);
