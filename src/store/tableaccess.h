@@ -72,6 +72,11 @@ public:
     {
         return m_table->find(field, key, accept, id);
     }
+    // Who last changed the row and when, where the bank keeps it.
+    StoreError lastChange(qint64 id, QString *who, QDateTime *when)
+    {
+        return m_table->lastChange(id, who, when);
+    }
 
 private:
     static const QStringList &noFields();

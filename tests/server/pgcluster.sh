@@ -100,6 +100,7 @@ start() {
   # The tests write as an author does, not as the administrator.
   "${psql[@]}" -d qelvi_test >/dev/null <<'SQL'
 CREATE ROLE qelvi_test_author LOGIN IN ROLE qelvi_authors;
+CREATE ROLE qelvi_test_other LOGIN IN ROLE qelvi_authors;
 CREATE ROLE qelvi_test_locked LOGIN IN ROLE qelvi_authors;
 SQL
   cat >>"$facts/connection" <<FACTS
@@ -109,6 +110,7 @@ port=$port
 dbname=qelvi_test
 admin=qelvi_admin
 author=qelvi_test_author
+other=qelvi_test_other
 locked=qelvi_test_locked
 FACTS
 }
