@@ -269,3 +269,28 @@ StoreError ServerTable::lastChange(qint64 id, QString *who, QDateTime *when)
     }
     return {};
 }
+
+StoreError ServerTable::values(int field, QList<qint64> *ids, QVariantList *values)
+{
+    ids->clear();
+    values->clear();
+    if (const StoreError e = connect())
+        return e;
+    QVariantList bound;
+    const QString where = m_shape.ownerCondition(&bound);
+    const PgResult r = exec(QStringLiteral("SELECT id, %1 FROM %2%3 ORDER BY id")
+                                .arg(m_shape.columns.at(field), m_shape.sqlTable, where),
+        bound);
+    if (!r.ok())
+        return ServerErrors::toStore(r.error());
+    for (int i = 0; i < r.rows(); ++i) {
+        ids->append(r.integer(i, 0));
+        if (r.isNull(i, 1))
+            values->append(QVariant());
+        else if (m_shape.isSingle(field))
+            values->append(double(r.single(i, 1)));
+        else
+            values->append(r.text(i, 1));
+    }
+    return {};
+}
