@@ -57,7 +57,9 @@ Data::Data(QWidget *parent)
         if (location != m_databaseName || !m_recordset.isOpen() || m_unattended)
             return;
         stage();
+        m_rereading = true;
         m_recordset.reread();
+        m_rereading = false;
     });
 }
 

@@ -376,7 +376,6 @@ StoreError Recordset::reread()
         return e;
     d->schema = schema;
     d->loaded = false;
-    const bool sameRows = ids == d->ids;
     d->ids = ids;
     if (onRecord) {
         const qsizetype at = ids.indexOf(current);
@@ -389,8 +388,8 @@ StoreError Recordset::reread()
     } else if (d->where == Impl::Where::Gap || d->index > ids.size()) {
         d->index = qMin(d->index, int(ids.size()));
     }
-    if (!sameRows)
-        emit rowsChanged();
+    // The rows' texts may have changed as well as their number.
+    emit rowsChanged();
     emit currentChanged();
     return {};
 }
