@@ -69,10 +69,11 @@ std::unique_ptr<BankTable> ServerBank::table() const
 
 StoreError ServerBank::connect()
 {
-    m_db = ServerSession::connection(m_location);
-    if (!m_db || !m_db->isOpen())
-        return ServerErrors::notConnected(m_location);
-    return {};
+    QString why;
+    m_db = ServerSession::ready(m_location, &why);
+    if (!why.isEmpty())
+        return StoreError(StoreError::ServerUnreachable, why);
+    return m_db ? StoreError() : ServerErrors::notConnected(m_location);
 }
 
 StoreError ServerBank::run(const QString &sql, const QVariantList &values, PgResult *result)

@@ -1,5 +1,6 @@
 #include "store/server/serversession.h"
 
+#include "store/banknews.h"
 #include "store/server/serverbank.h"
 
 #include <QUrl>
@@ -97,6 +98,20 @@ PgConnection *connection(const QString &where)
 {
     Session &s = session();
     return s.connection && where == s.location ? s.connection.get() : nullptr;
+}
+
+PgConnection *ready(const QString &where, QString *error)
+{
+    error->clear();
+    PgConnection *c = connection(where);
+    if (!c || c->isOpen())
+        return c;
+    if (const PgError e = c->reconnect()) {
+        *error = e.message;
+        return nullptr;
+    }
+    BankNews::instance()->tell(where);
+    return c;
 }
 
 QString current()

@@ -27,6 +27,10 @@ void close();
 
 // The open connection to the bank at location, or nullptr when none is open there.
 PgConnection *connection(const QString &location);
+// The same, connected again first when the connection broke (the windows are then told
+// to read again, as anything may have changed meanwhile); nullptr with *error when no
+// connection is open there or it cannot be had again now.
+PgConnection *ready(const QString &location, QString *error);
 // The open server bank's location, or empty.
 QString current();
 

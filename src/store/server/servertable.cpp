@@ -5,12 +5,20 @@
 
 StoreError ServerTable::connect()
 {
-    m_db = ServerSession::connection(m_location);
-    if (!m_db || !m_db->isOpen()) {
+    // A transaction that broke is not taken up again on a new connection.
+    if (m_inTransaction) {
+        m_db = ServerSession::connection(m_location);
+        if (m_db && m_db->isOpen())
+            return {};
         m_inTransaction = false;
-        return ServerErrors::notConnected(m_location);
+        return StoreError(StoreError::ServerUnreachable,
+            QStringLiteral("与题库服务器的连接断开了，这次保存没有完成。"));
     }
-    return {};
+    QString why;
+    m_db = ServerSession::ready(m_location, &why);
+    if (!why.isEmpty())
+        return StoreError(StoreError::ServerUnreachable, why);
+    return m_db ? StoreError() : ServerErrors::notConnected(m_location);
 }
 
 PgResult ServerTable::exec(const QString &sql, const QVariantList &values)
