@@ -5,6 +5,7 @@
 #include "binding/DBList.h"
 #include "binding/Data.h"
 #include "store/banknews.h"
+#include "store/catalogue.h"
 #include "support/serverbanks.h"
 #include "support/testfolder.h"
 
@@ -96,6 +97,33 @@ private slots:
         QVERIFY(!data->recordset().MoveNext());
         QCOMPARE(box->text(), u"他的二"_s); // read anew
         QCOMPARE(folder.rows(u"T"_s).value(0).value(0), u"mine"_s);
+    }
+
+    // Another copy is in the middle of saving: this copy's change of that row, and of
+    // that category, are told in a few seconds, and land once the other is done.
+    void aRowBeingSavedElsewhereIsToldNotWaitedFor()
+    {
+        TestFolder folder;
+        folder.addTest(u"类"_s, u"T"_s);
+        folder.addRows(u"T"_s, { { u"一"_s } });
+        PgConnection &other = ServerBanks::otherCopy();
+        QVERIFY(other.exec(u"BEGIN"_s).ok());
+        QVERIFY(other.exec(u"UPDATE qelvi.questions SET \"题目\" = '他的'"_s).ok());
+        QVERIFY(other.exec(u"UPDATE qelvi.categories SET name = '他的类'"_s).ok());
+
+        Recordset rs;
+        QVERIFY(!rs.open(folder.bank(), u"T"_s));
+        QVERIFY(!rs.setValue(u"题目"_s, u"我的"_s));
+        QCOMPARE(rs.Update().number(), int(StoreError::ServerBusy));
+        QVERIFY(rs.hasChanges()); // kept to be stored later
+        const StoreError renamed = Catalogue::renameCategory(folder.bank(), u"类"_s, u"新类"_s);
+        QCOMPARE(renamed.number(), int(StoreError::ServerBusy));
+        QVERIFY2(renamed.message().contains(u"55P03"_s), qPrintable(renamed.message()));
+
+        QVERIFY(other.exec(u"ROLLBACK"_s).ok());
+        QVERIFY(!rs.Update());
+        QCOMPARE(folder.rows(u"T"_s).value(0).value(0), u"我的"_s);
+        QVERIFY(!Catalogue::renameCategory(folder.bank(), u"类"_s, u"新类"_s));
     }
 };
 

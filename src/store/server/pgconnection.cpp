@@ -261,9 +261,11 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
     set("keepalives_count", "3");
     set("tcp_user_timeout", "60000");
     set("options",
-        QStringLiteral("-c statement_timeout=%1 -c idle_in_transaction_session_timeout=%2")
+        QStringLiteral("-c statement_timeout=%1 -c idle_in_transaction_session_timeout=%2 "
+                       "-c lock_timeout=%3")
             .arg(qMax(0, address.statementTimeoutMs))
             .arg(qMax(0, address.idleInTransactionMs))
+            .arg(qMax(0, address.lockTimeoutMs))
             .toUtf8());
     std::vector<const char *> k;
     std::vector<const char *> v;

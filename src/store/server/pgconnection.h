@@ -32,6 +32,9 @@ struct PgAddress
     // A transaction left open without a statement (a user typing meanwhile) is ended
     // by the server, so that it holds no lock for long.
     int idleInTransactionMs = 60000;
+    // A row or name another client is saving is waited for this long at most, then told
+    // (PgError::Busy): never a hang.
+    int lockTimeoutMs = 5000;
 
     // What the messages call the server: the service, or host:port, then /database.
     QString display() const;

@@ -53,13 +53,7 @@ PgError ServerBank::prepare(PgConnection &db)
 
 PgResult ServerBank::begin(PgConnection &db)
 {
-    PgResult r = db.exec(QStringLiteral("BEGIN"));
-    if (!r.ok())
-        return r;
-    r = db.exec(QStringLiteral("SET LOCAL lock_timeout = '5s'"));
-    if (!r.ok())
-        db.exec(QStringLiteral("ROLLBACK"));
-    return r;
+    return db.exec(QStringLiteral("BEGIN"));
 }
 
 std::unique_ptr<BankTable> ServerBank::table() const

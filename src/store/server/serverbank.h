@@ -20,7 +20,7 @@ public:
     // Readies a new connection for the bank: the bank's layout is one this program
     // knows, and changes are told to it (BankNews).
     static PgError prepare(PgConnection &db);
-    // Begins a transaction whose locks wait a few seconds at most.
+    // Begins a transaction (its locks, as every statement's, wait a few seconds at most).
     static PgResult begin(PgConnection &db);
 
     std::unique_ptr<BankTable> table() const override;
