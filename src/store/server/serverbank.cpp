@@ -244,13 +244,15 @@ StoreError ServerBank::dropTable(TableKind kind, const QString &name)
     return shape(name, &s);
 }
 
-int ServerBank::column(const ServerShape &shape, const QString &field, StoreError *error) const
+StoreError ServerBank::field(const QString &table, const QString &name, ServerShape *s, int *i)
 {
-    const int i = int(shape.fields.indexOf(field));
-    *error = i < 0
-        ? StoreError(StoreError::NoSuchField, QStringLiteral("表里没有字段“%1”。").arg(field))
-        : StoreError();
-    return i;
+    if (const StoreError e = shape(table, s))
+        return e;
+    *i = int(s->fields.indexOf(name));
+    if (*i < 0)
+        return StoreError(
+            StoreError::NoSuchField, QStringLiteral("表“%1”里没有字段“%2”。").arg(table, name));
+    return {};
 }
 
 StoreError ServerBank::firstRow(
@@ -258,15 +260,12 @@ StoreError ServerBank::firstRow(
 {
     row->reset();
     ServerShape s;
-    if (const StoreError e = shape(table, &s))
+    int i = 0;
+    if (const StoreError e = this->field(table, field, &s, &i))
         return e;
-    StoreError error;
-    const int i = column(s, field, &error);
-    if (error)
-        return error;
     QVariantList values;
     QString where = s.ownerCondition(&values);
-    values << (s.isSingle(i) ? ServerErrors::singleValue(text) : QVariant(text));
+    values << s.value(i, text);
     where += (where.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND "))
         + QStringLiteral("%1 = $%2").arg(s.columns.at(i)).arg(values.size());
     PgResult r;
@@ -298,20 +297,17 @@ StoreError ServerBank::rowCount(const QString &table, qint64 *count)
 StoreError ServerBank::appendRow(const QString &table, const QString &field, const QString &text)
 {
     ServerShape s;
-    if (const StoreError e = shape(table, &s))
+    int i = 0;
+    if (const StoreError e = this->field(table, field, &s, &i))
         return e;
     if (s.kind == ServerShape::List && text == m_newCategory && !m_newCategory.isEmpty()) {
         m_newCategory.clear();
         return {};
     }
-    StoreError error;
-    const int i = column(s, field, &error);
-    if (error)
-        return error;
     QVariantList values;
     QString columns = s.columns.at(i);
     QString places = QStringLiteral("$1");
-    values << (s.isSingle(i) ? ServerErrors::singleValue(text) : QVariant(text));
+    values << s.value(i, text);
     if (!s.ownerColumn.isEmpty()) {
         columns += QStringLiteral(", ") + s.ownerColumn;
         places += QStringLiteral(", $2");
@@ -330,18 +326,11 @@ StoreError ServerBank::setField(
     const QString &table, const QString &field, qint64 row, const QString &text)
 {
     ServerShape s;
-    if (const StoreError e = shape(table, &s))
+    int i = 0;
+    if (const StoreError e = this->field(table, field, &s, &i))
         return e;
-    StoreError error;
-    const int i = column(s, field, &error);
-    if (error)
-        return error;
-    QVariantList values { s.isSingle(i) ? ServerErrors::singleValue(text) : QVariant(text), row };
-    QString where = QStringLiteral(" WHERE id = $2");
-    if (!s.ownerColumn.isEmpty()) {
-        values << s.owner;
-        where += QStringLiteral(" AND %1 = $3").arg(s.ownerColumn);
-    }
+    QVariantList values { s.value(i, text) };
+    const QString where = s.rowCondition(row, &values);
     return run(
         QStringLiteral("UPDATE %1 SET %2 = $1%3").arg(s.sqlTable, s.columns.at(i), where), values);
 }
@@ -351,12 +340,8 @@ StoreError ServerBank::removeRow(const QString &table, qint64 row)
     ServerShape s;
     if (const StoreError e = shape(table, &s))
         return e;
-    QVariantList values { row };
-    QString where = QStringLiteral(" WHERE id = $1");
-    if (!s.ownerColumn.isEmpty()) {
-        values << s.owner;
-        where += QStringLiteral(" AND %1 = $2").arg(s.ownerColumn);
-    }
+    QVariantList values;
+    const QString where = s.rowCondition(row, &values);
     return run(QStringLiteral("DELETE FROM %1%2").arg(s.sqlTable, where), values);
 }
 
@@ -394,11 +379,9 @@ StoreError ServerBank::appendRows(const QString &table, int fieldCount, qsizetyp
                 const Catalogue::Batch::Field &field = fields.at(f);
                 QVariant v;
                 if (field.number)
-                    v = s.isSingle(f) ? ServerErrors::singleValue(*field.number)
-                                      : QVariant(QString::number(*field.number, 'g', 17));
+                    v = s.value(f, *field.number);
                 else if (field.text)
-                    v = s.isSingle(f) ? ServerErrors::singleValue(*field.text)
-                                      : QVariant(*field.text);
+                    v = s.value(f, *field.text);
                 values << v;
                 places << u'$' + QString::number(values.size());
             }

@@ -60,7 +60,8 @@ private:
     // The shape of an existing table (NoSuchTable without it).
     StoreError shape(const QString &table, ServerShape *shape);
     StoreError run(const QString &sql, const QVariantList &values, PgResult *result = nullptr);
-    int column(const ServerShape &shape, const QString &field, StoreError *error) const;
+    // The shape of an existing table and the index of one of its fields (NoSuchField).
+    StoreError field(const QString &table, const QString &name, ServerShape *shape, int *index);
 
     const QString m_location;
     PgConnection *m_db = nullptr;

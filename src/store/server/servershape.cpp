@@ -86,6 +86,22 @@ QString ServerShape::ownerCondition(QVariantList *values) const
     return QStringLiteral(" WHERE %1 = $%2").arg(ownerColumn).arg(values->size());
 }
 
+QString ServerShape::rowCondition(qint64 id, QVariantList *values) const
+{
+    values->append(id);
+    QString where = QStringLiteral(" WHERE id = $%1").arg(values->size());
+    if (!ownerColumn.isEmpty()) {
+        values->append(owner);
+        where += QStringLiteral(" AND %1 = $%2").arg(ownerColumn).arg(values->size());
+    }
+    return where;
+}
+
+QVariant ServerShape::value(int field, const QVariant &given) const
+{
+    return isSingle(field) ? ServerErrors::singleValue(given) : given;
+}
+
 QString ServerShape::text(const PgResult &result, int row, int column, int field) const
 {
     if (result.isNull(row, column))

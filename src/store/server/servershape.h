@@ -33,6 +33,10 @@ struct ServerShape
     bool isSingle(int field) const { return defs.at(field).type == FieldType::Single; }
     // "WHERE test_id = $n" (nothing for the list), with its value appended to values.
     QString ownerCondition(QVariantList *values) const;
+    // " WHERE id = $n AND test_id = $m": one row of these, its values appended.
+    QString rowCondition(qint64 id, QVariantList *values) const;
+    // The value to bind for a field: a single as its exact text, anything else as given.
+    QVariant value(int field, const QVariant &given) const;
     // One field's value as the boxes show it: "" for NULL, a single as its shortest text.
     QString text(const PgResult &result, int row, int column, int field) const;
 };

@@ -88,12 +88,8 @@ StoreError ServerTable::readRow(qint64 id, QStringList *texts, bool *found)
     *found = false;
     if (const StoreError e = connect())
         return e;
-    QVariantList values { id };
-    QString where = QStringLiteral(" WHERE id = $1");
-    if (!m_shape.ownerColumn.isEmpty()) {
-        values << m_shape.owner;
-        where += QStringLiteral(" AND %1 = $2").arg(m_shape.ownerColumn);
-    }
+    QVariantList values;
+    const QString where = m_shape.rowCondition(id, &values);
     // In a transaction the row is read to be written: its lock now, or ServerBusy.
     const QString lock = m_inTransaction ? QStringLiteral(" FOR UPDATE NOWAIT") : QString();
     const PgResult r = exec(QStringLiteral("SELECT %1 FROM %2%3%4")
@@ -119,11 +115,6 @@ StoreError ServerTable::schemaVersion(qint64 *version)
     return {};
 }
 
-QVariant ServerTable::value(int field, const QVariant &given) const
-{
-    return m_shape.isSingle(field) ? ServerErrors::singleValue(given) : given;
-}
-
 StoreError ServerTable::insert(const QList<int> &fields, const QVariantList &values, qint64 *id)
 {
     *id = 0;
@@ -139,7 +130,7 @@ StoreError ServerTable::insert(const QList<int> &fields, const QVariantList &val
     }
     for (qsizetype i = 0; i < fields.size(); ++i) {
         columns << m_shape.columns.at(fields.at(i));
-        bound << value(fields.at(i), values.at(i));
+        bound << m_shape.value(fields.at(i), values.at(i));
         places << u'$' + QString::number(bound.size());
     }
     const QString sql = columns.isEmpty()
@@ -162,15 +153,10 @@ StoreError ServerTable::update(
     QStringList sets;
     QVariantList bound;
     for (qsizetype i = 0; i < fields.size(); ++i) {
-        bound << value(fields.at(i), values.at(i));
+        bound << m_shape.value(fields.at(i), values.at(i));
         sets << QStringLiteral("%1 = $%2").arg(m_shape.columns.at(fields.at(i))).arg(bound.size());
     }
-    bound << id;
-    QString where = QStringLiteral(" WHERE id = $%1").arg(bound.size());
-    if (!m_shape.ownerColumn.isEmpty()) {
-        bound << m_shape.owner;
-        where += QStringLiteral(" AND %1 = $%2").arg(m_shape.ownerColumn).arg(bound.size());
-    }
+    const QString where = m_shape.rowCondition(id, &bound);
     const PgResult r = exec(
         QStringLiteral("UPDATE %1 SET %2%3").arg(m_shape.sqlTable, sets.join(u", "), where), bound);
     if (!r.ok())
@@ -242,7 +228,7 @@ StoreError ServerTable::find(
         where += m_shape.isSingle(field) ? QStringLiteral("%1 IS NULL").arg(column)
                                          : QStringLiteral("(%1 IS NULL OR %1 = '')").arg(column);
     } else {
-        bound << value(field, key);
+        bound << m_shape.value(field, key);
         where += QStringLiteral("%1 = $%2").arg(column).arg(bound.size());
     }
     const PgResult r = exec(

@@ -42,7 +42,6 @@ public:
 private:
     StoreError connect();
     PgResult exec(const QString &sql, const QVariantList &values);
-    QVariant value(int field, const QVariant &given) const;
 
     const QString m_location;
     PgConnection *m_db = nullptr;
