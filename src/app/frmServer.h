@@ -16,7 +16,7 @@ class frmServer : public Form
 
 public:
     // Height, width (twips) and placement when it opens.
-    static constexpr Forms::Opening opening { 4776, 4920, Forms::Base::Outer, 2 };
+    static constexpr Forms::Opening opening { 4800, 4920, Forms::Base::Outer, 1.5 };
     frmServer();
 
     void Form_Load() override;
