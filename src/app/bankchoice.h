@@ -15,10 +15,12 @@ namespace BankChoice {
 // sets it.
 void setWindowCloser(std::function<bool()> closer);
 
-// Makes the server bank at address the open bank, after the windows on the old one
-// closed. When the server asks for a password, the user is asked for it; libpq keeps it
-// in memory for reconnecting, nothing else does. A failure is told in one message
-// naming the server. Returns whether the server bank is open now.
+// Makes the server bank at address the open bank. The windows on the bank file close once
+// the server has answered, those on another server bank before (its connection goes when
+// this one opens); when one stays open, nothing changes. When the server asks for a
+// password, the user is asked for it; libpq keeps it in memory for reconnecting, nothing
+// else does. A failure is told in one message naming the server. Returns whether the
+// server bank is open now.
 bool connectServer(const PgAddress &address);
 
 // Goes back to the bank file, after the windows on the server bank closed; false when
