@@ -42,6 +42,7 @@ const struct
     QList<std::optional<QString>> passwords; // the password box's answers in turn
     bool connects;
     QString message; // the one message shown (%1: the server as it is named), or none
+    bool fromServer = false; // tried while the author's server bank is open
 } kAttempts[] = {
     { "host, port, database and user", false, 0, u"qelvi_test"_s, u"author"_s, {}, true, {} },
     { "service", true, 0, {}, {}, {}, true, {} },
@@ -54,6 +55,11 @@ const struct
         {} },
     { "wrong password", false, 0, u"qelvi_test"_s, u"locked"_s, { u"nicht"_s }, false,
         u"题库服务器“%1”拒绝了登录：用户名或密码不对，或者这个用户不能使用题库。（SQLSTATE 28P01）"_s },
+    { "another server bank", true, 0, {}, {}, {}, true, {}, true },
+    { "wrong port from a server bank", false, 1, u"qelvi_test"_s, u"author"_s, {}, false,
+        u"无法连接题库服务器“%1”：服务器没有运行，或者网络不通。（SQLSTATE 08001）\n"
+        "程序现在使用本机的题库文件。"_s,
+        true },
 };
 
 template<class Row, size_t N>
@@ -176,6 +182,9 @@ private slots:
     {
         QFETCH(int, row);
         const auto &r = kAttempts[row];
+        const QString before = ServerSession::location(address(u"author"_s));
+        if (r.fromServer)
+            QVERIFY(BankChoice::connectServer(address(u"author"_s)));
         (*m_main)->mnuCreatTest_Click();
         QVERIFY(Forms::find<frmAddTest>());
         m_messages->clear();
@@ -192,6 +201,10 @@ private slots:
         if (r.byService) {
             wanted.service = u"qelvi_test_connect"_s;
             QVERIFY(userinput::type(dialog, u"服务名："_s, wanted.service));
+            QVERIFY(userinput::type(dialog, u"主机："_s, QString()));
+            QVERIFY(userinput::type(dialog, u"端口："_s, QString()));
+            QVERIFY(userinput::type(dialog, u"数据库："_s, QString()));
+            QVERIFY(userinput::type(dialog, u"用户名："_s, QString()));
         } else {
             wanted = address(r.role, r.portOffset, r.dbname);
             QVERIFY(userinput::type(dialog, u"主机："_s, wanted.host));
@@ -206,9 +219,10 @@ private slots:
         QCOMPARE(m_messages->texts(),
             r.message.isEmpty() ? QStringList() : QStringList { r.message.arg(wanted.display()) });
         const QString location = ServerSession::location(wanted);
+        // The windows on a server bank close before another one opens.
+        QCOMPARE(!Forms::find<frmAddTest>(), r.connects || r.fromServer);
         if (r.connects) {
             QVERIFY(!Forms::find<frmServer>());
-            QVERIFY(!Forms::find<frmAddTest>());
             QCOMPARE(currentBank(), location);
             QVERIFY(ServerSession::connection(location));
             QCOMPARE((*m_main)->windowTitle(), u"Qelvi——题库服务器 "_s + wanted.display());
@@ -216,14 +230,16 @@ private slots:
             QCOMPARE(setting(), u"location="_s + location + u"\r\n"_s);
         } else {
             QCOMPARE(Forms::find<frmServer>(), dialog);
-            QVERIFY(Forms::find<frmAddTest>());
             QCOMPARE(dialog->txtHost->text(), wanted.host);
             QCOMPARE(dialog->txtDatabase->text(), wanted.dbname);
             QCOMPARE(currentBank(), m_folder->bank());
             QVERIFY(ServerSession::current().isEmpty());
             QCOMPARE((*m_main)->windowTitle(), u"Qelvi"_s);
             QVERIFY(!(*m_main)->mnuFileBank->isEnabled());
-            QVERIFY(!QFile::exists(m_folder->file(u"bank.ini"_s)));
+            if (r.fromServer)
+                QCOMPARE(setting(), u"location="_s + before + u"\r\n"_s);
+            else
+                QVERIFY(!QFile::exists(m_folder->file(u"bank.ini"_s)));
         }
         // Whatever was typed into the password box, no file of the program holds it.
         for (const auto &password : r.passwords) {
