@@ -3,6 +3,7 @@
 #include "forms/forms.h"
 
 class PictureButton;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 
@@ -23,7 +24,7 @@ public:
     Qt::WindowFlags frameFlags() const override { return fixedFrameFlags(); }
 
     QLabel *lblService;
-    QLineEdit *txtService;
+    QComboBox *cboService; // the services of ~/.pg_service.conf and the system's, or one typed
     QLabel *lblOr;
     QLabel *lblHost;
     QLineEdit *txtHost;

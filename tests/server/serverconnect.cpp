@@ -200,7 +200,8 @@ private slots:
         PgAddress wanted;
         if (r.byService) {
             wanted.service = u"qelvi_test_connect"_s;
-            QVERIFY(userinput::type(dialog, u"服务名："_s, wanted.service));
+            // Listed from the user's service file.
+            QVERIFY(userinput::pick(dialog, u"服务名："_s, wanted.service));
             QVERIFY(userinput::type(dialog, u"主机："_s, QString()));
             QVERIFY(userinput::type(dialog, u"端口："_s, QString()));
             QVERIFY(userinput::type(dialog, u"数据库："_s, QString()));
