@@ -34,11 +34,8 @@ SET LOCAL ROLE qelvi_owner;
 SET LOCAL search_path = pg_catalog, pg_temp;
 
 -- What the bank is: clients refuse a schema newer than they know.
--- Its layout grows with every category or test made, renamed or deleted, so that a
--- client knows when the tables it shows may have changed.
 CREATE TABLE qelvi.bank (
-    schema_version integer NOT NULL,
-    layout bigint NOT NULL DEFAULT 1
+    schema_version integer NOT NULL
 );
 INSERT INTO qelvi.bank (schema_version) VALUES (1);
 
@@ -212,20 +209,6 @@ CREATE TRIGGER version BEFORE INSERT OR UPDATE OR DELETE ON qelvi.questions
     FOR EACH ROW EXECUTE FUNCTION qelvi.row_changed('question');
 CREATE TRIGGER version BEFORE INSERT OR UPDATE OR DELETE ON qelvi.bands
     FOR EACH ROW EXECUTE FUNCTION qelvi.row_changed('band');
-
--- The layout of the bank: categories and tests made, renamed or deleted.
-CREATE FUNCTION qelvi.layout_changed() RETURNS trigger
-LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
-BEGIN
-    UPDATE qelvi.bank SET layout = layout + 1;
-    RETURN NULL;
-END
-$$;
-REVOKE ALL ON FUNCTION qelvi.layout_changed() FROM PUBLIC;
-CREATE TRIGGER layout AFTER INSERT OR DELETE OR UPDATE OF name ON qelvi.categories
-    FOR EACH STATEMENT EXECUTE FUNCTION qelvi.layout_changed();
-CREATE TRIGGER layout AFTER INSERT OR DELETE OR UPDATE OF name ON qelvi.tests
-    FOR EACH STATEMENT EXECUTE FUNCTION qelvi.layout_changed();
 
 -- The authors: read and write the bank's rows; never the names, never a row's id,
 -- parent or version.

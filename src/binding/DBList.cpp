@@ -37,10 +37,18 @@ int DBList::chosenRow() const
 
 void DBList::reload()
 {
+    // Read again for another copy's change: what the user chose stays chosen.
+    const QString kept = m_source && m_source->isRereading() ? Text() : QString();
     clear();
     if (m_source)
         addItems(m_source->recordset().column(m_field));
     setCurrentRow(-1);
+    if (const QList<QListWidgetItem *> same = findItems(kept, Qt::MatchExactly);
+        !kept.isEmpty() && !same.isEmpty()) {
+        same.first()->setSelected(true);
+        selectionModel()->setCurrentIndex(
+            indexFromItem(same.first()), QItemSelectionModel::NoUpdate);
+    }
 }
 
 template<class Handler>

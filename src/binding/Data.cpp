@@ -2,6 +2,7 @@
 
 #include "binding/unsaved.h"
 #include "platform/msgbox.h"
+#include "store/banknews.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -50,6 +51,16 @@ Data::Data(QWidget *parent)
     });
     connect(&m_recordset, &Recordset::rowsChanged, this, &Data::rowsChanged);
     m_recordset.setResolver([this](const Recordset::Conflict &c) { return resolve(c); });
+    // Another copy changed a shared bank: what is shown is read again, except a record
+    // being edited, which is compared when it is stored.
+    connect(BankNews::instance(), &BankNews::changed, this, [this](const QString &location) {
+        if (location != m_databaseName || !m_recordset.isOpen() || m_unattended)
+            return;
+        stage();
+        m_rereading = true;
+        m_recordset.reread();
+        m_rereading = false;
+    });
 }
 
 Data::~Data()
@@ -211,6 +222,12 @@ Recordset::Resolution Data::resolve(const Recordset::Conflict &conflict)
                         .arg(conflict.fields.at(i), quoted(conflict.stored.at(i)),
                             quoted(conflict.mine.at(i)));
     }
+    // A server bank knows who stored the record as it is now.
+    if (!conflict.changedBy.isEmpty())
+        question += QStringLiteral("\n（%1 在 %2 存储）")
+                        .arg(conflict.changedBy,
+                            conflict.changedAt.toLocalTime().toString(
+                                QStringLiteral("yyyy-MM-dd HH:mm:ss")));
     question += QStringLiteral("\n要保留您的内容吗？选“是”保留您的，选“否”采用已存储的。");
     return msgBox(question, MsgStyle::Question) == MsgAnswer::Yes ? Resolution::KeepMine
                                                                   : Resolution::TakeStored;

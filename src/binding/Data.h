@@ -89,6 +89,9 @@ public:
     // The record set; closed (every operation fails with NotOpen) while unbound.
     Recordset &recordset() { return m_recordset; }
     const Recordset &recordset() const { return m_recordset; }
+    // Whether the rows are being read again because another copy changed the bank: a
+    // bound list keeps the user's choice through it.
+    bool isRereading() const { return m_rereading; }
 
     // Binds a box to a field: it shows the field of the current record, and when its
     // text changes other than by the binding showing a record, the change is written
@@ -148,6 +151,7 @@ private:
     Recordset m_recordset;
     QList<Binding> m_bindings;
     bool m_showing = false;
+    bool m_rereading = false;
     bool m_unattended = false; // nobody to ask: committing for a program that ends now
     QString m_recordName = QStringLiteral("当前记录");
     QLabel *m_caption = nullptr;

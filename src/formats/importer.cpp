@@ -149,4 +149,16 @@ StoreError importPackage(const QString &bank, const Package &package, const QStr
     });
 }
 
+StoreError copyBank(const QString &from, const QString &to)
+{
+    QString error;
+    const Package package = readBank(from, &error);
+    if (!error.isEmpty())
+        return StoreError(StoreError::BankUnreadable, error);
+    const QList<Clash> clashes = findClashes(to, package, QString());
+    if (!clashes.isEmpty())
+        return StoreError(StoreError::TableExists, clashes.first().reason);
+    return importPackage(to, package, QString());
+}
+
 } // namespace Exchange

@@ -31,6 +31,11 @@ QStringList newCategories(const QString &bank, const Package &package, const QSt
 // Writes the package: all of it, or nothing when any name is refused.
 StoreError importPackage(const QString &bank, const Package &package, const QString &into);
 
+// Every category and test of the bank at from, written into the bank at to in one
+// transaction: a bank moved from its file to a server bank or back, value by value.
+// A name that to holds already is refused (TableExists) before anything is written.
+StoreError copyBank(const QString &from, const QString &to);
+
 // The categories of the bank in order (for the dialogs).
 QStringList categoryNames(const QString &bank, StoreError *error = nullptr);
 

@@ -2,14 +2,17 @@
 
 #include "base/safefile.h"
 #include "formats/access2000/jetbank.h"
+#include "store/bankbackend.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
+#include "store/tableaccess.h"
 
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <functional>
 
 namespace Exchange {
 
@@ -26,11 +29,15 @@ namespace {
     using BankFile::quoteName;
 
     // Why a table could not be read: in Chinese, SQLite's own words on a line after.
+    QString readFailure(const QString &table, const QString &why)
+    {
+        return QStringLiteral("无法读取表“%1”。\n详细信息：%2").arg(table, why);
+    }
     QString readFailure(const QString &table, const QSqlError &error)
     {
         if (error.nativeErrorCode() == QLatin1String("9")) // SQLITE_INTERRUPT
             return QStringLiteral("读取表“%1”用时太久，已经停止。").arg(table);
-        return QStringLiteral("无法读取表“%1”。\n详细信息：%2").arg(table, error.databaseText());
+        return readFailure(table, error.databaseText());
     }
 
     // A bank's tables are read whole into memory: far beyond any test is no bank.
@@ -102,7 +109,11 @@ namespace {
         return QStringLiteral("表“%1”第 %2 行的“%3”不是数字。").arg(table).arg(row + 1).arg(field);
     }
 
-    bool readTest(QSqlDatabase &db, const QString &name, Test *test, QString *error)
+    // Reads every row of the named fields of a table, as selectRows does.
+    using TableReader = std::function<bool(const QString &table, const QStringList &fields,
+        QList<QVariantList> *rows, QString *error)>;
+
+    bool readTest(const TableReader &select, const QString &name, Test *test, QString *error)
     {
         test->name = name;
         const TableDef questions = BankNames::questionTable(name);
@@ -110,7 +121,7 @@ namespace {
         for (const FieldDef &f : questions.fields)
             fields << f.name;
         QList<QVariantList> rows;
-        if (!selectRows(db, name, fields, &rows, error))
+        if (!select(name, fields, &rows, error))
             return false;
         for (int r = 0; r < rows.size(); ++r) {
             const QVariantList &row = rows.at(r);
@@ -127,7 +138,7 @@ namespace {
         }
         const QString scoring = BankNames::scoringTable(name);
         rows.clear();
-        if (!selectRows(db, scoring,
+        if (!select(scoring,
                 { BankNames::lowerField(), BankNames::upperField(), BankNames::evaluationField() },
                 &rows, error))
             return false;
@@ -145,11 +156,11 @@ namespace {
     }
 
     // The names in one field of a table, NULL rows passed over.
-    bool names(QSqlDatabase &db, const QString &table, const QString &field, QStringList *out,
-        QString *error)
+    bool names(const TableReader &select, const QString &table, const QString &field,
+        QStringList *out, QString *error)
     {
         QList<QVariantList> rows;
-        if (!selectRows(db, table, { field }, &rows, error))
+        if (!select(table, { field }, &rows, error))
             return false;
         for (const QVariantList &row : rows)
             if (!row.at(0).isNull())
@@ -157,32 +168,80 @@ namespace {
         return true;
     }
 
+    Package readWith(const TableReader &select, QString *error)
+    {
+        Package package;
+        QStringList categories;
+        if (!names(
+                select, BankNames::categoryList(), BankNames::categoryField(), &categories, error))
+            return {};
+        for (const QString &name : categories) {
+            Category category { name, {} };
+            QStringList tests;
+            if (!names(select, name, BankNames::testField(), &tests, error))
+                return {};
+            for (const QString &t : tests) {
+                Test test;
+                if (!readTest(select, t, &test, error))
+                    return {};
+                category.tests.append(test);
+            }
+            package.categories.append(category);
+        }
+        return package;
+    }
+
+    // A bank that is no file (a server bank), read through the store's own verbs.
+    Package readThroughStore(const QString &bank, QString *error)
+    {
+        TableAccess access;
+        return readWith(
+            [&](const QString &table, const QStringList &fields, QList<QVariantList> *rows,
+                QString *why) {
+                if (const StoreError e = access.open(bank, table)) {
+                    *why = e.message();
+                    return false;
+                }
+                for (int f = 0; f < fields.size(); ++f) {
+                    const int field = int(access.fields().indexOf(fields.at(f)));
+                    QList<qint64> ids;
+                    QVariantList values;
+                    const StoreError e = field < 0
+                        ? StoreError(StoreError::NoSuchField, fields.at(f))
+                        : access.values(field, &ids, &values);
+                    if (e) {
+                        *why = readFailure(table, e.message());
+                        return false;
+                    }
+                    if (values.size() > kMostRows) {
+                        *why = QStringLiteral("表“%1”有 %2 行以上，不像是题库里的表。")
+                                   .arg(table)
+                                   .arg(kMostRows);
+                        return false;
+                    }
+                    if (f == 0)
+                        rows->resize(values.size());
+                    for (qsizetype r = 0; r < values.size() && r < rows->size(); ++r)
+                        (*rows)[r].append(values.at(r));
+                }
+                return true;
+            },
+            error);
+    }
+
 } // namespace
 
 Package readBank(QSqlDatabase db, QString *error)
 {
-    Package package;
-    QStringList categories;
-    if (!names(db, BankNames::categoryList(), BankNames::categoryField(), &categories, error))
-        return {};
-    for (const QString &name : categories) {
-        Category category { name, {} };
-        QStringList tests;
-        if (!names(db, name, BankNames::testField(), &tests, error))
-            return {};
-        for (const QString &t : tests) {
-            Test test;
-            if (!readTest(db, t, &test, error))
-                return {};
-            category.tests.append(test);
-        }
-        package.categories.append(category);
-    }
-    return package;
+    return readWith([&](const QString &table, const QStringList &fields, QList<QVariantList> *rows,
+                        QString *why) { return selectRows(db, table, fields, rows, why); },
+        error);
 }
 
 Package readBank(const QString &bank, QString *error)
 {
+    if (!BankBackend::isFile(bank))
+        return readThroughStore(bank, error);
     StoreError problem;
     QSqlDatabase db = BankFile::connection(bank, &problem);
     if (problem) {

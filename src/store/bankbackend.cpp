@@ -47,6 +47,27 @@ std::unique_ptr<BankBackend> BankBackend::forLocation(const QString &location, S
     return std::make_unique<SqliteBank>(location);
 }
 
+bool BankBackend::isFile(const QString &location)
+{
+    return schemeOf(location).isEmpty();
+}
+
+StoreError BankTable::values(int field, QList<qint64> *ids, QVariantList *values)
+{
+    values->clear();
+    QStringList texts;
+    if (const StoreError e = column(field, ids, &texts))
+        return e;
+    values->reserve(texts.size());
+    for (const QString &text : std::as_const(texts)) {
+        if (text.isEmpty())
+            values->append(QVariant());
+        else
+            values->append(isSingle(field) ? QVariant(text.toDouble()) : QVariant(text));
+    }
+    return {};
+}
+
 void BankBackend::install(const QString &scheme, Maker make)
 {
     makers().insert(scheme.toLower(), std::move(make));

@@ -62,6 +62,10 @@ public:
     virtual StoreError find(
         int field, const QVariant &key, const std::function<bool(qint64)> &accept, qint64 *id)
         = 0;
+    // One field of every row as stored, with its row id, in natural order: null, a
+    // double (a single-precision field) or text. By default from column(), where an
+    // empty text is null.
+    virtual StoreError values(int field, QList<qint64> *ids, QVariantList *values);
     // Who last changed the row and when, where the bank keeps it (a server bank); the
     // bank file keeps neither and leaves both empty.
     virtual StoreError lastChange(qint64 id, QString *who, QDateTime *when)
@@ -92,6 +96,8 @@ public:
     // with a scheme ("name://...") names a bank of the kind installed for that scheme;
     // one of no installed kind is refused with UnknownBank. Nothing is opened here.
     static std::unique_ptr<BankBackend> forLocation(const QString &location, StoreError *error);
+    // Whether location is a path (a bank file) rather than "scheme://...".
+    static bool isFile(const QString &location);
 
     // Makes locations beginning "scheme://" open through make (the layer that knows the
     // kind installs it at start).

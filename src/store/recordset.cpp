@@ -362,6 +362,38 @@ StoreError Recordset::Refresh()
     return {};
 }
 
+StoreError Recordset::reread()
+{
+    if (!d->open || d->adding || !d->edits.isEmpty())
+        return {};
+    const bool onRecord = d->onRecord();
+    const qint64 current = onRecord ? d->currentId() : -1;
+    QList<qint64> ids;
+    qint64 schema = 0;
+    if (const StoreError e = d->access.schemaVersion(&schema))
+        return e;
+    if (const StoreError e = d->access.rowIds(&ids))
+        return e;
+    d->schema = schema;
+    d->loaded = false;
+    d->ids = ids;
+    if (onRecord) {
+        const qsizetype at = ids.indexOf(current);
+        if (at >= 0)
+            d->index = int(at);
+        else if (ids.isEmpty())
+            d->where = Impl::Where::BeforeFirst;
+        else
+            d->index = qMin(d->index, int(ids.size()) - 1);
+    } else if (d->where == Impl::Where::Gap || d->index > ids.size()) {
+        d->index = qMin(d->index, int(ids.size()));
+    }
+    // The rows' texts may have changed as well as their number.
+    emit rowsChanged();
+    emit currentChanged();
+    return {};
+}
+
 bool Recordset::hasCurrent() const
 {
     return d->open && d->onRecord();

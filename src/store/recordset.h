@@ -2,6 +2,7 @@
 
 #include "store/storeerror.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -63,6 +64,10 @@ public:
         QStringList fields; // changed here and, since it was shown, in the bank too
         QStringList stored; // their texts in the bank now
         QStringList mine; // their texts as changed here
+        // Who stored the record as it is now, and when: known on a server bank, empty
+        // on the bank file.
+        QString changedBy;
+        QDateTime changedAt;
     };
     enum class Resolution {
         KeepMine, // a changed record: this record set's texts overwrite the stored ones
@@ -104,6 +109,10 @@ public:
     StoreError FindFirst(const QString &field, const QString &value);
     // Commits, re-reads the row ids and lands on the first record (rule 1).
     StoreError Refresh();
+    // After another copy changed the bank: the rows are read again, and the current
+    // record stays current where it still is, its texts read anew. A record set with
+    // changes pending keeps what it shows; the commit compares as always.
+    StoreError reread();
     // Commits the pending changes (rule 6) without moving; success with nothing pending.
     StoreError commit();
 

@@ -36,6 +36,8 @@ StoreError Recordset::Impl::checkedUpdate(QList<int> order, QVariantList values)
 
         conflict.deleted = !found;
         const qint64 id = currentId();
+        if (found)
+            access.lastChange(id, &conflict.changedBy, &conflict.changedAt);
         const Resolution resolution = resolver(conflict);
         // While the user was asked, the record set may have been committed already
         // (a logout commits every window): then there is nothing left to decide.

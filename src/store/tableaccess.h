@@ -72,6 +72,16 @@ public:
     {
         return m_table->find(field, key, accept, id);
     }
+    // One field of every row as stored: null, a double or text.
+    StoreError values(int field, QList<qint64> *ids, QVariantList *values)
+    {
+        return m_table->values(field, ids, values);
+    }
+    // Who last changed the row and when, where the bank keeps it.
+    StoreError lastChange(qint64 id, QString *who, QDateTime *when)
+    {
+        return m_table->lastChange(id, who, when);
+    }
 
 private:
     static const QStringList &noFields();

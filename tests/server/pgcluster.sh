@@ -2,6 +2,8 @@
 # The server bank tests' own PostgreSQL cluster, started before them and stopped after.
 # Usage: pgcluster.sh start <facts-dir> <source-dir>
 #        pgcluster.sh stop <facts-dir>
+#        pgcluster.sh crash <facts-dir>    the server killed at once, its data kept
+#        pgcluster.sh revive <facts-dir>   started again after a crash, same port
 # Data and socket live in a fresh 0700 folder under /tmp; the cluster listens on that
 # socket and on 127.0.0.1 at a free port. The bank is made by server/qelvi-server-init,
 # as an administrator would. <facts-dir>/connection then holds what the tests need to
@@ -82,10 +84,7 @@ start() {
     port=$((20000 + RANDOM % 40000))
     # Something already answers there: another try.
     (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && continue
-    if (cd "$folder" && as_server "$bindir/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 \
-          -o "-c listen_addresses=127.0.0.1 -c port=$port -k $folder -c fsync=off \
-              -c synchronous_commit=off -c full_page_writes=off -c shared_buffers=16MB \
-              -c max_connections=30" start) >/dev/null; then
+    if launch "$folder" "$port"; then
       break
     fi
     grep -q "could not bind\|already in use" "$folder/server.log" 2>/dev/null || {
@@ -100,6 +99,7 @@ start() {
   # The tests write as an author does, not as the administrator.
   "${psql[@]}" -d qelvi_test >/dev/null <<'SQL'
 CREATE ROLE qelvi_test_author LOGIN IN ROLE qelvi_authors;
+CREATE ROLE qelvi_test_other LOGIN IN ROLE qelvi_authors;
 CREATE ROLE qelvi_test_locked LOGIN IN ROLE qelvi_authors;
 SQL
   cat >>"$facts/connection" <<FACTS
@@ -109,11 +109,26 @@ port=$port
 dbname=qelvi_test
 admin=qelvi_admin
 author=qelvi_test_author
+other=qelvi_test_other
 locked=qelvi_test_locked
 FACTS
 }
 
+# The server on its folder and port. Without fsync, as nothing here outlives the machine,
+# but every commit is written out before it is confirmed, so that a server killed at
+# once (crash) keeps what it confirmed, as a real one does.
+launch() {
+  (cd "$1" && as_server "$bindir/pg_ctl" -D "$1/data" -l "$1/server.log" -w -t 60 \
+      -o "-c listen_addresses=127.0.0.1 -c port=$2 -k $1 -c fsync=off \
+          -c full_page_writes=off -c shared_buffers=16MB -c max_connections=30" start) >/dev/null
+}
+
 case "$action" in
+  crash)
+    folder="$(fact folder)"
+    (cd "$folder" && as_server "$bindir/pg_ctl" -D "$folder/data" -m immediate -w -t 30 stop) >/dev/null
+    ;;
+  revive) launch "$(fact folder)" "$(fact port)" ;;
   start)
     [ -n "${3:-}" ] || { echo "usage: $0 start <facts-dir> <source-dir>" >&2; exit 2; }
     begun=$(date +%s%N)
@@ -124,5 +139,5 @@ case "$action" in
     echo "Test server ready in $(( ($(date +%s%N) - begun) / 1000000 )) ms (start and bank)"
     ;;
   stop) stop ;;
-  *) echo "usage: $0 start|stop <facts-dir> [source-dir]" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop|crash|revive <facts-dir> [source-dir]" >&2; exit 2 ;;
 esac

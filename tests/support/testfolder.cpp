@@ -3,9 +3,12 @@
 #include "base/programfolder.h"
 #include "base/valuerules.h"
 #include "formats/access2000/jetbank.h"
+#include "store/bankbackend.h"
 #include "store/bankfile.h"
 #include "store/catalogue.h"
 #include "store/recordset.h"
+#include "store/server/servershape.h"
+#include "support/serverbanks.h"
 #include "support/testpieces.h"
 
 #include <QDir>
@@ -20,7 +23,9 @@ TestFolder::TestFolder(Bank bank)
     BankFile::closeConnection();
     JetBank::install();
     setProgramFolder(m_dir.path());
-    if (bank == FreshBank) {
+    if (bank == FreshBank && ServerBanks::enabled()) {
+        m_server = ServerBanks::openEmpty();
+    } else if (bank == FreshBank) {
         const StoreError e = BankFile::createFreshBank(this->bank());
         if (e)
             qWarning("TestFolder: %s", qPrintable(e.message()));
@@ -49,7 +54,46 @@ QString TestFolder::file(const QString &name) const
 
 QString TestFolder::bank() const
 {
-    return file(QStringLiteral("test.mdb"));
+    return m_server.isEmpty() ? file(QStringLiteral("test.mdb")) : m_server;
+}
+
+bool TestFolder::changeElsewhere(
+    const QString &table, const QString &field, int row, const QString &text) const
+{
+    if (isServer()) {
+        PgConnection &other = ServerBanks::otherCopy();
+        StoreError error;
+        const ServerShape shape = ServerShape::find(other, table, &error);
+        const int i = int(shape.fields.indexOf(field));
+        if (error || i < 0)
+            return false;
+        QVariantList values { shape.isSingle(i) ? ServerErrors::singleValue(text)
+                                                : QVariant(text) };
+        const QString where = shape.ownerCondition(&values);
+        values << row;
+        const PgResult r = other.exec(QStringLiteral("UPDATE %1 SET %2 = $1 WHERE id = (SELECT id "
+                                                     "FROM %1%3 ORDER BY id OFFSET $%4 LIMIT 1)")
+                                          .arg(shape.sqlTable, shape.columns.at(i), where)
+                                          .arg(values.size()),
+            values);
+        return r.ok() && r.affected() == 1;
+    }
+    bool done = false;
+    {
+        QSqlDatabase db
+            = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-copy"));
+        db.setDatabaseName(bank());
+        QSqlQuery q(db);
+        done = db.open()
+            && q.prepare(QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = (SELECT rowid FROM %1 "
+                                        "ORDER BY rowid LIMIT 1 OFFSET ?)")
+                             .arg(BankFile::quoteName(table), BankFile::quoteName(field)));
+        q.addBindValue(text.isEmpty() ? QVariant() : QVariant(text));
+        q.addBindValue(row);
+        done = done && q.exec() && q.numRowsAffected() == 1;
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("other-copy"));
+    return done;
 }
 
 QString TestFolder::write(const QString &name, const QByteArray &bytes) const
@@ -112,6 +156,21 @@ void TestFolder::addRows(const QString &table, const QList<QStringList> &rows) c
 QList<QStringList> TestFolder::rows(const QString &table) const
 {
     QList<QStringList> result;
+    if (isServer()) {
+        StoreError error;
+        const auto backend = BankBackend::forLocation(bank(), &error);
+        const auto read = backend->table();
+        QList<qint64> ids;
+        if (read->open(table) || read->rowIds(&ids))
+            return result;
+        for (const qint64 id : std::as_const(ids)) {
+            QStringList row;
+            bool found = false;
+            read->readRow(id, &row, &found);
+            result << row;
+        }
+        return result;
+    }
     StoreError error;
     QSqlDatabase db = BankFile::connection(bank(), &error);
     if (error)

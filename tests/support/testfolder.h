@@ -32,8 +32,14 @@ public:
 
     QString path() const;
     QString file(const QString &name) const;
-    // The bank's path, test.mdb in the folder.
+    // The bank's location: test.mdb in the folder, or a fresh server bank when the test
+    // program runs on the suite's server (ServerBanks::enabled()).
     QString bank() const;
+    bool isServer() const { return !m_server.isEmpty(); }
+    // Sets a field of a table's row (counted from 0) as another copy of the program
+    // does, on a connection of its own; false when it could not.
+    bool changeElsewhere(
+        const QString &table, const QString &field, int row, const QString &text) const;
     // Writes (replaces) a file of the folder; returns its path.
     QString write(const QString &name, const QByteArray &bytes) const;
     // Copies a file shipped beside the program (TestPieces::shipped) into the folder,
@@ -60,4 +66,5 @@ public:
 private:
     QTemporaryDir m_dir;
     QString m_previous;
+    QString m_server;
 };

