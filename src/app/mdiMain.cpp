@@ -1,6 +1,8 @@
 #include "app/mdiMain.h"
 
+#include "app/bankchoice.h"
 #include "app/frmAno.h"
+#include "app/frmServer.h"
 #include "app/windows.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/frmScore.h"
@@ -10,6 +12,7 @@
 #include "bank/frmFL.h"
 #include "bank/frmImport.h"
 #include "bank/jetnotice.h"
+#include "base/currentbank.h"
 #include "base/programfolder.h"
 #include "binding/unsaved.h"
 #include "forms/controls.h"
@@ -29,6 +32,7 @@
 #include <QIcon>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QPointer>
 #include <QScreen>
 #include <QTimer>
 #include <QToolBar>
@@ -52,6 +56,17 @@ mdiMain::mdiMain()
     Forms::setHost(this, m_area);
     installConversionNotice();
     installLinkNotice();
+    BankChoice::setWindowCloser(
+        [main = QPointer<mdiMain>(this)] { return !main || main->unloadBankWindows(); });
+    connect(CurrentBank::notifier(), &CurrentBank::changed, this, &mdiMain::showBank);
+    showBank(currentBank());
+}
+
+void mdiMain::showBank(const QString &location)
+{
+    const QString server = BankChoice::captionFor(location);
+    setWindowTitle(server.isEmpty() ? QStringLiteral("Qelvi") : QStringLiteral("Qelvi——") + server);
+    mnuFileBank->setEnabled(!server.isEmpty());
 }
 
 void mdiMain::createMenus()
@@ -73,7 +88,11 @@ void mdiMain::createMenus()
     mnuExit->setShortcutContext(Qt::ApplicationShortcut);
     mnuImport = action("mnuImport", QStringLiteral("导入测试(&I)…"), &mdiMain::mnuImport_Click);
     mnuExport = action("mnuExport", QStringLiteral("导出测试(&E)…"), &mdiMain::mnuExport_Click);
-    pro->addActions({ mnuFL, mnuImport, mnuExport, mnuExit });
+    mnuServer
+        = action("mnuServer", QStringLiteral("连接题库服务器(&S)…"), &mdiMain::mnuServer_Click);
+    mnuFileBank = action(
+        "mnuFileBank", QStringLiteral("使用本机题库文件(&L)"), &mdiMain::mnuFileBank_Click);
+    pro->addActions({ mnuFL, mnuImport, mnuExport, mnuServer, mnuFileBank, mnuExit });
 
     QMenu *test = menuBar()->addMenu(QStringLiteral("测试项目(&T)"));
     mnuTest = test->menuAction();
@@ -160,6 +179,9 @@ void mdiMain::Form_Load()
     if (const QString notice = Unsaved::takeNotice(programFile(QStringLiteral("test.mdb")));
         !notice.isEmpty())
         QTimer::singleShot(0, this, [notice] { msgBox(notice); });
+    // The server bank chosen last, once the window is drawn: connecting may take a while
+    // and ask for a password.
+    QTimer::singleShot(0, this, [] { BankChoice::restore(); });
 }
 
 void mdiMain::centreAno()
@@ -178,6 +200,21 @@ bool mdiMain::subUnload()
     return Forms::unloadTogether({ frmAddTest::staticMetaObject.className(),
         frmBFEdit::staticMetaObject.className(), frmScore::staticMetaObject.className(),
         frmTest::staticMetaObject.className(), frmEdittest::staticMetaObject.className() });
+}
+
+bool mdiMain::unloadBankWindows()
+{
+    QStringList names { frmAddTest::staticMetaObject.className(),
+        frmBFEdit::staticMetaObject.className(), frmScore::staticMetaObject.className(),
+        frmTest::staticMetaObject.className(), frmEdittest::staticMetaObject.className() };
+    const QStringList staying { frmMusic::staticMetaObject.className(),
+        frmAno::staticMetaObject.className(), frmServer::staticMetaObject.className() };
+    for (const Form *form : Forms::openForms()) {
+        const QString name = QLatin1String(form->metaObject()->className());
+        if (!names.contains(name) && !staying.contains(name))
+            names << name;
+    }
+    return Forms::unloadTogether(names);
 }
 
 void mdiMain::mnuFL_Click()
@@ -251,6 +288,17 @@ void mdiMain::mnuExport_Click()
     if (!subUnload())
         return;
     Forms::show<frmExport>();
+}
+
+// The windows on the bank close only when the bank changes, in BankChoice.
+void mdiMain::mnuServer_Click()
+{
+    Forms::show<frmServer>();
+}
+
+void mdiMain::mnuFileBank_Click()
+{
+    BankChoice::useFile();
 }
 
 void mdiMain::mnuBackMic_Click()

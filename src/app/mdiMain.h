@@ -24,6 +24,10 @@ public:
     // Each is asked first; when one stays open (an editor whose record the bank
     // refuses) none is closed, false is returned and the command that asked stops.
     bool subUnload();
+    // Before the bank changes: unloads the single-test windows as subUnload() does, then
+    // every other window that reads the bank; the music controller, the splash and the
+    // server dialog stay. False when one stays open, and none was closed.
+    bool unloadBankWindows();
 
     QMdiArea *mdiArea() const { return m_area; }
     QToolBar *Toolbar1;
@@ -32,6 +36,8 @@ public:
     QAction *mnuFL;
     QAction *mnuImport;
     QAction *mnuExport;
+    QAction *mnuServer; // 连接题库服务器
+    QAction *mnuFileBank; // 使用本机题库文件, enabled while a server bank is open
     QAction *mnuExit;
     QAction *mnuTest;
     QAction *mnuCreatTest;
@@ -50,6 +56,8 @@ public slots:
     void mnuFL_Click();
     void mnuImport_Click();
     void mnuExport_Click();
+    void mnuServer_Click();
+    void mnuFileBank_Click();
     void mnuCreatTest_Click();
     void mnuOpenTest_Click();
     void mnuTesting_Click();
@@ -74,6 +82,8 @@ private:
     void createToolbar();
     void openChooser(qint16 mode);
     void centreAno();
+    // The caption names the server bank that is open; with the bank file it is "Qelvi".
+    void showBank(const QString &location);
 
     QMdiArea *m_area;
 };

@@ -156,7 +156,10 @@ int Main(QApplication &app)
     prepare(app);
     endOnSignals(app);
     Forms::load<frmCover>()->Show();
-    return app.exec();
+    const int code = app.exec();
+    // The server bank's connection goes while the application that holds its notifier is there.
+    ServerSession::close();
+    return code;
 }
 
 } // namespace mdlQelvi

@@ -3,7 +3,7 @@
 #include "authoring/frmScore.h"
 #include "authoring/goingback.h"
 #include "authoring/keyfilter.h"
-#include "base/programfolder.h"
+#include "base/currentbank.h"
 #include "binding/Data.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
@@ -25,7 +25,7 @@ void frmEdittest::Form_Load()
     }
     if (!openTable(*test, *test, Label6))
         return;
-    chkBack->setTest(programFile(QStringLiteral("test.mdb")), *test);
+    chkBack->setTest(currentBank(), *test);
     if (Text1->toPlainText().isEmpty())
         stops(Data1->recordset().AddNew());
 }

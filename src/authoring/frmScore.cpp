@@ -6,8 +6,8 @@
 #include "authoring/frmBandCheck.h"
 #include "authoring/frmEdittest.h"
 #include "authoring/keyfilter.h"
+#include "base/currentbank.h"
 #include "base/fonts.h"
-#include "base/programfolder.h"
 #include "binding/Data.h"
 #include "forms/controls.h"
 #include "forms/forms.h"
@@ -147,8 +147,7 @@ void frmScore::updateCheck()
         return;
     QList<BandCheck::Question> questions;
     QList<BandCheck::Band> bands;
-    if (const StoreError e
-        = BandCheck::read(programFile(QStringLiteral("test.mdb")), m_test, &questions, &bands)) {
+    if (const StoreError e = BandCheck::read(currentBank(), m_test, &questions, &bands)) {
         // The editor reports what the bank refuses; the indicator only says it cannot tell.
         m_checkRun->stop();
         showIndicator(QStringLiteral("无法检查"), e.message(), QColor(192, 0, 0));

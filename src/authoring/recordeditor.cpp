@@ -1,7 +1,7 @@
 #include "authoring/recordeditor.h"
 
 #include "authoring/editorparts.h"
-#include "base/programfolder.h"
+#include "base/currentbank.h"
 #include "binding/Data.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
@@ -70,7 +70,7 @@ void RecordEditor::createData(const QRect &place)
 
 bool RecordEditor::openTable(const QString &table, const QString &test, QLabel *title)
 {
-    Data1->setDatabaseName(programFile(QStringLiteral("test.mdb")));
+    Data1->setDatabaseName(currentBank());
     Data1->setRecordSource(table);
     title->setText(test);
     title->setToolTip(test);

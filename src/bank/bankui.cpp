@@ -1,6 +1,6 @@
 #include "bank/bankui.h"
 
-#include "base/programfolder.h"
+#include "base/currentbank.h"
 #include "binding/Data.h"
 #include "platform/msgbox.h"
 #include "store/catalogue.h"
@@ -18,7 +18,7 @@ PictureButton *bankButton(
 
 QString bankPath()
 {
-    return programFile(QStringLiteral("test.mdb"));
+    return currentBank();
 }
 
 bool reportBankFault(const StoreError &error)

@@ -14,7 +14,7 @@ PictureButton *bankButton(
 class Data;
 class QWidget;
 
-// The bank file of the program folder.
+// The open bank: the bank file of the program folder, or the server bank connected to.
 QString bankPath();
 
 // A box for a category's or a test's name. It takes a pasted text whole, however long,

@@ -8,6 +8,9 @@
 // nothing when the user cancelled. At most `limit` characters can be typed.
 std::optional<QString> inputBox(const QString &prompt, int limit);
 
+// The same for a password: what is typed shows as dots and nothing of it is kept here.
+std::optional<QString> passwordBox(const QString &prompt);
+
 // Stands in for the user while it exists: records every prompt and answers from a
 // queue (a prompt with no answer queued is cancelled).
 class ScriptedInputs
@@ -24,6 +27,8 @@ public:
 
 private:
     friend std::optional<QString> inputBox(const QString &, int);
+    friend std::optional<QString> passwordBox(const QString &);
+    std::optional<QString> reply(const QString &prompt, int limit);
 
     QList<std::optional<QString>> m_answers;
     QList<QString> m_prompts;

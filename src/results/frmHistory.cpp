@@ -1,7 +1,7 @@
 #include "results/frmHistory.h"
 
+#include "base/currentbank.h"
 #include "base/fonts.h"
-#include "base/programfolder.h"
 #include "base/valuerules.h"
 #include "formats/result/resultdocument.h"
 #include "forms/controls.h"
@@ -243,8 +243,7 @@ void frmHistory::drawChart(const QString &test)
     QList<HistoryChart::Point> points;
     for (const Results::Record *r : std::as_const(taken))
         points.append({ r->takenAt, val(r->total) });
-    HistoryChart::draw(
-        m_chart, points, HistoryChart::levelsOf(programFile(QStringLiteral("test.mdb")), test));
+    HistoryChart::draw(m_chart, points, HistoryChart::levelsOf(currentBank(), test));
     m_chart->setTitle(QStringLiteral("“%1”历次的得分").arg(test));
     Label2->hide();
     Chart1->show();

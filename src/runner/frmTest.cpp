@@ -1,6 +1,6 @@
 #include "runner/frmTest.h"
 
-#include "base/programfolder.h"
+#include "base/currentbank.h"
 #include "base/valuerules.h"
 #include "binding/Data.h"
 #include "forms/controls.h"
@@ -68,7 +68,7 @@ void frmTest::Form_Load()
         closeLater();
     };
 
-    Data1->setDatabaseName(programFile(QStringLiteral("test.mdb")));
+    Data1->setDatabaseName(currentBank());
     Data1->setRecordSource(*name);
     if (const StoreError e = Data1->Refresh())
         return fail(e);
@@ -76,7 +76,7 @@ void frmTest::Form_Load()
     Label13->setText(*name);
     Label13->adjustSize();
 
-    Data2->setDatabaseName(programFile(QStringLiteral("test.mdb")));
+    Data2->setDatabaseName(currentBank());
     Data2->setRecordSource(BankNames::scoringTable(*name));
     if (const StoreError e = Data2->Refresh())
         return fail(e);
@@ -99,7 +99,7 @@ void frmTest::Form_Load()
         m_taker = *taker;
     }
 
-    const QString bank = programFile(QStringLiteral("test.mdb"));
+    const QString bank = currentBank();
     m_trail.begin(Keeping::historyPath(), bank, *name);
     m_goingBack = TestSettings::goingBackAllowed(bank, *name);
     offerToContinue();
@@ -306,9 +306,8 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     Results::Record record;
     record.takenAt = QDateTime::currentDateTime();
     record.test = Label13->text();
-    record.category = record.test == m_chosenTest
-        ? m_chosenCategory
-        : Keeping::categoryOf(programFile(QStringLiteral("test.mdb")), record.test);
+    record.category = record.test == m_chosenTest ? m_chosenCategory
+                                                  : Keeping::categoryOf(currentBank(), record.test);
     record.resultText = result->Text1->toPlainText();
     record.total = singleText(float(val(Text7->text())));
     record.evaluation = evaluation;

@@ -183,6 +183,10 @@ private slots:
         QTest::newRow("analysis") << "mnuAnalysis_Click"
                                   << "frmAnalysis" << 8556. << 10872. << true << 2. << false
                                   << QByteArray();
+        // The windows on the bank close only once the server bank has answered.
+        QTest::newRow("server bank")
+            << "mnuServer_Click"
+            << "frmServer" << 4800. << 4920. << false << 1.5 << false << QByteArray();
     }
 
     void commandsOpenTheirWindowAtItsPlace()

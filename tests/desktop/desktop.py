@@ -500,6 +500,7 @@ def open_window(d, key):
         "frmAnalysis": lambda: menu(d, "测试项目(T)", "题目分析(A)"),
         "frmImport": lambda: menu(d, "程序(P)", "导入测试(I)…"),
         "frmExport": lambda: menu(d, "程序(P)", "导出测试(E)…"),
+        "frmServer": lambda: menu(d, "程序(P)", "连接题库服务器(S)…"),
     }
     if key in steps:
         steps[key]()
@@ -593,6 +594,7 @@ TITLES = {
     "frmImport": "Qelvi——导入测试",
     "frmExport": "Qelvi——导出测试",
     "frmBandCheck": "Qelvi——分数档检查",
+    "frmServer": "Qelvi——连接题库服务器",
 }
 
 
@@ -651,6 +653,7 @@ WINDOWS = [
     ("frmAnalysis", (10800, 8100), (10872, 8556), True, "inner", 2),
     ("frmImport",   (8400, 5700), (8520, 6180), True,  "outer", 1.5),
     ("frmExport",   (4800, 3480), (4920, 3960), True,  "outer", 1.5),
+    ("frmServer",   (4800, 4320), (4920, 4800), True,  "outer", 1.5),
 ]
 
 
