@@ -11,6 +11,7 @@
 #include "store/bankfile.h"
 #include "store/catalogue.h"
 #include "support/mainwindow.h"
+#include "support/serverbanks.h"
 #include "support/testfolder.h"
 #include "support/userinput.h"
 #include "support/windowtest.h"
@@ -273,6 +274,8 @@ private slots:
     // The band search covers every band, also past 32,767 of them.
     void bandsPastSixteenBits()
     {
+        if (ServerBanks::enabled())
+            QSKIP("a bank only a file can be");
         TestFolder folder;
         folder.addTest(QStringLiteral("类"), QStringLiteral("多档"));
         folder.addRows(QStringLiteral("多档"),
@@ -360,6 +363,8 @@ private slots:
 
     void missingTablesCloseTheRunner()
     {
+        if (ServerBanks::enabled())
+            QSKIP("a bank only a file can be");
         QFETCH(QString, drop);
         QFETCH(bool, removeBank);
         QFETCH(QString, message);

@@ -1,5 +1,6 @@
 #include "testfolder.h"
 
+#include "base/currentbank.h"
 #include "base/programfolder.h"
 #include "base/valuerules.h"
 #include "formats/access2000/jetbank.h"
@@ -24,7 +25,9 @@ TestFolder::TestFolder(Bank bank)
     JetBank::install();
     setProgramFolder(m_dir.path());
     if (bank == FreshBank && ServerBanks::enabled()) {
+        // Every window of the test opens the server bank, as after connecting to it.
         m_server = ServerBanks::openEmpty();
+        setCurrentBank(m_server);
     } else if (bank == FreshBank) {
         const StoreError e = BankFile::createFreshBank(this->bank());
         if (e)
@@ -38,6 +41,8 @@ TestFolder::TestFolder(Bank bank)
 
 TestFolder::~TestFolder()
 {
+    if (isServer())
+        setCurrentBank(QString());
     BankFile::closeConnection();
     setProgramFolder(m_previous);
 }
