@@ -1,5 +1,6 @@
 #include "testfolder.h"
 
+#include "base/currentbank.h"
 #include "base/programfolder.h"
 #include "base/valuerules.h"
 #include "formats/access2000/jetbank.h"
@@ -25,6 +26,8 @@ TestFolder::TestFolder(Bank bank)
     setProgramFolder(m_dir.path());
     if (bank == FreshBank && ServerBanks::enabled()) {
         m_server = ServerBanks::openEmpty();
+        // The windows a test opens work on the server bank, as after connecting to it.
+        setCurrentBank(m_server);
     } else if (bank == FreshBank) {
         const StoreError e = BankFile::createFreshBank(this->bank());
         if (e)
@@ -38,6 +41,8 @@ TestFolder::TestFolder(Bank bank)
 
 TestFolder::~TestFolder()
 {
+    if (isServer())
+        setCurrentBank(QString());
     BankFile::closeConnection();
     setProgramFolder(m_previous);
 }
