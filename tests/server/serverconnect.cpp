@@ -5,12 +5,13 @@
 #include "app/bankchoice.h"
 #include "app/frmServer.h"
 #include "bank/frmAddTest.h"
+#include "bank/frmFL.h"
 #include "base/currentbank.h"
 #include "base/safefile.h"
+#include "binding/DBList.h"
 #include "forms/forms.h"
 #include "platform/inputbox.h"
 #include "platform/msgbox.h"
-#include "results/frmHistory.h"
 #include "store/banknews.h"
 #include "store/server/serversession.h"
 #include "support/mainwindow.h"
@@ -301,21 +302,38 @@ private slots:
         QCOMPARE(filesHolding(m_folder->path(), kPassword.toUtf8()), QStringList());
     }
 
-    // 使用本机题库文件: the windows on the server bank close, its connection goes, the
-    // caption is the program's own again and the next start stays on the file.
-    void backToTheFile()
+    // The windows work on the open bank: a category made in the editor while the server
+    // bank is open is on the server, not in the file. 使用本机题库文件 then closes the
+    // windows on the server bank, ends its connection and gives the caption back; the
+    // editor lists the file's categories again, and the next start stays on the file.
+    void windowsFollowTheOpenBank()
     {
+        const QString name = u"服务器上的类"_s;
+        QVERIFY(m_admin.exec(u"DELETE FROM qelvi.categories WHERE name = $1"_s, { name }).ok());
         QVERIFY(BankChoice::connectServer(address(u"author"_s)));
-        (*m_main)->mnuHistory_Click();
-        QVERIFY(Forms::find<frmHistory>());
+        (*m_main)->mnuFL_Click();
+        frmFL *editor = Forms::find<frmFL>();
+        QVERIFY(editor);
+        QVERIFY(userinput::press(editor, u"新建"_s));
+        QVERIFY(userinput::type(editor, u"请输入名称:"_s, name));
+        QVERIFY(userinput::press(editor, u"名称确定"_s));
+        QCOMPARE(m_messages->texts(), QStringList());
+        QCOMPARE(m_admin.exec(u"SELECT count(*) FROM qelvi.categories WHERE name = $1"_s, { name })
+                     .integer(0, 0),
+            1);
+        QCOMPARE(m_folder->rows(u"分类列表"_s), QList<QStringList>());
+
         (*m_main)->mnuFileBank->trigger();
         settle();
-        QVERIFY(!Forms::find<frmHistory>());
+        QVERIFY(!Forms::find<frmFL>());
         QCOMPARE(currentBank(), m_folder->bank());
         QVERIFY(ServerSession::current().isEmpty());
         QCOMPARE((*m_main)->windowTitle(), u"Qelvi"_s);
         QVERIFY(!(*m_main)->mnuFileBank->isEnabled());
         QCOMPARE(setting(), u"location=\r\n"_s);
+        (*m_main)->mnuFL_Click();
+        QCOMPARE(Forms::find<frmFL>()->DBList1->count(), 0);
+        m_admin.exec(u"DELETE FROM qelvi.categories WHERE name = $1"_s, { name });
 
         restart();
         QTest::qWait(50);

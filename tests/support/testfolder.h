@@ -33,7 +33,8 @@ public:
     QString path() const;
     QString file(const QString &name) const;
     // The bank's location: test.mdb in the folder, or a fresh server bank when the test
-    // program runs on the suite's server (ServerBanks::enabled()).
+    // program runs on the suite's server (ServerBanks::enabled()); it is then the open
+    // bank (currentBank()) while the folder lives.
     QString bank() const;
     bool isServer() const { return !m_server.isEmpty(); }
     // Sets a field of a table's row (counted from 0) as another copy of the program
