@@ -428,18 +428,6 @@ namespace {
         bool field(Bytes key, Text &&value, bool plain, QString *error);
         bool splitBand(Bytes bounds, Band *band);
         bool readValue(Bytes raw, Text *value, bool *plain, QString *error);
-        // The questions that follow the test line at key, up to the next test.
-        qsizetype questionsAfter(Bytes key) const
-        {
-            static const QByteArray nextTest = '\n' + kTest.toUtf8();
-            static const QByteArray question = '\n' + kQuestion.toUtf8();
-            const Bytes all(m_source);
-            Bytes rest = all.sliced(key.data() - all.data());
-            const qsizetype end = rest.indexOf(nextTest);
-            if (end >= 0)
-                rest.truncate(end);
-            return rest.count(question);
-        }
         void continueWith(QString *name, bool plain)
         {
             m_continuingName = plain ? name : nullptr;
@@ -601,7 +589,6 @@ namespace {
             QList<Test> &tests = package.categories.last().tests;
             tests.append(Test { value.value(), {}, {} });
             m_test = &tests.last();
-            m_test->questions.reserve(questionsAfter(key));
             m_question = nullptr;
             continueWith(&m_test->name, plain);
             return true;
