@@ -21,14 +21,19 @@ namespace {
 
     using Field = Catalogue::Batch::Field;
 
+    // A text read from a UTF-8 file goes to the bank as the bytes it was read as.
     Field stored(const Text &text)
     {
-        return { text ? &*text : nullptr, std::nullopt };
+        if (!text)
+            return {};
+        if (const QByteArrayView bytes = text.utf8View(); bytes.data())
+            return { nullptr, std::nullopt, bytes };
+        return { text.string(), std::nullopt, {} };
     }
 
     Field stored(const Score &score)
     {
-        return { nullptr, score ? std::optional<double>(*score) : std::nullopt };
+        return { nullptr, score ? std::optional<double>(*score) : std::nullopt, {} };
     }
 
     StoreError writeTest(Catalogue::Batch &batch, const Test &test, const QString &category)

@@ -10,11 +10,40 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QUuid>
 #include <functional>
 
 namespace Exchange {
+
+Text Text::utf8(const QByteArray &source, qsizetype from, qsizetype size)
+{
+    Text t;
+    t.m_source = source;
+    t.m_from = int(from);
+    t.m_size = int(size);
+    t.m_set = true;
+    return t;
+}
+
+QString Text::value() const
+{
+    if (m_source.isNull())
+        return m_text;
+    return decodedUtf8(QByteArrayView(m_source).sliced(m_from, m_size));
+}
+
+QString decodedUtf8(QByteArrayView bytes)
+{
+    // QString::fromUtf8() would drop a byte-order mark at the start: it is a character
+    // of the text here.
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8,
+        QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    return decoder(bytes);
+}
 
 int Package::testCount() const
 {

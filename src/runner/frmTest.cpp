@@ -13,6 +13,7 @@
 #include "scoring/scoring.h"
 #include "store/catalogue.h"
 #include "store/results/keeping.h"
+#include "store/results/progress.h"
 #include "store/results/testversion.h"
 #include "store/testsettings.h"
 
@@ -143,10 +144,12 @@ StoreError frmTest::continueRun(const QList<int> &options)
 }
 
 // The runner only reads the bank: its record sets close without committing anything.
+// The connection the answers were kept on closes with it.
 void frmTest::Form_Unload()
 {
     Data1->recordset().release();
     Data2->recordset().release();
+    Results::Progress::release();
 }
 
 void frmTest::Label2_Click()
@@ -317,6 +320,7 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     record.taker = m_taker;
     record.band = m_band;
     const StoreError error = Keeping::keep(&record, m_trail.forgetting());
+    Results::Progress::release(); // the run is over
     result->setRecord(record);
     if (error) {
         msgBox(notKept.arg(error.message()));

@@ -2,6 +2,7 @@
 
 #include "store/storeerror.h"
 
+#include <QByteArrayView>
 #include <QList>
 #include <QSqlDatabase>
 #include <QString>
@@ -124,11 +125,14 @@ public:
     StoreError createTest(const QString &test, const QString &category);
     // Whether "分类列表" has a row with this name.
     bool isCategory(const QString &category, StoreError *error);
-    // One field of a row to append: a text, a number, or neither (NULL).
+    // One field of a row to append: a text, a number, or neither (NULL). A text comes as
+    // a QString or, when utf8.data() is set, as UTF-8 bytes that are bound as they are
+    // (also when empty); either stays valid until appendRows returns.
     struct Field
     {
         const QString *text = nullptr;
         std::optional<double> number;
+        QByteArrayView utf8;
     };
     // Appends rowCount rows to table; fill(row, fields) gives the fieldCount fields of
     // each in order (all NULL until set). Single values are written as given.

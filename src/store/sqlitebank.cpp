@@ -250,8 +250,9 @@ StoreError SqliteBank::appendRows(const QString &table, int fieldCount, qsizetyp
     sqlite3_stmt *insert = nullptr;
     if (sqlite3_prepare_v2(db, sql.constData(), -1, &insert, nullptr) != SQLITE_OK)
         return failure();
-    // Each row's texts go into one UTF-8 buffer first, as the bank stores them: SQLite's
-    // own conversion from UTF-16 costs an allocation a field.
+    // Texts already in UTF-8 are bound where they lie; each row's other texts go into one
+    // UTF-8 buffer first, as the bank stores them: SQLite's own conversion from UTF-16
+    // costs an allocation a field.
     QStringEncoder utf8(QStringEncoder::Utf8);
     QByteArray texts;
     std::vector<Field> fields(static_cast<size_t>(fieldCount));
@@ -261,12 +262,15 @@ StoreError SqliteBank::appendRows(const QString &table, int fieldCount, qsizetyp
         fill(r, fields.data());
         qsizetype room = 0;
         for (const Field &f : fields)
-            if (f.text)
+            if (f.text && !f.utf8.data())
                 room += utf8.requiredSpace(f.text->size());
         texts.resize(room);
         char *end = texts.data();
         for (int i = 0; i < fieldCount; ++i) {
-            if (const QString *text = fields[size_t(i)].text) {
+            if (const QByteArrayView bytes = fields[size_t(i)].utf8; bytes.data()) {
+                sqlite3_bind_text64(insert, i + 1, bytes.data(), sqlite3_uint64(bytes.size()),
+                    SQLITE_STATIC, SQLITE_UTF8);
+            } else if (const QString *text = fields[size_t(i)].text) {
                 char *start = end;
                 end = utf8.appendToBuffer(end, *text);
                 sqlite3_bind_text(insert, i + 1, start, int(end - start), SQLITE_STATIC);

@@ -205,6 +205,8 @@ void tst_exchange::awkwardValues_data()
     QTest::newRow("control and tab") << u"a\x01\tb\\"_s << -1e6f << u"\"a\\u0001\\tb\\\\\""_s;
     QTest::newRow("hash first") << u"#不是注释"_s << 0.3f << u"#不是注释"_s;
     QTest::newRow("outside the BMP") << u"𠮷"_s << 1.f / 3 << u"𠮷"_s;
+    QTest::newRow("byte-order mark first") << u"\uFEFF标记"_s << 1234567.f << u"\uFEFF标记"_s;
+    QTest::newRow("wide blank inside") << u"甲　乙 丙"_s << -8388607.5f << u"甲　乙 丙"_s;
 }
 
 // Every text and score goes out and comes back the same, in questions, options,
@@ -241,6 +243,28 @@ void tst_exchange::awkwardValues()
     QCOMPARE(bits(*t.bands[0].lower), bits(score));
     QVERIFY(!t.questions[0].options[2].has_value());
     QVERIFY(!t.bands[1].evaluation.has_value());
+
+    // Imported (under names a table may have), every text lands in the bank as it was
+    // written, and so does the score (but for -0, which the bank keeps as 0).
+    Package named = back;
+    named.categories[0].name = u"类"_s;
+    named.categories[0].tests[0].name = u"测"_s;
+    TestFolder folder(TestFolder::NoBank);
+    QVERIFY(!BankFile::createFreshBank(folder.bank()));
+    QVERIFY2(!importPackage(folder.bank(), named, QString()), "import refused");
+    const Package stored = readBank(folder.bank(), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const Test &in = stored.categories.value(0).tests.value(0);
+    QCOMPARE(in.questions.size(), 2);
+    for (int q = 0; q < 2; ++q) {
+        QCOMPARE(in.questions[q].text, t.questions[q].text);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(in.questions[q].options[i], t.questions[q].options[i]);
+    }
+    QCOMPARE(in.bands.value(0).evaluation, t.bands[0].evaluation);
+    QCOMPARE(in.bands.value(1).evaluation, t.bands[1].evaluation);
+    if (score != 0)
+        QCOMPARE(bits(*in.questions[0].scores[0]), bits(score));
 }
 
 void tst_exchange::clashes_data()

@@ -2,6 +2,7 @@
 // and a spreadsheet would show.
 #include "formats/result/resultdocument.h"
 #include "store/results/history.h"
+#include "store/results/progress.h"
 
 #include <QDir>
 #include <QFile>
@@ -392,6 +393,44 @@ private slots:
         QCOMPARE(told.size(), 1);
         QCOMPARE(bytes(path + u".damaged"_s), QByteArray(8192, '\x01'));
         QVERIFY(!QFileInfo::exists(path));
+    }
+
+    // The answers of a run go onto one connection held from click to click, with the file
+    // in write-ahead-log mode; every answer is there for another connection at once, a file
+    // set aside meanwhile is left as it was (the next answer starts the new file), and when
+    // the run lets go the file is back in its rollback journal with no log beside it.
+    void answersHeldBetweenClicks()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"results.db"_s);
+        const auto release = qScopeGuard([] { Results::Progress::release(); });
+        const Results::Progress progress(path);
+        // Bytes 18 and 19 of the header: 1 for the rollback journal, 2 for the log.
+        const auto journal = [](const QString &file) { return int(bytes(file).at(18)); };
+        for (int q = 1; q <= 3; ++q)
+            QVERIFY(!progress.keep(u"测"_s, u"v1"_s, q, q % 6));
+        QCOMPARE(journal(path), 2);
+        QVERIFY(QFileInfo::exists(path + u"-wal"_s));
+        const std::optional<Results::Unfinished> run = Results::Progress(path).load(u"测"_s);
+        QVERIFY(run);
+        QCOMPARE(run->options, (QList<int> { 1, 2, 3 }));
+
+        // Set aside as damaged while held, the way the history does it.
+        for (const QString &part : { u""_s, u"-wal"_s, u"-shm"_s })
+            QVERIFY(QFile::rename(path + part, path + u".damaged"_s + part));
+        const QByteArray asideLog = bytes(path + u".damaged-wal"_s);
+        QVERIFY(!progress.keep(u"测"_s, u"v1"_s, 4, 0));
+        QCOMPARE(bytes(path + u".damaged-wal"_s), asideLog);
+        QVERIFY(!progress.keep(u"测"_s, u"v1"_s, 1, 5));
+        QCOMPARE(Results::Progress(path).load(u"测"_s)->options, QList<int> { 5 });
+
+        Results::Progress::release();
+        QCOMPARE(journal(path), 1);
+        QVERIFY(!QFileInfo::exists(path + u"-wal"_s));
+        QCOMPARE(Results::Progress(path).load(u"测"_s)->options, QList<int> { 5 });
+        QVERIFY(!progress.forget(u"测"_s));
+        QVERIFY(!Results::Progress(path).load(u"测"_s));
+        QCOMPARE(journal(path), 1);
     }
 
     // What a spreadsheet reads: a byte-order mark, CR LF rows, the Chinese text intact,

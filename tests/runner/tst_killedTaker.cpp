@@ -81,7 +81,9 @@ private slots:
             const Outcome straight = finish(runner);
             const qsizetype keptBefore = history.records().size();
 
-            // Killed after a random number of answers, a little later still.
+            // Killed after a random number of answers, a little later still: within the
+            // next few clicks (one takes well under a millisecond), so that the kill falls
+            // inside the test and at any moment of a click.
             QProcess taker;
             taker.start(takerProgram(), { folder.path(), QString::number(pattern) });
             const int wanted = int(pace.bounded(1, kLongQuestions));
@@ -93,7 +95,7 @@ private slots:
                                    .arg(QString::fromUtf8(taker.readAllStandardError()))));
                 out += taker.readAllStandardOutput();
             }
-            QThread::usleep(pace.bounded(0, 20000));
+            QThread::usleep(pace.bounded(0, 2000));
             taker.kill();
             QVERIFY(taker.waitForFinished(10000));
             out += taker.readAllStandardOutput();

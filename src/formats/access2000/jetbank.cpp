@@ -87,14 +87,26 @@ StoreError writeBank(
             continue; // Jet has no table without fields; SQLite could not hold one
         if (!out.create(tables[t]))
             return out.error(bank);
-        bool written = true;
-        if (!reader.readRows(t, [&](const QVariantList &row) {
-                written = out.insert(row);
-                conversion->rows += written;
+        // The rows go from the reader's buffer into the new bank as they are cracked.
+        struct Counted final : JetReader::Rows
+        {
+            NewBank &out;
+            qint64 &rows;
+            bool written = true;
+            Counted(NewBank &o, qint64 &r)
+                : out(o)
+                , rows(r)
+            { }
+            bool row(const JetReader::Value *values, int count) override
+            {
+                written = out.row(values, count);
+                rows += written;
                 return written;
-            }))
+            }
+        } counted(out, conversion->rows);
+        if (!reader.readRows(t, counted))
             return damaged(bank, reader.problem());
-        if (!written)
+        if (!counted.written)
             return out.error(bank);
         if (g_observer)
             g_observer->progress(t + 1);

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QStringEncoder>
 #include <QtEndian>
 #include <cmath>
 #include <cstdio>
@@ -208,18 +209,66 @@ bool JetReader::open(const QString &path)
     return true;
 }
 
-bool JetReader::readRows(int index, const std::function<bool(const QVariantList &)> &row)
+namespace {
+
+// The row's texts and bytes, one buffer for the row: each value is placed at the end and
+// its place noted, the pointers given once the row is whole (the buffer may grow meanwhile).
+class RowBuffer
+{
+public:
+    void clear() { m_bytes.resize(0); }
+    // Places the text as UTF-8; returns its offset.
+    qsizetype text(QStringView text, qsizetype *size)
+    {
+        const qsizetype at = m_bytes.size();
+        m_bytes.resize(at + m_utf8.requiredSpace(text.size()));
+        char *end = m_utf8.appendToBuffer(m_bytes.data() + at, text);
+        *size = end - (m_bytes.data() + at);
+        m_bytes.resize(at + *size);
+        return at;
+    }
+    qsizetype bytes(const char *data, qsizetype size)
+    {
+        const qsizetype at = m_bytes.size();
+        m_bytes.append(data, size);
+        return at;
+    }
+    const char *at(qsizetype offset) const { return m_bytes.constData() + offset; }
+
+private:
+    QByteArray m_bytes;
+    QStringEncoder m_utf8 { QStringEncoder::Utf8 };
+};
+
+} // namespace
+
+bool JetReader::readRows(int index, Rows &rows)
 {
     const QuietStderr quiet;
     MdbHandle *mdb = m_handle->mdb;
     const QString &name = m_tables.at(index).name;
     MdbTableDef *table = m_handle->tables.at(index);
-    std::vector<MdbField> fields(table->num_cols);
-    QVariantList values;
-    values.reserve(table->num_cols);
+    const int columns = int(table->num_cols);
+    std::vector<MdbField> fields(size_t(columns) + 1);
+    std::vector<Value> values(size_t(columns) + 1);
+    std::vector<qsizetype> placed(size_t(columns) + 1, -1); // offsets in the row buffer
+    std::vector<MdbColumn *> cols(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c)
+        cols[size_t(c)] = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, guint(c)));
+    RowBuffer buffer;
+    QString scratch;
     QByteArray raw;
     unsigned int count = 0;
     bool sound = true;
+    const auto text = [&](int c, QStringView t) {
+        values[size_t(c)].kind = Value::Text;
+        placed[size_t(c)] = buffer.text(t, &values[size_t(c)].size);
+    };
+    const auto bytes = [&](int c, const char *data, qsizetype size) {
+        values[size_t(c)].kind = Value::Blob;
+        values[size_t(c)].size = size;
+        placed[size_t(c)] = buffer.bytes(data, size);
+    };
     // The data pages one after the other and the rows on each, as libmdb's own row fetch
     // visits them, each row cracked once: the fetch would crack it too, but keeps only
     // where each value lies, not its NULL flag (a zero-length text lies nowhere, like a
@@ -238,22 +287,26 @@ bool JetReader::readRows(int index, const std::function<bool(const QVariantList 
         const int found = mdb_find_row(mdb, int(table->cur_row++), &start, &size);
         if (found != 0 || (start & 0x4000) != 0) // no place, or deleted
             continue;
-        if (mdb_crack_row(table, start & kOffsetMask, size, fields.data())
-            != int(table->num_cols)) {
+        if (mdb_crack_row(table, start & kOffsetMask, size, fields.data()) != columns) {
             sound = false;
             break;
         }
-        values.clear();
-        for (unsigned int c = 0; c < table->num_cols && sound; ++c) {
-            const MdbField &f = fields[c];
-            auto *col = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, c));
+        buffer.clear();
+        for (int c = 0; c < columns && sound; ++c) {
+            const MdbField &f = fields[size_t(c)];
+            MdbColumn *col = cols[size_t(c)];
+            Value &v = values[size_t(c)];
+            placed[size_t(c)] = -1;
+            v.data = "";
+            v.size = 0;
             const auto *p = mdb->pg_buf + f.start;
             if (col->col_type == MDB_BOOL) {
-                values.append(qlonglong(f.is_null ? 0 : 1)); // stored in the NULL flag
+                v.kind = Value::Integer;
+                v.integer = f.is_null ? 0 : 1; // stored in the NULL flag
                 continue;
             }
             if (f.is_null) {
-                values.append(QVariant());
+                v.kind = Value::Null;
                 continue;
             }
             if (f.siz < storedSize(col->col_type)) {
@@ -262,34 +315,43 @@ bool JetReader::readRows(int index, const std::function<bool(const QVariantList 
             }
             switch (col->col_type) {
             case MDB_BYTE:
-                values.append(qlonglong(p[0]));
+                v.kind = Value::Integer;
+                v.integer = p[0];
                 break;
             case MDB_INT:
-                values.append(qlonglong(little<qint16>(p)));
+                v.kind = Value::Integer;
+                v.integer = little<qint16>(p);
                 break;
             case MDB_LONGINT:
             case MDB_COMPLEX:
-                values.append(qlonglong(little<qint32>(p)));
+                v.kind = Value::Integer;
+                v.integer = little<qint32>(p);
                 break;
             case MDB_FLOAT:
-                values.append(double(little<float>(p)));
+                v.kind = Value::Real;
+                v.real = double(little<float>(p));
                 break;
             case MDB_DOUBLE:
-                values.append(little<double>(p));
+                v.kind = Value::Real;
+                v.real = little<double>(p);
                 break;
             case MDB_MONEY:
-                values.append(currencyText(little<qint64>(p)));
+                text(c, currencyText(little<qint64>(p)));
                 break;
             case MDB_DATETIME:
-                values.append(dateTimeText(little<double>(p)));
+                text(c, dateTimeText(little<double>(p)));
                 break;
             case MDB_TEXT:
-                values.append(decodeText(reinterpret_cast<const char *>(p), f.siz, &m_replaced));
+                decodeText(reinterpret_cast<const char *>(p), f.siz, &scratch, &m_replaced);
+                text(c, scratch);
                 break;
             case MDB_MEMO:
             case MDB_OLE:
                 if (f.siz == 0) {
-                    values.append(col->col_type == MDB_MEMO ? QVariant(QString()) : QByteArray());
+                    if (col->col_type == MDB_MEMO)
+                        text(c, QStringView());
+                    else
+                        bytes(c, "", 0);
                     break;
                 }
                 col->cur_value_start = f.start;
@@ -298,27 +360,33 @@ bool JetReader::readRows(int index, const std::function<bool(const QVariantList 
                     sound = false;
                     break;
                 }
-                if (col->col_type == MDB_MEMO)
-                    values.append(decodeText(raw.constData(), raw.size(), &m_replaced));
-                else
-                    values.append(raw);
+                if (col->col_type == MDB_MEMO) {
+                    decodeText(raw.constData(), raw.size(), &scratch, &m_replaced);
+                    text(c, scratch);
+                } else {
+                    bytes(c, raw.constData(), raw.size());
+                }
                 break;
             case MDB_REPID:
-                values.append(takeGString(mdb_uuid_to_string(mdb->pg_buf, f.start)));
+                text(c, takeGString(mdb_uuid_to_string(mdb->pg_buf, f.start)));
                 break;
             case MDB_NUMERIC:
-                values.append(takeGString(
-                    mdb_numeric_to_string(mdb, f.start, col->col_scale, col->col_prec)));
+                text(c,
+                    takeGString(
+                        mdb_numeric_to_string(mdb, f.start, col->col_scale, col->col_prec)));
                 break;
             default: // binary and anything newer: the bytes as they are
-                values.append(QByteArray(reinterpret_cast<const char *>(p), f.siz));
+                bytes(c, reinterpret_cast<const char *>(p), f.siz);
                 break;
             }
         }
         if (!sound)
             break;
+        for (int c = 0; c < columns; ++c)
+            if (placed[size_t(c)] >= 0)
+                values[size_t(c)].data = buffer.at(placed[size_t(c)]);
         ++count;
-        if (!row(values))
+        if (!rows.row(values.data(), columns))
             return true;
     }
     // A reader that stops short of the row count the table declares met a damaged page.
@@ -331,8 +399,16 @@ bool JetReader::readRows(int index, const std::function<bool(const QVariantList 
 
 QString JetReader::decodeText(const char *data, qsizetype size, int *replaced)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(data);
     QString text;
+    decodeText(data, size, &text, replaced);
+    return text;
+}
+
+void JetReader::decodeText(const char *data, qsizetype size, QString *out, int *replaced)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    QString &text = *out;
+    text.resize(0);
     text.reserve(size);
     bool brokenTail = false;
     if (size >= 2 && p[0] == 0xff && p[1] == 0xfe) {
@@ -361,15 +437,16 @@ QString JetReader::decodeText(const char *data, qsizetype size, int *replaced)
         text.append(QChar::ReplacementCharacter);
     // Unpaired surrogates cannot be stored as UTF-8.
     int broken = brokenTail ? 1 : 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+    char16_t *chars = reinterpret_cast<char16_t *>(text.data());
+    const qsizetype length = text.size();
+    for (qsizetype i = 0; i < length; ++i) {
+        const char16_t c = chars[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < length && QChar::isLowSurrogate(chars[i + 1])) {
             ++i;
-        } else if (c.isSurrogate()) {
-            text[i] = QChar::ReplacementCharacter;
+        } else if (QChar::isSurrogate(c)) {
+            chars[i] = QChar::ReplacementCharacter;
             ++broken;
         }
     }
     *replaced += broken;
-    return text;
 }

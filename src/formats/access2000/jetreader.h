@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QVariant>
-#include <functional>
 
 // Reads the user tables of an Access 2000 (Jet 4) file through libmdb, value by value
 // from the stored bytes: a Single from its 4 bytes, text from its UTF-16 (compressed
@@ -12,9 +10,9 @@
 // interface is not used: it prints Singles with 8 digits, cuts long values at its bind
 // buffer and turns characters outside the BMP into "??".
 //
-// Values come as QVariant: null for NULL, QString for Text and Memo (also GUIDs and
-// exact decimals), double for Single, Double and Currency... (see jetreader.cpp),
-// qlonglong for whole numbers, QByteArray for binary data.
+// Each row is cracked once and handed over as it lies: numbers as numbers, text (also
+// GUIDs, exact decimals, currency and dates, see jetreader.cpp) as UTF-8 in a buffer the
+// reader keeps for the row, binary data as its bytes; a writer binds them from there.
 class JetReader
 {
 public:
@@ -42,10 +40,28 @@ public:
     // The user tables, in catalogue order, with their fields in order.
     const QList<Table> &tables() const { return m_tables; }
 
+    // One value of a row. The bytes stay valid until the next row is read.
+    struct Value
+    {
+        enum Kind { Null, Integer, Real, Text, Blob };
+        Kind kind = Null;
+        qint64 integer = 0;
+        double real = 0;
+        const char *data = ""; // Text (UTF-8) and Blob; never null, also when empty
+        qsizetype size = 0;
+    };
+    // Takes the rows of a table one after the other; false stops the reading.
+    class Rows
+    {
+    public:
+        virtual ~Rows() = default;
+        virtual bool row(const Value *values, int count) = 0;
+    };
+
     // Visits every row a Jet reader sees (deleted rows stay out) in the order it visits
-    // them. Stops early when row() returns false. False with problem() when the table
-    // cannot be read whole.
-    bool readRows(int table, const std::function<bool(const QVariantList &)> &row);
+    // them. Stops early when rows.row() returns false. False with problem() when the
+    // table cannot be read whole.
+    bool readRows(int table, Rows &rows);
 
     // Characters that could not be read exactly (broken UTF-16) and were replaced by
     // U+FFFD, over everything read so far.
@@ -55,6 +71,8 @@ public:
     // (one byte per character, a 0x00 byte switching between one and two bytes).
     // Broken UTF-16 becomes U+FFFD, counted in *replaced.
     static QString decodeText(const char *data, qsizetype size, int *replaced);
+    // The same into out, which is cleared first.
+    static void decodeText(const char *data, qsizetype size, QString *out, int *replaced);
 
 private:
     struct Handle;

@@ -145,32 +145,28 @@ bool NewBank::create(const JetReader::Table &table)
         == SQLITE_OK;
 }
 
-bool NewBank::insert(const QVariantList &values)
+bool NewBank::row(const JetReader::Value *values, int count)
 {
-    for (int i = 0; i < values.size(); ++i) {
-        const QVariant &v = values.at(i);
-        switch (v.typeId()) {
-        case QMetaType::UnknownType:
+    using Value = JetReader::Value;
+    for (int i = 0; i < count; ++i) {
+        const Value &v = values[i];
+        switch (v.kind) {
+        case Value::Null:
             sqlite3_bind_null(m_insert, i + 1);
             break;
-        case QMetaType::Double:
-            sqlite3_bind_double(m_insert, i + 1, v.toDouble());
+        case Value::Integer:
+            sqlite3_bind_int64(m_insert, i + 1, v.integer);
             break;
-        case QMetaType::LongLong:
-            sqlite3_bind_int64(m_insert, i + 1, v.toLongLong());
+        case Value::Real:
+            sqlite3_bind_double(m_insert, i + 1, v.real);
             break;
-        case QMetaType::QByteArray: {
-            const QByteArray bytes = v.toByteArray();
-            sqlite3_bind_blob64(m_insert, i + 1, bytes.constData(), bytes.size(), SQLITE_TRANSIENT);
+        case Value::Text:
+            sqlite3_bind_text64(
+                m_insert, i + 1, v.data, sqlite3_uint64(v.size), SQLITE_STATIC, SQLITE_UTF8);
             break;
-        }
-        default: {
-            const QString text = v.toString();
-            sqlite3_bind_text16(m_insert, i + 1,
-                text.isNull() ? static_cast<const void *>(u"") : text.utf16(), int(text.size() * 2),
-                SQLITE_TRANSIENT);
+        case Value::Blob:
+            sqlite3_bind_blob64(m_insert, i + 1, v.data, sqlite3_uint64(v.size), SQLITE_STATIC);
             break;
-        }
         }
     }
     const bool ok = sqlite3_step(m_insert) == SQLITE_DONE;

@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <QVariantList>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -32,7 +31,7 @@ QString sqlType(int jetType);
 // The new bank, written through SQLite's C interface into a file of its own. It is
 // not the bank yet, so it needs no journal: a failure or a kill leaves a file that the
 // next conversion removes.
-class NewBank
+class NewBank final : public JetReader::Rows
 {
 public:
     explicit NewBank(const QString &path);
@@ -42,7 +41,8 @@ public:
 
     bool open();
     bool create(const JetReader::Table &table);
-    bool insert(const QVariantList &values);
+    // Inserts one row of the table created last, its values bound where they lie.
+    bool row(const JetReader::Value *values, int count) override;
     bool commit();
     // The error of the last failing step, for the user.
     StoreError error(const QString &bank) const;

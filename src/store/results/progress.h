@@ -30,7 +30,20 @@ public:
 
     // Keeps the answer to one question in one transaction (creating the file when there
     // is none), replacing an earlier answer to it; the run takes the given version.
+    //
+    // The answers of a run come one a click, so the connection they are written on stays
+    // open from one to the next (one for the process, to the file last kept into) with
+    // the file in write-ahead-log mode: a committed answer is in the system's hands when
+    // keep() returns, which a killed or crashed program cannot undo, without a wait for
+    // the disk at every click (see progress.cpp for what a power cut may cost). A keep
+    // that fails closes it, so the next one opens the file afresh; so does a file that
+    // is no longer the one at the path (set aside, replaced).
     StoreError keep(const QString &test, const QString &version, int question, int option) const;
+
+    // Closes the connection keep() holds, putting the file back into its rollback-journal
+    // mode when no other connection has it open. The runner lets it go when the run ends
+    // or the window closes; forget() does too.
+    static void release();
 
     // Forgets the test's unfinished run.
     StoreError forget(const QString &test) const;
