@@ -96,11 +96,14 @@ start() {
   local psql=("$bindir/psql" -X -q -v ON_ERROR_STOP=1 -h "$folder" -p "$port" -U qelvi_admin)
   "${psql[@]}" -d postgres -c "CREATE DATABASE qelvi_test" >/dev/null
   PGHOST="$folder" PGPORT="$port" PGUSER=qelvi_admin "$source/server/qelvi-server-init" qelvi_test
-  # The tests write as an author does, not as the administrator.
+  # The tests write as an author does, not as the administrator, and take tests as the
+  # takers do.
   "${psql[@]}" -d qelvi_test >/dev/null <<'SQL'
 CREATE ROLE qelvi_test_author LOGIN IN ROLE qelvi_authors;
 CREATE ROLE qelvi_test_other LOGIN IN ROLE qelvi_authors;
 CREATE ROLE qelvi_test_locked LOGIN IN ROLE qelvi_authors;
+CREATE ROLE qelvi_test_taker LOGIN IN ROLE qelvi_takers;
+CREATE ROLE qelvi_test_taker2 LOGIN IN ROLE qelvi_takers;
 SQL
   cat >>"$facts/connection" <<FACTS
 bindir=$bindir
@@ -111,6 +114,8 @@ admin=qelvi_admin
 author=qelvi_test_author
 other=qelvi_test_other
 locked=qelvi_test_locked
+taker=qelvi_test_taker
+taker2=qelvi_test_taker2
 FACTS
 }
 
