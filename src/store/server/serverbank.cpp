@@ -380,6 +380,8 @@ StoreError ServerBank::appendRows(const QString &table, int fieldCount, qsizetyp
                 QVariant v;
                 if (field.number)
                     v = s.value(f, *field.number);
+                else if (field.utf8.data())
+                    v = s.value(f, QString::fromUtf8(field.utf8));
                 else if (field.text)
                     v = s.value(f, *field.text);
                 values << v;
