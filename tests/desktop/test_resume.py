@@ -73,7 +73,8 @@ def resume(d):
     answer_up_to(d, runner, "5")
     d.program.kill()
     d.program.wait()
-    kept = {name: d.file(name) for name in ("results.db", "results.db-journal")}
+    kept = {name: d.file(name)
+            for name in ("results.db", "results.db-journal", "results.db-wal", "results.db-shm")}
     d.start_program(files={name: data for name, data in kept.items() if data is not None})
     d.to_main_window()
 
