@@ -4,6 +4,7 @@
 #include "base/safefile.h"
 #include "store/server/namerules.h"
 #include "store/server/pgconnection.h"
+#include "support/serverbanks.h"
 
 #include <QProcess>
 #include <QSignalSpy>
@@ -236,10 +237,8 @@ private slots:
     void initTestCase()
     {
         QString reason;
-        const auto bytes = readFile(QStringLiteral(QELVI_PG_FACTS), 4096, &reason);
-        QVERIFY2(bytes, qPrintable(u"no test server: "_s + reason));
-        for (const QString &line : QString::fromUtf8(*bytes).split(u'\n'))
-            m_facts.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+        m_facts = ServerBanks::readFacts(QStringLiteral(QELVI_PG_FACTS), &reason);
+        QVERIFY2(!m_facts.isEmpty(), qPrintable(u"no test server: "_s + reason));
         const PgError a = m_admin.open(at(u"admin"_s));
         QVERIFY2(!a, qPrintable(a.message + u'\n' + a.detail));
         const PgError b = m_author.open(at(u"author"_s));

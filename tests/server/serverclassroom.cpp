@@ -7,6 +7,7 @@
 #include "base/valuerules.h"
 #include "scoring/scoring.h"
 #include "store/server/pgconnection.h"
+#include "support/serverbanks.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -420,10 +421,8 @@ private slots:
     void initTestCase()
     {
         QString reason;
-        const auto bytes = readFile(QStringLiteral(QELVI_PG_FACTS), 4096, &reason);
-        QVERIFY2(bytes, qPrintable(u"no test server: "_s + reason));
-        for (const QString &line : QString::fromUtf8(*bytes).split(u'\n'))
-            m_facts.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+        m_facts = ServerBanks::readFacts(QStringLiteral(QELVI_PG_FACTS), &reason);
+        QVERIFY2(!m_facts.isEmpty(), qPrintable(u"no test server: "_s + reason));
         // A bank of our own, made as an administrator makes one.
         PgConnection postgres;
         QVERIFY(!postgres.open(at(u"admin"_s, m_facts[u"dbname"_s])));

@@ -15,6 +15,7 @@
 #include "store/banknews.h"
 #include "store/server/serversession.h"
 #include "support/mainwindow.h"
+#include "support/serverbanks.h"
 #include "support/testfolder.h"
 #include "support/userinput.h"
 
@@ -133,10 +134,8 @@ private slots:
     void initTestCase()
     {
         QString reason;
-        const auto bytes = readFile(QStringLiteral(QELVI_PG_FACTS), 4096, &reason);
-        QVERIFY2(bytes, qPrintable(u"no test server: "_s + reason));
-        for (const QString &line : QString::fromUtf8(*bytes).split(u'\n'))
-            m_facts.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+        m_facts = ServerBanks::readFacts(QStringLiteral(QELVI_PG_FACTS), &reason);
+        QVERIFY2(!m_facts.isEmpty(), qPrintable(u"no test server: "_s + reason));
         const PgError a = m_admin.open(address(u"admin"_s));
         QVERIFY2(!a, qPrintable(a.message + u'\n' + a.detail));
         // The locked role asks for a password on the socket; it gets one for these cases.

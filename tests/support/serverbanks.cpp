@@ -13,14 +13,11 @@ namespace {
     const QHash<QString, QString> &facts()
     {
         static const QHash<QString, QString> all = [] {
-            QHash<QString, QString> read;
             QString reason;
-            const auto bytes
-                = readFile(QString::fromLocal8Bit(qgetenv("QELVI_TEST_SERVER")), 4096, &reason);
-            if (!bytes)
+            const QHash<QString, QString> read
+                = readFacts(QString::fromLocal8Bit(qgetenv("QELVI_TEST_SERVER")), &reason);
+            if (read.isEmpty())
                 qFatal("no test server: %s", qPrintable(reason));
-            for (const QString &line : QString::fromUtf8(*bytes).split(u'\n'))
-                read.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
             return read;
         }();
         return all;
@@ -36,6 +33,17 @@ namespace {
     }
 
 } // namespace
+
+QHash<QString, QString> readFacts(const QString &path, QString *reason)
+{
+    QHash<QString, QString> read;
+    const auto bytes = readFile(path, 4096, reason);
+    if (!bytes)
+        return read;
+    for (const QString &line : QString::fromUtf8(*bytes).split(u'\n'))
+        read.insert(line.section(u'=', 0, 0), line.section(u'=', 1));
+    return read;
+}
 
 bool enabled()
 {

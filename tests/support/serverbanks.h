@@ -2,6 +2,7 @@
 
 #include "store/server/pgconnection.h"
 
+#include <QHash>
 #include <QString>
 
 // The suite's own PostgreSQL cluster (tests/server/pgcluster.sh), for the tests that run
@@ -9,6 +10,9 @@
 // QELVI_TEST_SERVER naming the cluster's facts runs its banks on the server.
 namespace ServerBanks {
 
+// The facts the cluster's start wrote (socket, port, dbname, the roles' names); none,
+// with *reason, when they cannot be read.
+QHash<QString, QString> readFacts(const QString &path, QString *reason);
 // Whether this run's banks are server banks.
 bool enabled();
 // The cluster's address for one of its roles ("admin", "author", "other").
