@@ -12,7 +12,9 @@
 #include "runner/taker.h"
 #include "scoring/scoring.h"
 #include "store/catalogue.h"
+#include "store/bankbackend.h"
 #include "store/results/keeping.h"
+#include "store/results/outbox.h"
 #include "store/results/progress.h"
 #include "store/results/testversion.h"
 #include "store/testsettings.h"
@@ -37,6 +39,9 @@ const QString unfinished = QStringLiteral("上次的测试还没有做完，要�
 const QString changedSince = QStringLiteral(
     "上次的测试还没有做完，可是这个测试的题目、选项或分数后来改过了，不能接着做，只能重新开始。");
 const QString answeredBefore = QStringLiteral("上次选的答案");
+const QString waitsToHandIn = QStringLiteral("这次的结果现在交不到题库服务器，已经留在本机的测试记录里，"
+                                             "等连上服务器后会自动交上去。\n%1");
+const QString notHandedIn = QStringLiteral("这次的结果没有交到题库服务器。\n%1");
 
 QColor buttonText()
 {
@@ -93,6 +98,8 @@ void frmTest::Form_Load()
 
     // What the result will name: the test as it is now, and who takes it when asked.
     m_version = TestVersion::of(Data1->DatabaseName(), *name);
+    if (const StoreError e = Classroom::key(currentBank(), *name, &m_key))
+        return fail(e);
     if (Taker::asking()) {
         const std::optional<QString> taker = Taker::ask(*name);
         if (!taker)
@@ -315,17 +322,45 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     record.total = singleText(float(val(Text7->text())));
     record.evaluation = evaluation;
     record.answers = m_trail.answers();
-    record.bank = QFileInfo(Data1->DatabaseName()).absoluteFilePath();
+    const QString bank = Data1->DatabaseName();
+    record.bank = BankBackend::isFile(bank) ? QFileInfo(bank).absoluteFilePath() : bank;
     record.version = m_version;
     record.taker = m_taker;
     record.band = m_band;
-    const StoreError error = Keeping::keep(&record, m_trail.forgetting());
+    Results::History::Work alsoDo = m_trail.forgetting();
+    Results::Outbox::Entry entry;
+    if (!m_key.isEmpty()) {
+        // A result for the server waits beside its record until it is handed in.
+        QString letters;
+        for (const Results::Answer &a : std::as_const(record.answers))
+            letters += a.option;
+        entry = Results::Outbox::entryFor(bank, record.test, m_key, letters, record.total);
+        alsoDo = [forget = std::move(alsoDo), put = Results::Outbox::put(entry, &record)](
+                     QSqlDatabase &db) {
+            const StoreError e = forget(db);
+            return e ? e : put(db);
+        };
+    }
+    const StoreError error = Keeping::keep(&record, alsoDo);
     Results::Progress::release(); // the run is over
     result->setRecord(record);
-    if (error) {
+    if (error)
         msgBox(notKept.arg(error.message()));
-        return;
-    }
+    if (!error && !m_key.isEmpty())
+        handIn(entry.submission);
+}
+
+// Hands the kept result in to the server bank with any others still waiting there; the
+// taker hears of it only when this one did not go in as shown.
+void frmTest::handIn(const QString &submission)
+{
+    const Results::Outbox::Round round
+        = Results::Outbox::handIn(Keeping::historyPath(), Data1->DatabaseName());
+    for (const Results::Outbox::Entry &ended : round.ended)
+        if (ended.submission == submission)
+            return void(msgBox(notHandedIn.arg(ended.message)));
+    if (round.error)
+        msgBox(waitsToHandIn.arg(round.error.message()));
 }
 
 // Every band is examined, first to last; the last one that holds the total gives the

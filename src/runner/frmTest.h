@@ -2,6 +2,7 @@
 
 #include "forms/forms.h"
 #include "scoring/answertrail.h"
+#include "store/classroom.h"
 
 #include <QPixmap>
 #include <array>
@@ -101,6 +102,7 @@ private:
     Results::Answer shownAnswer(int option) const;
     StoreError continueRun(const QList<int> &options);
     void keepResult(frmResult *result, const QString &evaluation);
+    void handIn(const QString &submission);
     void stopOn(const StoreError &error);
     void offerToContinue();
     StoreError goTo(int question);
@@ -122,4 +124,5 @@ private:
     QString m_version; // of the test when it started
     QString m_taker; // the name or code given, when asked
     int m_band = 0; // the band that held the total, from 1
+    Classroom::Key m_key; // where the result is handed in (a published test of a server bank)
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/catalogue.h"
+#include "store/classroom.h"
 #include "store/storeerror.h"
 
 #include <QDateTime>
@@ -157,4 +158,25 @@ public:
     // A text naming this version of the test's questions (questionsVersion); empty
     // when the test cannot be read.
     virtual QString questionsVersion(const QString &test) = 0;
+
+    // The classroom (store/classroom.h). The bank file keeps none: its user is an
+    // author, its tests have no key, and the rest is refused.
+    virtual StoreError role(Classroom::Role *role)
+    {
+        *role = Classroom::Role::Author;
+        return {};
+    }
+    virtual StoreError classTests(QList<Classroom::TestState> *tests);
+    // Sets published or anonymous of the test, in a transaction of its own.
+    enum class ClassFlag { Published, Anonymous };
+    virtual StoreError setClassFlag(const QString &test, ClassFlag flag, bool on);
+    virtual StoreError handInKey(const QString &test, Classroom::Key *key)
+    {
+        Q_UNUSED(test);
+        *key = {};
+        return {};
+    }
+    virtual StoreError handIn(const QString &submission, const Classroom::Key &key,
+        const QString &answers, Classroom::Scored *scored);
+    virtual StoreError classResults(qint64 after, int limit, QList<Classroom::Result> *results);
 };

@@ -42,6 +42,8 @@ public:
                                   // refused, the connection lost, no answer in time
         ServerBusy = 3129, // the server bank: a row or name another copy is saving
         ServerRefused = 3130, // the server bank refused a change: its disk full, a right
+        VersionChanged = 3131, // a result handed in for a test changed since it was begun
+        HandInRefused = 3132, // a result whose answers the server bank does not take
 
         Engine = 3199, // any other failure; the message carries SQLite's text
     };

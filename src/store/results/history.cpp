@@ -102,7 +102,8 @@ namespace {
     {
         QSqlQuery q(db);
         if (q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name NOT IN "
-                                  "('results', 'answers', 'unfinished', 'unfinished_answers') AND "
+                                  "('results', 'answers', 'unfinished', 'unfinished_answers', 'outbox', "
+                                  "'class_sync') AND "
                                   "name NOT LIKE 'sqlite_%' AND "
                                   "type IN ('table', 'view')"))
             && q.next() && q.value(0).toInt() == 0)

@@ -55,10 +55,13 @@ StoreError History::appendOnce(Record *record, const Work &alsoDo) const
                     { id, a.question, a.questionText, a.option, a.optionText, a.score }))
                 return e;
         }
-        if (alsoDo)
-            if (const StoreError e = alsoDo(c.db()))
-                return e;
+        // alsoDo may name the record by its id.
         record->id = id;
+        if (alsoDo)
+            if (const StoreError e = alsoDo(c.db())) {
+                record->id = 0;
+                return e;
+            }
         return {};
     });
 }
