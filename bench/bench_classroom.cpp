@@ -160,7 +160,8 @@ private:
     {
         admin = connectAs(facts().value(QStringLiteral("admin")).toStdString());
         // The takers of the class, each a login role of his own, as qelvi-server-user
-        // makes them; the plain table beside qelvi.results, which they may write.
+        // makes them; the plain table beside qelvi.results, which they may write (and read,
+        // as a second send ON CONFLICT needs).
         for (int t = 1; t <= kTakers; ++t) {
             char name[32];
             std::snprintf(name, sizeof name, "qelvi_load_taker%02d", t);
@@ -170,7 +171,7 @@ private:
         PQclear(checked(admin, "CREATE SCHEMA plain"));
         PQclear(checked(admin, "CREATE TABLE plain.results (LIKE qelvi.results INCLUDING ALL)"));
         PQclear(checked(admin, "GRANT USAGE ON SCHEMA plain TO qelvi_takers"));
-        PQclear(checked(admin, "GRANT INSERT ON plain.results TO qelvi_takers"));
+        PQclear(checked(admin, "GRANT SELECT, INSERT ON plain.results TO qelvi_takers"));
 
         PGconn *author = connectAs(facts().value(QStringLiteral("author")).toStdString());
         const std::string category = single(
