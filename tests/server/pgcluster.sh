@@ -16,6 +16,10 @@ set -euo pipefail
 action="${1:-}"
 facts="${2:-}"
 [ -n "$facts" ] || { echo "usage: $0 start|stop <facts-dir> [source-dir]" >&2; exit 2; }
+connections="${QELVI_PG_CONNECTIONS:-30}"
+case "$connections" in
+  '' | *[!0-9]*) echo "QELVI_PG_CONNECTIONS is not a number: $connections" >&2; exit 2 ;;
+esac
 
 # The newest installed server; never a program of the same name elsewhere on the PATH.
 bindir="$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)"
@@ -125,8 +129,6 @@ FACTS
 # but every commit is written out before it is confirmed, so that a server killed at
 # once (crash) keeps what it confirmed, as a real one does.
 launch() {
-  local connections="${QELVI_PG_CONNECTIONS:-30}"
-  case "$connections" in '' | *[!0-9]*) echo "QELVI_PG_CONNECTIONS is no number" >&2; return 1 ;; esac
   (cd "$1" && as_server "$bindir/pg_ctl" -D "$1/data" -l "$1/server.log" -w -t 60 \
       -o "-c listen_addresses=127.0.0.1 -c port=$2 -k $1 -c fsync=off \
           -c full_page_writes=off -c shared_buffers=16MB -c max_connections=$connections" start) >/dev/null
