@@ -26,6 +26,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <latch>
 #include <libpq-fe.h>
 #include <map>
@@ -277,7 +278,7 @@ struct Tally
     std::vector<int> retried;
     int failed = 0;
     int wrong = 0; // a reply that is not the expected total, evaluation and band
-    int retryDiffers = 0; // the second reply not the first
+    int retryDiffers = 0; // a second reply that is not the expected one
     std::string firstError;
 };
 
