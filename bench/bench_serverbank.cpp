@@ -8,9 +8,8 @@
 // on a connection that listens on qelvi_bank, as the session's connection does: the
 // server then sends a writer the news of its own change before it answers.
 //
-// The program starts a PostgreSQL cluster of its own (tests/server/pgcluster.sh), local
-// socket only for the clients, and a guard process that stops it when the program ends
-// in any way, an interrupt or a kill included.
+// The program starts a PostgreSQL cluster of its own (benchcluster.h).
+#include "benchcluster.h"
 #include "benchtimes.h"
 #include "store/catalogue.h"
 #include "store/recordset.h"
@@ -19,120 +18,28 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
 #include <QHash>
-#include <QProcess>
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <benchmark/benchmark.h>
-#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
-#include <fcntl.h>
 #include <libpq-fe.h>
 #include <map>
 #include <mutex>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-const char *const kCluster = QELVI_SOURCE_DIR "/tests/server/pgcluster.sh";
-
-// The cluster's facts folder; the guard stops the cluster written there.
-std::string &factsDir()
-{
-    static std::string dir;
-    return dir;
-}
-
-// The guard and this process's end of its pipe.
-pid_t g_guard = -1;
-int g_guardPipe = -1;
-
-// A child that waits for this process to end (its pipe closes, however the end came)
-// and then stops the cluster and removes the facts folder. Forked before any thread.
-void startGuard()
-{
-    char dir[] = "/tmp/qelvi-bench-pg.XXXXXX";
-    if (!mkdtemp(dir)) {
-        std::perror("mkdtemp");
-        std::exit(1);
-    }
-    factsDir() = dir;
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) {
-        std::perror("pipe2");
-        std::exit(1);
-    }
-    const pid_t guard = fork();
-    if (guard < 0) {
-        std::perror("fork");
-        std::exit(1);
-    }
-    if (guard == 0) {
-        // An interrupt at the terminal reaches the whole group: the guard outlives it.
-        for (int sig : { SIGINT, SIGTERM, SIGHUP, SIGQUIT })
-            std::signal(sig, SIG_IGN);
-        close(ends[1]);
-        char byte;
-        while (read(ends[0], &byte, 1) != 0) {
-            if (errno != EINTR)
-                break;
-        }
-        const pid_t stopper = fork();
-        if (stopper == 0) {
-            execl(kCluster, kCluster, "stop", dir, static_cast<char *>(nullptr));
-            _exit(127);
-        }
-        int status = 0;
-        if (stopper > 0)
-            waitpid(stopper, &status, 0);
-        rmdir(dir);
-        _exit(0);
-    }
-    close(ends[0]);
-    // Open, close-on-exec, until this process ends or stopGuarded() closes it.
-    g_guard = guard;
-    g_guardPipe = ends[1];
-}
-
-// The cluster stopped and removed now, by the guard, before the program returns.
-void stopGuarded()
-{
-    close(g_guardPipe);
-    int status = 0;
-    waitpid(g_guard, &status, 0);
-}
-
-QHash<QString, QString> &facts()
-{
-    static QHash<QString, QString> all;
-    return all;
-}
-
-void startCluster()
-{
-    const int status = QProcess::execute(QString::fromUtf8(kCluster),
-        { QStringLiteral("start"), QString::fromStdString(factsDir()),
-            QStringLiteral(QELVI_SOURCE_DIR) });
-    QFile file(QString::fromStdString(factsDir()) + QStringLiteral("/connection"));
-    if (status != 0 || !file.open(QIODevice::ReadOnly))
-        qFatal("the benchmark's PostgreSQL cluster did not start");
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n'))
-        facts().insert(line.section(u'=', 0, 0), line.section(u'=', 1));
-}
+using benchcluster::facts;
 
 PgAddress at(const QString &role)
 {
@@ -861,10 +768,10 @@ BENCHMARK(Raw_CommitToNews)->Arg(1000)->Arg(100000)->Iterations(200)->UseManualT
 
 int main(int argc, char **argv)
 {
-    startGuard();
+    benchcluster::startGuard();
     QCoreApplication app(argc, argv);
     initializeBench(&argc, argv);
-    startCluster();
+    benchcluster::startCluster();
     TimesReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\n%-36s %12s %12s %8s %8s\n", "operation/rows (median CPU)", "store", "raw libpq",
@@ -901,6 +808,6 @@ int main(int argc, char **argv)
     }
     benchmark::Shutdown();
     ServerSession::close();
-    stopGuarded();
+    benchcluster::stopGuarded();
     return 0;
 }

@@ -8,12 +8,18 @@
 # socket and on 127.0.0.1 at a free port. The bank is made by server/qelvi-server-init,
 # as an administrator would. <facts-dir>/connection then holds what the tests need to
 # reach it: socket folder, port, database and role names, never a password.
+# QELVI_PG_CONNECTIONS, when set, is the server's max_connections (30 otherwise), for a
+# load of many clients at once.
 # As root the server runs as nobody (PostgreSQL refuses to run as root).
 set -euo pipefail
 
 action="${1:-}"
 facts="${2:-}"
 [ -n "$facts" ] || { echo "usage: $0 start|stop <facts-dir> [source-dir]" >&2; exit 2; }
+connections="${QELVI_PG_CONNECTIONS:-30}"
+case "$connections" in
+  '' | *[!0-9]*) echo "QELVI_PG_CONNECTIONS is not a number: $connections" >&2; exit 2 ;;
+esac
 
 # The newest installed server; never a program of the same name elsewhere on the PATH.
 bindir="$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)"
@@ -125,7 +131,7 @@ FACTS
 launch() {
   (cd "$1" && as_server "$bindir/pg_ctl" -D "$1/data" -l "$1/server.log" -w -t 60 \
       -o "-c listen_addresses=127.0.0.1 -c port=$2 -k $1 -c fsync=off \
-          -c full_page_writes=off -c shared_buffers=16MB -c max_connections=30" start) >/dev/null
+          -c full_page_writes=off -c shared_buffers=16MB -c max_connections=$connections" start) >/dev/null
 }
 
 case "$action" in
