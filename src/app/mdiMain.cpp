@@ -11,6 +11,7 @@
 #include "bank/frmExport.h"
 #include "bank/frmFL.h"
 #include "bank/frmImport.h"
+#include "bank/frmPublish.h"
 #include "bank/jetnotice.h"
 #include "base/currentbank.h"
 #include "base/programfolder.h"
@@ -26,6 +27,10 @@
 #include "results/frmHistory.h"
 #include "runner/frmTest.h"
 #include "runner/taker.h"
+#include "store/bankbackend.h"
+#include "store/classroom.h"
+#include "store/results/keeping.h"
+#include "store/results/outbox.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -58,15 +63,57 @@ mdiMain::mdiMain()
     installLinkNotice();
     BankChoice::setWindowCloser(
         [main = QPointer<mdiMain>(this)] { return !main || main->unloadBankWindows(); });
-    connect(CurrentBank::notifier(), &CurrentBank::changed, this, &mdiMain::showBank);
+    connect(CurrentBank::notifier(), &CurrentBank::changed, this,
+        [this](const QString &location) { showBank(location, true); });
+    // Results that could not be handed in go when the server answers again.
+    m_handIn = new QTimer(this);
+    m_handIn->setInterval(30000);
+    connect(m_handIn, &QTimer::timeout, this, &mdiMain::handInWaiting);
     showBank(currentBank());
 }
 
-void mdiMain::showBank(const QString &location)
+void mdiMain::showBank(const QString &location, bool tell)
 {
     const QString server = BankChoice::captionFor(location);
-    setWindowTitle(server.isEmpty() ? QStringLiteral("Qelvi") : QStringLiteral("Qelvi——") + server);
+    Classroom::Role role = Classroom::Role::Author;
+    // Unknown, the commands stay on: the server refuses what the user may not do.
+    Classroom::role(location, &role);
+    const bool taker = role == Classroom::Role::Taker;
+    setWindowTitle(server.isEmpty() ? QStringLiteral("Qelvi")
+                                    : QStringLiteral("Qelvi——") + server
+                + (taker ? QStringLiteral("（答题者）") : QString()));
     mnuFileBank->setEnabled(!server.isEmpty());
+    mnuPublish->setEnabled(!server.isEmpty() && !taker);
+    const QString onlyTaking = QStringLiteral("答题者只能进行已经发布的测试，不能修改题库");
+    for (QAction *a : { mnuFL, mnuImport, mnuCreatTest, mnuOpenTest, mnuDelTest }) {
+        a->setEnabled(!taker);
+        a->setStatusTip(taker ? onlyTaking : QString());
+    }
+    for (const char *key : { "tbrFL", "tbrCreatTest", "tbrEditTest", "tbrDelTest" }) {
+        QAction *button = Toolbar1->findChild<QAction *>(QLatin1String(key));
+        button->setEnabled(!taker);
+        button->setToolTip(taker ? onlyTaking : button->text());
+    }
+    if (taker && tell)
+        msgBox(QStringLiteral("你在题库服务器“%1”上是答题者：只能进行已经发布的测试，"
+                              "不能修改题库。")
+                   .arg(server));
+    if (server.isEmpty()) {
+        m_handIn->stop();
+    } else {
+        m_handIn->start();
+        QTimer::singleShot(0, this, &mdiMain::handInWaiting);
+    }
+}
+
+void mdiMain::handInWaiting()
+{
+    const QString bank = currentBank();
+    if (BankBackend::isFile(bank))
+        return;
+    const Results::Outbox::Round round = Results::Outbox::handIn(Keeping::historyPath(), bank);
+    if (round.sent > 0 || !round.ended.isEmpty())
+        emit Keeping::notifier()->handedIn();
 }
 
 void mdiMain::createMenus()
@@ -114,7 +161,9 @@ void mdiMain::createMenus()
         "mnuAskTaker", QStringLiteral("测试前询问测试者(&W)"), &mdiMain::mnuAskTaker_Click);
     mnuAskTaker->setCheckable(true);
     mnuAskTaker->setChecked(Taker::asking());
-    test->addActions({ mnuAnalysis, mnuAskTaker });
+    mnuPublish = action("mnuPublish", QStringLiteral("发布测试(&P)…"), &mdiMain::mnuPublish_Click);
+    mnuPublish->setEnabled(false);
+    test->addActions({ mnuAnalysis, mnuAskTaker, mnuPublish });
     connect(test, &QMenu::aboutToShow, this, [this] { mnuAskTaker->setChecked(Taker::asking()); });
 
     mnuBackMic = action("mnuBackMic", QStringLiteral("背景音乐(&M)"), &mdiMain::mnuBackMic_Click);
@@ -276,6 +325,11 @@ void mdiMain::mnuAskTaker_Click()
 
 // Importing and exporting close the single-test windows first, as the chooser does:
 // an open editor commits its record before the bank is read or written.
+void mdiMain::mnuPublish_Click()
+{
+    Forms::show<frmPublish>();
+}
+
 void mdiMain::mnuImport_Click()
 {
     if (!subUnload())

@@ -47,6 +47,7 @@ public:
     QAction *mnuHistory;
     QAction *mnuAnalysis; // 题目分析
     QAction *mnuAskTaker; // 测试前询问测试者, checked while the runner asks who takes the test
+    QAction *mnuPublish; // 发布测试, for an author on a server bank
     QAction *mnuBackMic;
     QAction *mnuH;
     QAction *mnuIntro;
@@ -65,6 +66,7 @@ public slots:
     void mnuHistory_Click();
     void mnuAnalysis_Click();
     void mnuAskTaker_Click();
+    void mnuPublish_Click();
     void mnuBackMic_Click();
     void mnuIntro_Click();
     void mnuAbout_Click();
@@ -83,7 +85,11 @@ private:
     void openChooser(qint16 mode);
     void centreAno();
     // The caption names the server bank that is open; with the bank file it is "Qelvi".
-    void showBank(const QString &location);
+    // A taker on a server bank may only take tests: the commands that edit are off.
+    void showBank(const QString &location, bool tell = false);
+    // Hands in the results that wait in the outbox for the open server bank.
+    void handInWaiting();
 
     QMdiArea *m_area;
+    QTimer *m_handIn;
 };

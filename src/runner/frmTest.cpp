@@ -11,8 +11,8 @@
 #include "runner/frmResult.h"
 #include "runner/taker.h"
 #include "scoring/scoring.h"
-#include "store/catalogue.h"
 #include "store/bankbackend.h"
+#include "store/catalogue.h"
 #include "store/results/keeping.h"
 #include "store/results/outbox.h"
 #include "store/results/progress.h"
@@ -39,8 +39,9 @@ const QString unfinished = QStringLiteral("上次的测试还没有做完，要�
 const QString changedSince = QStringLiteral(
     "上次的测试还没有做完，可是这个测试的题目、选项或分数后来改过了，不能接着做，只能重新开始。");
 const QString answeredBefore = QStringLiteral("上次选的答案");
-const QString waitsToHandIn = QStringLiteral("这次的结果现在交不到题库服务器，已经留在本机的测试记录里，"
-                                             "等连上服务器后会自动交上去。\n%1");
+const QString waitsToHandIn
+    = QStringLiteral("这次的结果现在交不到题库服务器，已经留在本机的测试记录里，"
+                     "等连上服务器后会自动交上去。\n%1");
 const QString notHandedIn = QStringLiteral("这次的结果没有交到题库服务器。\n%1");
 
 QColor buttonText()

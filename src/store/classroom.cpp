@@ -90,15 +90,15 @@ StoreError handIn(const QString &location, const QString &submission, const Key 
     const QString &answers, Scored *scored)
 {
     *scored = {};
-    return onBank(location,
-        [&](BankBackend &bank) { return bank.handIn(submission, key, answers, scored); });
+    return onBank(
+        location, [&](BankBackend &bank) { return bank.handIn(submission, key, answers, scored); });
 }
 
 StoreError results(const QString &location, qint64 after, int limit, QList<Result> *results)
 {
     results->clear();
-    return onBank(location,
-        [&](BankBackend &bank) { return bank.classResults(after, limit, results); });
+    return onBank(
+        location, [&](BankBackend &bank) { return bank.classResults(after, limit, results); });
 }
 
 } // namespace Classroom

@@ -101,11 +101,12 @@ namespace {
     StoreError foreignTables(QSqlDatabase &db, const QString &path)
     {
         QSqlQuery q(db);
-        if (q.exec(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name NOT IN "
-                                  "('results', 'answers', 'unfinished', 'unfinished_answers', 'outbox', "
-                                  "'class_sync') AND "
-                                  "name NOT LIKE 'sqlite_%' AND "
-                                  "type IN ('table', 'view')"))
+        if (q.exec(QStringLiteral(
+                "SELECT count(*) FROM sqlite_master WHERE name NOT IN "
+                "('results', 'answers', 'unfinished', 'unfinished_answers', 'outbox', "
+                "'class_sync') AND "
+                "name NOT LIKE 'sqlite_%' AND "
+                "type IN ('table', 'view')"))
             && q.next() && q.value(0).toInt() == 0)
             return {};
         if (q.lastError().isValid())

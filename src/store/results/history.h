@@ -69,6 +69,8 @@ public:
     // there is none) and sets record->id. On failure nothing of it is stored. `alsoDo`
     // runs in the same transaction: its failure stores nothing either.
     StoreError append(Record *record, const Work &alsoDo = {}) const;
+    // Appends many records in one transaction, all or none, setting their ids.
+    StoreError appendAll(QList<Record> *records, const Work &alsoDo = {}) const;
 
     // Every record with its answers, newest first (by the time taken, then by the
     // order stored). No file yet means no records; the file is not created.

@@ -33,11 +33,11 @@ StoreError History::append(Record *record, const Work &alsoDo) const
     return error;
 }
 
-StoreError History::appendOnce(Record *record, const Work &alsoDo) const
-{
-    return inTransaction(m_path, [&](Connection &c) -> StoreError {
-        if (const StoreError e = prepareToWrite(c))
-            return e;
+namespace {
+
+    // Puts one record and its answers into the open transaction; sets record->id.
+    StoreError insert(Connection &c, Record *record)
+    {
         QSqlQuery insert(c.db());
         if (const StoreError e = c.exec(insert,
                 QStringLiteral("INSERT INTO results (taken_at, test, category, total, evaluation, "
@@ -55,14 +55,38 @@ StoreError History::appendOnce(Record *record, const Work &alsoDo) const
                     { id, a.question, a.questionText, a.option, a.optionText, a.score }))
                 return e;
         }
-        // alsoDo may name the record by its id.
         record->id = id;
+        return {};
+    }
+
+} // namespace
+
+StoreError History::appendOnce(Record *record, const Work &alsoDo) const
+{
+    return inTransaction(m_path, [&](Connection &c) -> StoreError {
+        if (const StoreError e = prepareToWrite(c))
+            return e;
+        if (const StoreError e = insert(c, record))
+            return e;
+        // alsoDo may name the record by its id.
         if (alsoDo)
             if (const StoreError e = alsoDo(c.db())) {
                 record->id = 0;
                 return e;
             }
         return {};
+    });
+}
+
+StoreError History::appendAll(QList<Record> *records, const Work &alsoDo) const
+{
+    return inTransaction(m_path, [&](Connection &c) -> StoreError {
+        if (const StoreError e = prepareToWrite(c))
+            return e;
+        for (Record &record : *records)
+            if (const StoreError e = insert(c, &record))
+                return e;
+        return alsoDo ? alsoDo(c.db()) : StoreError();
     });
 }
 

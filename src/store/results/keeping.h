@@ -26,6 +26,8 @@ class Notifier : public QObject
 
 signals:
     void kept(const Results::Record &record);
+    // Results waiting in the outbox were handed in (or refused): their state changed.
+    void handedIn();
 };
 Notifier *notifier();
 

@@ -57,7 +57,8 @@ namespace {
     {
         return History(path).write([&](QSqlDatabase &db) -> StoreError {
             QSqlQuery q(db);
-            q.prepare(QStringLiteral("UPDATE outbox SET state = ?, message = ? WHERE submission = ?"));
+            q.prepare(
+                QStringLiteral("UPDATE outbox SET state = ?, message = ? WHERE submission = ?"));
             q.addBindValue(int(entry.state));
             q.addBindValue(entry.message);
             q.addBindValue(entry.submission);
@@ -88,9 +89,9 @@ History::Work put(const Entry &entry, const Record *record)
             return failure(q.lastError(), db.databaseName());
         q.prepare(QStringLiteral("INSERT INTO outbox (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
                       .arg(fields));
-        for (const QVariant &v : QVariantList { entry.submission, record->id, entry.bank,
-                 entry.test, entry.key.test, entry.key.version, entry.answers, entry.total,
-                 int(entry.state), entry.message })
+        for (const QVariant &v :
+            QVariantList { entry.submission, record->id, entry.bank, entry.test, entry.key.test,
+                entry.key.version, entry.answers, entry.total, int(entry.state), entry.message })
             q.addBindValue(v);
         if (!q.exec())
             return failure(q.lastError(), db.databaseName());

@@ -21,9 +21,9 @@ StoreError ServerBank::role(Classroom::Role *role)
 {
     *role = Classroom::Role::Author;
     PgResult r;
-    if (const StoreError e = run(
-            QStringLiteral("SELECT pg_has_role(session_user, 'qelvi_authors', 'USAGE'), "
-                           "pg_has_role(session_user, 'qelvi_takers', 'USAGE')"),
+    if (const StoreError e
+        = run(QStringLiteral("SELECT pg_has_role(session_user, 'qelvi_authors', 'USAGE'), "
+                             "pg_has_role(session_user, 'qelvi_takers', 'USAGE')"),
             {}, &r))
         return e;
     if (r.text(0, 0) != QLatin1String("t") && r.text(0, 1) == QLatin1String("t"))
@@ -49,8 +49,8 @@ StoreError ServerBank::classTests(QList<Classroom::TestState> *tests)
 
 StoreError ServerBank::setClassFlag(const QString &test, ClassFlag flag, bool on)
 {
-    const QString column = flag == ClassFlag::Published ? QStringLiteral("published")
-                                                        : QStringLiteral("anonymous");
+    const QString column
+        = flag == ClassFlag::Published ? QStringLiteral("published") : QStringLiteral("anonymous");
     PgResult r;
     if (const StoreError e = run(QStringLiteral("UPDATE qelvi.tests SET %1 = $1 "
                                                 "WHERE id = (SELECT test_id FROM qelvi.names "
@@ -101,11 +101,12 @@ StoreError ServerBank::classResults(qint64 after, int limit, QList<Classroom::Re
 {
     results->clear();
     PgResult r;
-    if (const StoreError e = run(
-            QStringLiteral("SELECT id, test_name, test_version, taker, "
-                           "to_char(taken_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS'), "
-                           "to_char(taken_on, 'YYYY-MM-DD'), array_to_string(answers, ''), total, "
-                           "evaluation, band FROM qelvi.results WHERE id > $1 ORDER BY id LIMIT $2"),
+    if (const StoreError e
+        = run(QStringLiteral(
+                  "SELECT id, test_name, test_version, taker, "
+                  "to_char(taken_at AT TIME ZONE 'UTC', 'YYYY-MM-DD\"T\"HH24:MI:SS.MS'), "
+                  "to_char(taken_on, 'YYYY-MM-DD'), array_to_string(answers, ''), total, "
+                  "evaluation, band FROM qelvi.results WHERE id > $1 ORDER BY id LIMIT $2"),
             { after, limit }, &r))
         return e;
     results->reserve(r.rows());
