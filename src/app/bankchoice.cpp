@@ -88,8 +88,6 @@ namespace {
                 const PgError &error) { lost(guard, error); });
     }
 
-    const QString kFileNow = QStringLiteral("程序现在使用本机的题库文件。");
-
 } // namespace
 
 void setWindowCloser(std::function<bool()> closer)
@@ -106,13 +104,9 @@ bool connectServer(const PgAddress &address)
         return false;
     bool cancelled = false;
     if (const PgError error = openServer(address, &cancelled)) {
-        const bool fellBack = fromServer && ServerSession::current().isEmpty();
-        if (fellBack)
-            setCurrentBank(QString());
+        // The bank open before is open still, a server bank too.
         if (!cancelled)
-            msgBox(fellBack ? error.message + u'\n' + kFileNow : error.message);
-        else if (fellBack)
-            msgBox(kFileNow);
+            msgBox(error.message);
         return false;
     }
     if (!fromServer && !closeWindows()) {
