@@ -75,6 +75,8 @@ namespace {
                 BankNews::instance()->tell(location);
                 return;
             }
+            if (error.kind == PgError::Interrupted)
+                return; // the program is ending
         }
     }
 
@@ -104,8 +106,9 @@ bool connectServer(const PgAddress &address)
         return false;
     bool cancelled = false;
     if (const PgError error = openServer(address, &cancelled)) {
-        // The bank open before is open still, a server bank too.
-        if (!cancelled)
+        // The bank open before is open still, a server bank too. A program that is
+        // ending asks and tells nothing more.
+        if (!cancelled && error.kind != PgError::Interrupted)
             msgBox(error.message);
         return false;
     }
@@ -142,6 +145,8 @@ void restore()
         watchOpenConnection();
         return;
     }
+    if (error.kind == PgError::Interrupted)
+        return; // the program is ending: the bank file stays open for its last steps
     const QString why = cancelled
         ? QStringLiteral("没有连接题库服务器“%1”。").arg(address.display())
         : error.message;
