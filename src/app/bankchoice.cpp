@@ -75,6 +75,8 @@ namespace {
                 BankNews::instance()->tell(location);
                 return;
             }
+            if (error.kind == PgError::Interrupted)
+                return; // the program is ending
         }
     }
 
@@ -87,8 +89,6 @@ namespace {
             [guard = QPointer<PgConnection>(connection)](
                 const PgError &error) { lost(guard, error); });
     }
-
-    const QString kFileNow = QStringLiteral("程序现在使用本机的题库文件。");
 
 } // namespace
 
@@ -106,13 +106,10 @@ bool connectServer(const PgAddress &address)
         return false;
     bool cancelled = false;
     if (const PgError error = openServer(address, &cancelled)) {
-        const bool fellBack = fromServer && ServerSession::current().isEmpty();
-        if (fellBack)
-            setCurrentBank(QString());
-        if (!cancelled)
-            msgBox(fellBack ? error.message + u'\n' + kFileNow : error.message);
-        else if (fellBack)
-            msgBox(kFileNow);
+        // The bank open before is open still, a server bank too. A program that is
+        // ending asks and tells nothing more.
+        if (!cancelled && error.kind != PgError::Interrupted)
+            msgBox(error.message);
         return false;
     }
     if (!fromServer && !closeWindows()) {
@@ -148,6 +145,8 @@ void restore()
         watchOpenConnection();
         return;
     }
+    if (error.kind == PgError::Interrupted)
+        return; // the program is ending: the bank file stays open for its last steps
     const QString why = cancelled
         ? QStringLiteral("没有连接题库服务器“%1”。").arg(address.display())
         : error.message;

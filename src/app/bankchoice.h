@@ -17,7 +17,8 @@ void setWindowCloser(std::function<bool()> closer);
 
 // Makes the server bank at address the open bank. The windows on the bank file close once
 // the server has answered, those on another server bank before (its connection goes when
-// this one opens); when one stays open, nothing changes. When the server asks for a
+// this one opens); when one stays open, nothing changes. A server that cannot be had
+// leaves the bank open before as it was, a server bank too. When the server asks for a
 // password, the user is asked for it; libpq keeps it in memory for reconnecting, nothing
 // else does. A failure is told in one message naming the server. Returns whether the
 // server bank is open now.

@@ -2,6 +2,7 @@
 
 #include "app/frmCover.h"
 #include "app/mdiMain.h"
+#include "base/endsignals.h"
 #include "base/fonts.h"
 #include "binding/Data.h"
 #include "formats/access2000/jetbank.h"
@@ -59,6 +60,8 @@ namespace {
 
     void onSignal(int)
     {
+        // A connection being made gives up its wait for the server and lets the end come.
+        EndSignals::count();
         const char byte = 1;
         [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
         // The window thread may be held in a read or a statement and never see the byte:

@@ -1,6 +1,8 @@
 #include "binding/unsaved.h"
 
+#include "base/programfolder.h"
 #include "base/safefile.h"
+#include "store/bankbackend.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -13,17 +15,24 @@ namespace {
 
     constexpr qint64 kLargest = qint64(16) << 20;
 
+    // The folder of the bank file; a bank that is no file (a server bank) has none, and
+    // its texts go to the program folder, where the next start looks too.
+    QDir folderOf(const QString &bank)
+    {
+        return BankBackend::isFile(bank) ? QFileInfo(bank).absoluteDir() : QDir(programFolder());
+    }
+
     // Beside the bank: says that the file got texts the user was not yet told of.
     QString markPath(const QString &bank)
     {
-        return QFileInfo(bank).absoluteDir().filePath(QStringLiteral(".qelvi-unsaved"));
+        return folderOf(bank).filePath(QStringLiteral(".qelvi-unsaved"));
     }
 
 } // namespace
 
 QString filePath(const QString &bank)
 {
-    return QFileInfo(bank).absoluteDir().filePath(QStringLiteral("未保存的修改.txt"));
+    return folderOf(bank).filePath(QStringLiteral("未保存的修改.txt"));
 }
 
 bool keep(const QString &bank, const QString &table, const QString &record,

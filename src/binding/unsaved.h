@@ -9,7 +9,8 @@
 // copy's texts go to a text file beside the bank, named to the user at the next start.
 namespace Unsaved {
 
-// The text file beside the bank that collects such texts.
+// The text file beside the bank that collects such texts; for a server bank, in the
+// program folder.
 QString filePath(const QString &bank);
 
 // Appends this copy's texts of a changed record (table, the record's name, the clash)

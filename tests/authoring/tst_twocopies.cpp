@@ -4,6 +4,7 @@
 #include "support/editorsteps.h"
 #include "support/windowtest.h"
 
+#include "base/currentbank.h"
 #include "binding/Data.h"
 #include "binding/unsaved.h"
 #include "platform/msgbox.h"
@@ -60,6 +61,8 @@ class tst_twocopies : public WindowTest
 private slots:
     void otherCopyChangedTheQuestion_data();
     void otherCopyChangedTheQuestion();
+    void keptForTheNextStart_data();
+    void keptForTheNextStart();
     void rowsRenumberedByVacuum_data();
     void rowsRenumberedByVacuum();
     void bankDeletedOrReplaced_data();
@@ -175,6 +178,38 @@ void tst_twocopies::otherCopyChangedTheQuestion()
         QVERIFY2(notice.contains(QDir::toNativeSeparators(unsaved)), qPrintable(notice));
         QCOMPARE(Unsaved::takeNotice(folder->bank()), QString());
     }
+}
+
+// The texts a clash left unstored go beside the bank file, and for a server bank, which
+// has no folder, into the program folder; the next start, which looks beside the bank
+// file, names them either way.
+void tst_twocopies::keptForTheNextStart_data()
+{
+    QTest::addColumn<QString>("bank"); // empty: the folder's bank file
+    QTest::newRow("bank file") << QString();
+    QTest::newRow("server bank") << QStringLiteral(
+        "postgresql://qelvi_test_author@db.example.org:5432/qelvi_test?service=qelvi");
+}
+
+void tst_twocopies::keptForTheNextStart()
+{
+    QFETCH(QString, bank);
+    if (bank.isEmpty())
+        bank = folder->bank();
+    Recordset::Conflict conflict;
+    conflict.fields = QStringList { QStringLiteral("题目") };
+    conflict.stored = QStringList { QStringLiteral("他改的题") };
+    conflict.mine = QStringList { QStringLiteral("我改的题") };
+    QVERIFY(Unsaved::keep(bank, kTest, QStringLiteral("第 1 题"), conflict));
+
+    const QString unsaved = folder->file(QStringLiteral("未保存的修改.txt"));
+    QCOMPARE(Unsaved::filePath(bank), unsaved);
+    const QString kept = QString::fromUtf8(folder->read(QFileInfo(unsaved).fileName()));
+    QVERIFY2(kept.contains(QStringLiteral("我改的题")) && kept.contains(QStringLiteral("他改的题")),
+        qPrintable(kept));
+    const QString notice = Unsaved::takeNotice(fileBank());
+    QVERIFY2(notice.contains(QDir::toNativeSeparators(unsaved)), qPrintable(notice));
+    QCOMPARE(Unsaved::takeNotice(bank), QString());
 }
 
 // Another copy deletes the shown question and a VACUUM gives the next one its row id.

@@ -8,6 +8,7 @@ accessibility bus (widgets, their texts and places, as a screen reader reads the
 and from the files the program writes. Every wait is on a condition.
 """
 
+import copy
 import os
 import shutil
 import signal
@@ -61,6 +62,9 @@ class Desktop:
         os.makedirs(self.runtime, mode=0o700)
         self.processes = []
         self.program = None
+        self.log_name = "qelvi"
+        # The main window's title: "Qelvi", or the caption naming a server bank.
+        self.main_title = "Qelvi"
         self.env = dict(os.environ)
         for key in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS",
                     "QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "SESSION_MANAGER"):
@@ -234,7 +238,7 @@ class Desktop:
         env.update({"QT_QPA_PLATFORM": "xcb", "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1",
                     "SDL_AUDIODRIVER": "dummy", "QT_ACCESSIBILITY": "1"})
         env.update(extra_env or {})
-        log = open(os.path.join(self.root, "qelvi.log"), "wb")
+        log = open(os.path.join(self.root, self.log_name + ".log"), "wb")
         self.program = subprocess.Popen([os.path.join(self.folder, "qelvi")], env=env,
                                         cwd=self.folder, stdout=log, stderr=subprocess.STDOUT,
                                         start_new_session=True)
@@ -257,13 +261,31 @@ class Desktop:
             self.start_program()
         g = wait_for("the cover", lambda: self.geometry(self.windows()[0][0]))
         self.click(g[0] + g[2] // 2, g[1] + g[3] // 2)
-        main = wait_for("the main window", lambda: self.window_named("Qelvi"))
+        main = wait_for("the main window", lambda: self.window_named(self.main_title))
         wait_for("the main window maximised", lambda: self.geometry(main)[2] >= SCREEN[0] - 10)
         wait_for("the main window on the bus", lambda: self.app())
         # Message boxes carry the main window's title too: the main window is known by
         # its id from here on.
         self.main_window = main
         return main
+
+    def another_copy(self, name):
+        """A second program on this display, from a folder of its own: the same
+        display, buses and window manager, its own windows. The first copy's close()
+        ends it too."""
+        other = copy.copy(self)  # shares the list of processes, so close() ends all
+        other.folder = os.path.join(self.root, name)
+        other.log_name = "qelvi-" + name
+        other.program = None
+        other.main_window = None
+        return other
+
+    def activate(self):
+        """Brings the main window to the front, as a click on it in a task bar does,
+        and waits until the window manager has given it the focus."""
+        self.x(["xdotool", "windowactivate", "--sync", str(self.main_window)])
+        wait_for("the main window active", lambda: self.x(
+            ["xdotool", "getactivewindow"]).strip() == str(self.main_window))
 
     # -- the window manager's view -------------------------------------------------
 
@@ -386,13 +408,13 @@ class Desktop:
 
     def client_area(self):
         """Screen rectangle of the main window's client area (where children live)."""
-        main = [a for a in self.find("frame", "Qelvi") if a.get_parent().get_role_name()
+        main = [a for a in self.find("frame", self.main_title) if a.get_parent().get_role_name()
                 == "application"][0]
         return extents(self.find("layered pane", root=main)[0])
 
     def frames(self, title=None):
         """The child windows showing in the main window, with that title."""
-        main = [a for a in self.find("frame", "Qelvi") if a.get_parent().get_role_name()
+        main = [a for a in self.find("frame", self.main_title) if a.get_parent().get_role_name()
                 == "application"]
         if not main:
             return []
@@ -678,5 +700,5 @@ def each_window(d):
 
 def title_button_of_top(d):
     """The main window's restore box, in openbox's title bar (the middle of three)."""
-    x, y, w, h = d.geometry(d.main_window or d.window_named("Qelvi"))
+    x, y, w, h = d.geometry(d.main_window or d.window_named(d.main_title))
     return x + w - 27, y - 10

@@ -1,6 +1,7 @@
 // The server bank against a real PostgreSQL cluster that the CTest fixture started
 // (tests/server/pgcluster.sh). The tests write as an author, not as the administrator,
 // so that the authors' rights and the owner's triggers take part in every case.
+#include "base/endsignals.h"
 #include "base/safefile.h"
 #include "store/server/namerules.h"
 #include "store/server/pgconnection.h"
@@ -11,7 +12,16 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <arpa/inet.h>
+#include <atomic>
+#include <csignal>
 #include <future>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -101,13 +111,104 @@ void byService(PgAddress &a, const QString &service)
     a.service = service;
 }
 
+// The signal that ends the program stands in for SIGTERM here (the program's own
+// handler would end the test too); the other is any signal at all.
+constexpr int kEndSignal = SIGUSR1;
+constexpr int kOtherSignal = SIGUSR2;
+std::atomic<int> otherSignals { 0 };
+
+// A server on 127.0.0.1 that takes one connection and reads its first request; once
+// the thread that connects sleeps in its wait for the answer, it sends that thread a
+// signal. After the signal that ends the program it answers nothing; after another it
+// answers that it has no encryption, which the connection must hear to fail as it does.
+class SignallingServer
+{
+public:
+    explicit SignallingServer(pthread_t waiting)
+        : m_waiting(waiting)
+    { }
+    ~SignallingServer()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_listening >= 0)
+            ::close(m_listening);
+    }
+
+    quint16 start(int signal)
+    {
+        m_listening = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in at {};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof at;
+        if (::bind(m_listening, reinterpret_cast<sockaddr *>(&at), size) != 0
+            || ::listen(m_listening, 1) != 0
+            || ::getsockname(m_listening, reinterpret_cast<sockaddr *>(&at), &size) != 0)
+            return 0;
+        m_thread = std::thread([this, signal] { serve(signal); });
+        return ntohs(at.sin_port);
+    }
+
+private:
+    void serve(int signal)
+    {
+        // Bounded, so that a connection that never comes cannot hold the test.
+        pollfd p { m_listening, POLLIN, 0 };
+        if (::poll(&p, 1, 30000) != 1)
+            return;
+        const int peer = ::accept4(m_listening, nullptr, nullptr, SOCK_CLOEXEC);
+        char request[8];
+        if (peer < 0 || ::recv(peer, request, sizeof request, MSG_WAITALL) != sizeof request) {
+            if (peer >= 0)
+                ::close(peer);
+            return;
+        }
+        // The process's own thread: its state is 'S' once it sleeps in poll.
+        const QString stat = u"/proc/self/task/%1/stat"_s.arg(::getpid());
+        for (int i = 0; i < 30000; ++i) {
+            const QByteArray line = readRegularFile(stat, 4096).value_or(QByteArray());
+            if (line.mid(line.lastIndexOf(')') + 2, 1) == "S")
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        const int before = otherSignals.load();
+        pthread_kill(m_waiting, signal);
+        // The answer goes once the signal has been handled, that is once it has cut
+        // the wait short: an answer there already would end the wait as an answer.
+        while (signal != kEndSignal && otherSignals.load() == before)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (signal != kEndSignal && ::send(peer, "N", 1, MSG_NOSIGNAL) != 1) {
+            ::close(peer);
+            return;
+        }
+        // Until the connection gives up and closes its end.
+        pollfd q { peer, POLLIN, 0 };
+        char rest[64];
+        while (::poll(&q, 1, 30000) == 1 && ::recv(peer, rest, sizeof rest, 0) > 0) { }
+        ::close(peer);
+    }
+
+    pthread_t m_waiting;
+    int m_listening = -1;
+    std::thread m_thread;
+};
+
 // What a connection meets; each row changes the author's address on the socket.
 struct Scene
 {
     Facts facts;
     QString emptyFolder;
     quint16 closedPort, silentPort;
+    SignallingServer *signalling;
 };
+
+void signalledAt(PgAddress &a, const Scene &s, int signal)
+{
+    a.host = u"127.0.0.1"_s;
+    a.port = s.signalling->start(signal);
+    a.connectTimeoutSeconds = 60; // never reached: the server answers, or the signal ends it
+}
 const struct
 {
     const char *tag;
@@ -143,6 +244,12 @@ const struct
             a.connectTimeoutSeconds = 1;
         },
         PgError::Timeout, u"08001"_s },
+    { "the program told to end while waiting",
+        [](PgAddress &a, QString &, const Scene &s) { signalledAt(a, s, kEndSignal); },
+        PgError::Interrupted, u"08001"_s },
+    { "another signal while waiting",
+        [](PgAddress &a, QString &, const Scene &s) { signalledAt(a, s, kOtherSignal); },
+        PgError::Unverified, u"08001"_s },
     { "password needed",
         [](PgAddress &a, QString &, const Scene &s) { a.user = s.facts[u"locked"_s]; },
         PgError::PasswordNeeded, u"28P01"_s },
@@ -252,6 +359,14 @@ private slots:
                 .toUtf8(),
             &reason));
         qputenv("PGSERVICEFILE", services.toLocal8Bit());
+        // As the program's handler counts SIGTERM; the other signal only cuts waits short.
+        struct sigaction action = {};
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        action.sa_handler = [](int) { EndSignals::count(); };
+        sigaction(kEndSignal, &action, nullptr);
+        action.sa_handler = [](int) { otherSignals.fetch_add(1); };
+        sigaction(kOtherSignal, &action, nullptr);
     }
 
     // Every case starts from an empty bank, its author outside any transaction.
@@ -453,7 +568,9 @@ private slots:
         QTcpServer closed;
         QTcpServer silent; // listens, and never answers
         QVERIFY(closed.listen(QHostAddress::LocalHost) && silent.listen(QHostAddress::LocalHost));
-        const Scene scene { m_facts, empty.path(), closed.serverPort(), silent.serverPort() };
+        SignallingServer signalling(pthread_self());
+        const Scene scene { m_facts, empty.path(), closed.serverPort(), silent.serverPort(),
+            &signalling };
         closed.close();
         PgAddress a = at(u"author"_s);
         QString password;

@@ -59,9 +59,9 @@ const struct
         u"题库服务器“%1”拒绝了登录：用户名或密码不对，或者这个用户不能使用题库。（SQLSTATE 28P01）"_s },
     { "another server bank", true, 0, {}, {}, {}, true, {}, true },
     { "wrong port from a server bank", false, 1, u"qelvi_test"_s, u"author"_s, {}, false,
-        u"无法连接题库服务器“%1”：服务器没有运行，或者网络不通。（SQLSTATE 08001）\n"
-        "程序现在使用本机的题库文件。"_s,
-        true },
+        u"无法连接题库服务器“%1”：服务器没有运行，或者网络不通。（SQLSTATE 08001）"_s, true },
+    { "no such database from a server bank", false, 0, u"qelvi_nothing"_s, u"author"_s, {}, false,
+        u"题库服务器“%1”上没有这个数据库。（SQLSTATE 3D000）"_s, true },
 };
 
 template<class Row, size_t N>
@@ -177,14 +177,20 @@ private slots:
     // The dialog as a user fills it, with a window on the bank file open: a bank that
     // opens closes that window and is named by the caption and the setting; one that
     // does not is told once, and the dialog, the window and the bank stay as they were.
+    // Tried from a server bank, that bank stays open and its windows show what it holds.
     void connectFromDialog_data() { rows(kAttempts); }
     void connectFromDialog()
     {
         QFETCH(int, row);
         const auto &r = kAttempts[row];
         const QString before = ServerSession::location(address(u"author"_s));
-        if (r.fromServer)
+        const QString onServer = u"只在服务器上的类"_s;
+        QVERIFY(m_admin.exec(u"DELETE FROM qelvi.categories WHERE name = $1"_s, { onServer }).ok());
+        if (r.fromServer) {
             QVERIFY(BankChoice::connectServer(address(u"author"_s)));
+            QVERIFY(m_admin.exec(u"INSERT INTO qelvi.categories (name) VALUES ($1)"_s, { onServer })
+                        .ok());
+        }
         (*m_main)->mnuCreatTest_Click();
         QVERIFY(Forms::find<frmAddTest>());
         m_messages->clear();
@@ -229,6 +235,19 @@ private slots:
             QCOMPARE((*m_main)->windowTitle(), u"Qelvi——题库服务器 "_s + wanted.display());
             QVERIFY((*m_main)->mnuFileBank->isEnabled());
             QCOMPARE(setting(), u"location="_s + location + u"\r\n"_s);
+        } else if (r.fromServer) {
+            QCOMPARE(Forms::find<frmServer>(), dialog);
+            QCOMPARE(currentBank(), before);
+            QCOMPARE(ServerSession::current(), before);
+            QCOMPARE(
+                (*m_main)->windowTitle(), u"Qelvi——题库服务器 "_s + address(u"author"_s).display());
+            QVERIFY((*m_main)->mnuFileBank->isEnabled());
+            QCOMPARE(setting(), u"location="_s + before + u"\r\n"_s);
+            (*m_main)->mnuFL_Click();
+            frmFL *editor = Forms::find<frmFL>();
+            QVERIFY(editor);
+            QCOMPARE(editor->DBList1->findItems(onServer, Qt::MatchExactly).size(), 1);
+            QCOMPARE(m_messages->texts().size(), 1);
         } else {
             QCOMPARE(Forms::find<frmServer>(), dialog);
             QCOMPARE(dialog->txtHost->text(), wanted.host);
@@ -237,11 +256,9 @@ private slots:
             QVERIFY(ServerSession::current().isEmpty());
             QCOMPARE((*m_main)->windowTitle(), u"Qelvi"_s);
             QVERIFY(!(*m_main)->mnuFileBank->isEnabled());
-            if (r.fromServer)
-                QCOMPARE(setting(), u"location="_s + before + u"\r\n"_s);
-            else
-                QVERIFY(!QFile::exists(m_folder->file(u"bank.ini"_s)));
+            QVERIFY(!QFile::exists(m_folder->file(u"bank.ini"_s)));
         }
+        m_admin.exec(u"DELETE FROM qelvi.categories WHERE name = $1"_s, { onServer });
         // Whatever was typed into the password box, no file of the program holds it.
         for (const auto &password : r.passwords) {
             if (password) {

@@ -1,5 +1,7 @@
 #include "store/server/pgconnection.h"
 
+#include "base/endsignals.h"
+
 #include <QByteArrayList>
 #include <QDeadlineTimer>
 #include <QMetaObject>
@@ -47,6 +49,9 @@ QString sentence(PgError::Kind kind, const QString &sqlstate, const PgAddress &a
     case PgError::Unverified:
         return QStringLiteral(
             "无法和题库服务器“%1”建立经过验证的加密连接：请检查服务器的证书和本机的根证书。")
+            .arg(server);
+    case PgError::Interrupted:
+        return QStringLiteral("程序正在结束，没有再等题库服务器“%1”答复，连接已经放弃。")
             .arg(server);
     case PgError::ConnectionLost:
         return QStringLiteral(
@@ -314,7 +319,16 @@ PgError PgConnection::awaitConnection(bool reset)
     PostgresPollingStatusType state
         = PQstatus(m_conn) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
     bool late = false;
+    // A signal that ends the program gives the wait up, so that the program's own end
+    // follows at once; any other signal that cuts poll short is waited past. One that
+    // comes just before poll is seen within its second.
+    const int endSignals = EndSignals::seen();
+    bool interrupted = false;
     while (state != PGRES_POLLING_OK && state != PGRES_POLLING_FAILED) {
+        if (EndSignals::seen() != endSignals) {
+            interrupted = true;
+            break;
+        }
         pollfd p { PQsocket(m_conn), short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0 };
         const int ready = poll(&p, 1, int(qMin<qint64>(deadline.remainingTime(), 1000)));
         if (ready < 0 && errno != EINTR)
@@ -331,6 +345,8 @@ PgError PgConnection::awaitConnection(bool reset)
 
     const QString detail = words(PQerrorMessage(m_conn));
     const QString sqlstate = sqlstateIn(detail);
+    if (interrupted)
+        return failure(PgError::Interrupted, QStringLiteral("08001"), detail);
     if (late)
         return failure(PgError::Timeout, QStringLiteral("08001"), detail);
     if (PQconnectionNeedsPassword(m_conn))

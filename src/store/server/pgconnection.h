@@ -47,6 +47,7 @@ struct PgError
         BadSettings, // the connection's settings cannot be used: an unknown service, a bad value
         Unreachable, // no server answers there: stopped, wrong address, network down
         Timeout, // no answer in time: the connection or the statement was given up
+        Interrupted, // the program is ending (a signal): the connection was given up
         PasswordNeeded, // the server asks for a password and none was given
         LoginRefused, // the server refused the user or the password
         Unverified, // no verified encrypted connection (sslmode=verify-full) came about

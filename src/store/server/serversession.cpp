@@ -75,7 +75,8 @@ bool parse(const QString &location, PgAddress *address)
 
 PgError open(const PgAddress &address, const QString &password)
 {
-    close();
+    // The bank open now stays until the new one is up: a server that does not answer
+    // leaves the user where he was.
     auto connection = std::make_unique<PgConnection>();
     if (PgError error = connection->open(address, password))
         return error;
@@ -83,6 +84,7 @@ PgError open(const PgAddress &address, const QString &password)
         connection->close();
         return error;
     }
+    close();
     session().connection = std::move(connection);
     session().location = location(address);
     return {};

@@ -20,7 +20,8 @@ QString location(const PgAddress &address);
 bool parse(const QString &location, PgAddress *address);
 
 // Connects to the server bank at address and makes it this process's one server bank,
-// closing any other. The password is kept in memory only, by libpq, for reconnecting.
+// closing any other once it is up; when it fails, the one open before stays open. The
+// password is kept in memory only, by libpq, for reconnecting.
 PgError open(const PgAddress &address, const QString &password = QString());
 // Closes the server bank's connection (the user went back to the bank file).
 void close();
