@@ -24,6 +24,7 @@
 #include "music/frmMusic.h"
 #include "platform/msgbox.h"
 #include "results/frmAnalysis.h"
+#include "results/frmClassHistory.h"
 #include "results/frmHistory.h"
 #include "runner/frmTest.h"
 #include "runner/taker.h"
@@ -84,6 +85,7 @@ void mdiMain::showBank(const QString &location, bool tell)
                 + (taker ? QStringLiteral("（答题者）") : QString()));
     mnuFileBank->setEnabled(!server.isEmpty());
     mnuPublish->setEnabled(!server.isEmpty() && !taker);
+    mnuClassHistory->setEnabled(!server.isEmpty());
     const QString onlyTaking = QStringLiteral("答题者只能进行已经发布的测试，不能修改题库");
     for (QAction *a : { mnuFL, mnuImport, mnuCreatTest, mnuOpenTest, mnuDelTest }) {
         a->setEnabled(!taker);
@@ -111,9 +113,7 @@ void mdiMain::handInWaiting()
     const QString bank = currentBank();
     if (BankBackend::isFile(bank))
         return;
-    const Results::Outbox::Round round = Results::Outbox::handIn(Keeping::historyPath(), bank);
-    if (round.sent > 0 || !round.ended.isEmpty())
-        emit Keeping::notifier()->handedIn();
+    Results::Outbox::handIn(Keeping::historyPath(), bank);
 }
 
 void mdiMain::createMenus()
@@ -163,7 +163,10 @@ void mdiMain::createMenus()
     mnuAskTaker->setChecked(Taker::asking());
     mnuPublish = action("mnuPublish", QStringLiteral("发布测试(&P)…"), &mdiMain::mnuPublish_Click);
     mnuPublish->setEnabled(false);
-    test->addActions({ mnuAnalysis, mnuAskTaker, mnuPublish });
+    mnuClassHistory = action(
+        "mnuClassHistory", QStringLiteral("全班的测试记录(&K)"), &mdiMain::mnuClassHistory_Click);
+    mnuClassHistory->setEnabled(false);
+    test->addActions({ mnuAnalysis, mnuAskTaker, mnuPublish, mnuClassHistory });
     connect(test, &QMenu::aboutToShow, this, [this] { mnuAskTaker->setChecked(Taker::asking()); });
 
     mnuBackMic = action("mnuBackMic", QStringLiteral("背景音乐(&M)"), &mdiMain::mnuBackMic_Click);
@@ -328,6 +331,11 @@ void mdiMain::mnuAskTaker_Click()
 void mdiMain::mnuPublish_Click()
 {
     Forms::show<frmPublish>();
+}
+
+void mdiMain::mnuClassHistory_Click()
+{
+    Forms::show<frmClassHistory>();
 }
 
 void mdiMain::mnuImport_Click()

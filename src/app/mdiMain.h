@@ -48,6 +48,7 @@ public:
     QAction *mnuAnalysis; // 题目分析
     QAction *mnuAskTaker; // 测试前询问测试者, checked while the runner asks who takes the test
     QAction *mnuPublish; // 发布测试, for an author on a server bank
+    QAction *mnuClassHistory; // 全班的测试记录, on a server bank
     QAction *mnuBackMic;
     QAction *mnuH;
     QAction *mnuIntro;
@@ -67,11 +68,15 @@ public slots:
     void mnuAnalysis_Click();
     void mnuAskTaker_Click();
     void mnuPublish_Click();
+    void mnuClassHistory_Click();
     void mnuBackMic_Click();
     void mnuIntro_Click();
     void mnuAbout_Click();
     void mnuExit_Click();
     void Toolbar1_ButtonClick(const QString &key);
+    // Hands in the results that wait in the outbox for the open server bank (every 30 s
+    // while one is open, and as it opens).
+    void handInWaiting();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -87,8 +92,6 @@ private:
     // The caption names the server bank that is open; with the bank file it is "Qelvi".
     // A taker on a server bank may only take tests: the commands that edit are off.
     void showBank(const QString &location, bool tell = false);
-    // Hands in the results that wait in the outbox for the open server bank.
-    void handInWaiting();
 
     QMdiArea *m_area;
     QTimer *m_handIn;

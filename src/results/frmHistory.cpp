@@ -14,6 +14,7 @@
 #include "results/historychart.h"
 #include "results/historymodel.h"
 #include "store/results/keeping.h"
+#include "store/results/outbox.h"
 
 #include <QChart>
 #include <QChartView>
@@ -38,10 +39,18 @@ constexpr int takerColumn = 4; // of HistoryModel::columns()
 } // namespace
 
 frmHistory::frmHistory()
-    : Form(QStringLiteral("Qelvi——测试记录"), 10800, 8100)
+    : frmHistory(QStringLiteral("Qelvi——测试记录"), Keeping::historyPath(), false)
+{
+    connect(Keeping::notifier(), &Keeping::Notifier::kept, this, &frmHistory::recordKept);
+    connect(Keeping::notifier(), &Keeping::Notifier::handedIn, this, &frmHistory::Refresh);
+}
+
+frmHistory::frmHistory(const QString &caption, const QString &path, bool copied)
+    : Form(caption, 10800, 8100)
+    , m_path(path)
+    , m_copied(copied)
 {
     buildControls();
-    connect(Keeping::notifier(), &Keeping::Notifier::kept, this, &frmHistory::recordKept);
 }
 
 void frmHistory::Form_Load()
@@ -58,7 +67,7 @@ void frmHistory::Refresh()
 {
     const qint64 keep = m_selected.id;
     StoreError error;
-    const QStringList tests = Results::History(Keeping::historyPath()).tests(&error);
+    const QStringList tests = Results::History(m_path).tests(&error);
     if (error)
         msgBox(error.message());
     fillTests(tests);
@@ -95,7 +104,7 @@ void frmHistory::recordKept(const Results::Record &record)
 void frmHistory::fillTakers()
 {
     const QString chosen = chosenTaker();
-    QStringList takers = Results::History(Keeping::historyPath()).takers();
+    QStringList takers = Results::History(m_path).takers();
     std::sort(takers.begin(), takers.end(),
         [](const QString &a, const QString &b) { return QString::localeAwareCompare(a, b) < 0; });
     const QSignalBlocker blocker(Combo2);
@@ -164,8 +173,8 @@ void frmHistory::fillList(qint64 select, bool tell)
         msgBox(e.message());
     // The taker's column only where somebody was asked, so the list reads as before.
     List1->setColumnHidden(takerColumn,
-        chosenTaker().isEmpty()
-            && Results::History(Keeping::historyPath()).takers(chosenTest()).isEmpty());
+        chosenTaker().isEmpty() && Results::History(m_path).takers(chosenTest()).isEmpty());
+    List1->setColumnHidden(HistoryModel::handInColumn, !Results::Outbox::any(m_path));
     const qsizetype at = select ? m_model->ids().indexOf(select) : -1;
     List1->setCurrentIndex(m_model->index(at < 0 ? 0 : int(at), 0));
     m_selected = {};
@@ -192,8 +201,7 @@ void frmHistory::List1_Click()
     const qint64 id = m_model->idAt(List1->currentIndex().row());
     if (id != m_selected.id) {
         StoreError error;
-        m_selected
-            = id ? Results::History(Keeping::historyPath()).record(id, &error) : Results::Record();
+        m_selected = id ? Results::History(m_path).record(id, &error) : Results::Record();
         if (error)
             msgBox(error.message());
     }
@@ -201,13 +209,24 @@ void frmHistory::List1_Click()
     const Results::Record *r = selectedRecord();
     drawChart(r ? r->test : chosenTest());
     enableButtons();
-    Command7->setEnabled(r || !chosenTest().isEmpty());
+    Command7->setEnabled((r || !chosenTest().isEmpty()) && !m_copied);
 }
 
 void frmHistory::showDetail()
 {
     const Results::Record *r = selectedRecord();
-    Text1->setHtml(r ? ResultDocument::html(*r) : QString());
+    QString html = r ? ResultDocument::html(*r) : QString();
+    // A result for a server bank: whether it went in, and what the server said if not.
+    if (r) {
+        const auto entries = Results::Outbox::entries(m_path, { r->id });
+        if (const auto e = entries.constFind(r->id); e != entries.cend()) {
+            html += QStringLiteral("<p>交卷情况：%1</p>")
+                        .arg(Results::Outbox::stateText(e->state).toHtmlEscaped());
+            if (!e->message.isEmpty())
+                html += QStringLiteral("<p>%1</p>").arg(e->message.toHtmlEscaped());
+        }
+    }
+    Text1->setHtml(html);
 }
 
 // The totals of the test's records over time, when it was taken more than once.
@@ -222,7 +241,7 @@ void frmHistory::drawChart(const QString &test)
     m_chartVersion = version;
     QList<Results::Record> records;
     if (!test.isEmpty()) {
-        const Results::History history(Keeping::historyPath());
+        const Results::History history(m_path);
         records = history.listed(history.ids(test));
     }
     // Totals of one version compare; others only when the author pools them.
@@ -254,9 +273,10 @@ void frmHistory::enableButtons()
     const bool one = selectedRecord() != nullptr;
     Command1->setEnabled(one);
     Command2->setEnabled(one);
-    Command4->setEnabled(one);
+    // The class's results are kept on the server: the copy here deletes none.
+    Command4->setEnabled(one && !m_copied);
     Command3->setEnabled(shownCount() > 0);
-    Command5->setEnabled(shownCount() > 0);
+    Command5->setEnabled(shownCount() > 0 && !m_copied);
 }
 
 QLineSeries *frmHistory::totalsSeries() const
@@ -317,7 +337,7 @@ void frmHistory::Command3_Click()
     if (!dialog.ShowSave(this))
         return;
     StoreError read;
-    QList<Results::Record> shown = Results::History(Keeping::historyPath()).recordsOf(test, &read);
+    QList<Results::Record> shown = Results::History(m_path).recordsOf(test, &read);
     if (read) {
         msgBox(read.message());
         return;
@@ -365,7 +385,7 @@ void frmHistory::Command5_Click()
 
 void frmHistory::removeRecords(const QList<qint64> &ids)
 {
-    if (const StoreError e = Results::History(Keeping::historyPath()).remove(ids))
+    if (const StoreError e = Results::History(m_path).remove(ids))
         msgBox(e.message());
     Refresh();
 }
@@ -396,7 +416,7 @@ void frmHistory::buildControls()
     Combo1 = new QComboBox(this);
     Combo1->setGeometry(twipsRect(1260, 90, 4200, 360));
 
-    m_model = new HistoryModel(Keeping::historyPath(), this);
+    m_model = new HistoryModel(m_path, this);
     List1 = new QTreeView(this);
     List1->setGeometry(twipsRect(120, 540, 5340, 3420));
     List1->setRootIsDecorated(false);

@@ -77,6 +77,11 @@ public slots:
     void Command6_Click();
     void Command7_Click();
 
+protected:
+    // A history window over the file at path; a copied one (the class's results of a
+    // server bank) deletes nothing and analyses nothing.
+    frmHistory(const QString &caption, const QString &path, bool copied);
+
 private:
     void buildControls();
     void fillTests(QStringList tests);
@@ -96,4 +101,6 @@ private:
     QString m_chartTest; // the test whose totals the chart shows
     QString m_chartVersion; // the one version it shows of them; empty for all
     QChart *m_chart;
+    const QString m_path; // the history file shown
+    const bool m_copied;
 };

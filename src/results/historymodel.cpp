@@ -1,6 +1,7 @@
 #include "results/historymodel.h"
 
 #include "formats/result/resultdocument.h"
+#include "store/results/outbox.h"
 
 namespace {
 
@@ -20,6 +21,8 @@ const QList<HistoryModel::Column> &HistoryModel::columns()
             Qt::AlignRight | Qt::AlignVCenter },
         { QStringLiteral("评价"), [](const Record &r) { return r.evaluation; } },
         { QStringLiteral("测试者"), [](const Record &r) { return r.taker; } },
+        // Filled from the outbox (data()), for results handed in to a server bank.
+        { QStringLiteral("交卷情况"), [](const Record &) { return QString(); } },
     };
     return all;
 }
@@ -34,6 +37,7 @@ StoreError HistoryModel::load(const QString &test, const QString &taker)
     StoreError error;
     beginResetModel();
     m_pages.clear();
+    m_states.clear();
     m_ids = m_history.ids(test, taker, &error);
     endResetModel();
     return error;
@@ -48,6 +52,7 @@ void HistoryModel::prepend(const Results::Record &record)
     listed.answers.clear();
     // Every row moved down one: the pages read before no longer start at a page.
     m_pages.clear();
+    m_states.clear();
     m_pages.insert(record.id, listed);
     endInsertRows();
 }
@@ -68,12 +73,18 @@ const Results::Record *HistoryModel::listed(int row) const
     auto at = m_pages.constFind(id);
     if (at != m_pages.constEnd())
         return &*at;
-    if (m_pages.size() >= kPage * kPagesKept)
+    if (m_pages.size() >= kPage * kPagesKept) {
         m_pages.clear();
+        m_states.clear();
+    }
     const int first = row / kPage * kPage;
     const QList<qint64> page = m_ids.mid(first, kPage);
     for (Results::Record &r : m_history.listed(page))
         m_pages.insert(r.id, std::move(r));
+    const QHash<qint64, Results::Outbox::Entry> handedIn
+        = Results::Outbox::entries(m_history.path(), page);
+    for (auto e = handedIn.cbegin(); e != handedIn.cend(); ++e)
+        m_states.insert(e.key(), Results::Outbox::stateText(e->state));
     // A record deleted by another copy of the program shows as an empty row.
     at = m_pages.constFind(id);
     if (at == m_pages.constEnd()) {
@@ -91,6 +102,8 @@ QVariant HistoryModel::data(const QModelIndex &index, int role) const
     const Column &column = columns().at(index.column());
     if (role == Qt::DisplayRole) {
         const Results::Record *r = listed(index.row());
+        if (index.column() == handInColumn)
+            return m_states.value(r->id);
         return r->takenAt.isValid() ? column.text(*r) : QString();
     }
     if (role == Qt::TextAlignmentRole)

@@ -22,6 +22,8 @@ public:
         Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     };
     static const QList<Column> &columns();
+    // What became of a result handed in to a server bank.
+    static constexpr int handInColumn = 5;
 
     explicit HistoryModel(const QString &historyPath, QObject *parent = nullptr);
 
@@ -45,4 +47,5 @@ private:
     Results::History m_history;
     QList<qint64> m_ids;
     mutable QHash<qint64, Results::Record> m_pages; // the listed fields of the pages read
+    mutable QHash<qint64, QString> m_states; // their outbox states, where handed in
 };

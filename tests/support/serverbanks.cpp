@@ -25,6 +25,9 @@ namespace {
 
     PgConnection &opened(PgConnection &c, const QString &role)
     {
+        // One the server dropped (killed and started again by a test) is opened afresh.
+        if (c.isOpen() && !c.exec(QStringLiteral("SELECT 1")).ok())
+            c.close();
         if (!c.isOpen()) {
             if (const PgError e = c.open(at(role)))
                 qFatal("test server: %s (%s)", qPrintable(e.message), qPrintable(e.detail));

@@ -2,6 +2,7 @@
 
 #include "base/valuerules.h"
 #include "store/results/historyfile.h"
+#include "store/results/keeping.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -57,8 +58,8 @@ namespace {
     {
         return History(path).write([&](QSqlDatabase &db) -> StoreError {
             QSqlQuery q(db);
-            q.prepare(
-                QStringLiteral("UPDATE outbox SET state = ?, message = ? WHERE submission = ?"));
+            q.prepare(QStringLiteral(
+                "UPDATE outbox SET state = ?, message = coalesce(?, '') WHERE submission = ?"));
             q.addBindValue(int(entry.state));
             q.addBindValue(entry.message);
             q.addBindValue(entry.submission);
@@ -87,7 +88,8 @@ History::Work put(const Entry &entry, const Record *record)
         QSqlQuery q(db);
         if (!q.exec(QLatin1String(schema)))
             return failure(q.lastError(), db.databaseName());
-        q.prepare(QStringLiteral("INSERT INTO outbox (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+        q.prepare(QStringLiteral(
+            "INSERT INTO outbox (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, coalesce(?, ''))")
                       .arg(fields));
         for (const QVariant &v :
             QVariantList { entry.submission, record->id, entry.bank, entry.test, entry.key.test,
@@ -120,6 +122,17 @@ QHash<qint64, Entry> entries(const QString &path, const QList<qint64> &records, 
         out.insert(e.record, e);
     });
     return out;
+}
+
+bool any(const QString &path)
+{
+    StoreError error;
+    Reading file(path, &error);
+    bool found = false;
+    if (file && hasOutbox(file))
+        file.rows(QStringLiteral("SELECT 1 FROM outbox LIMIT 1"), {},
+            [&](const QSqlQuery &) { found = true; });
+    return found;
 }
 
 Round handIn(const QString &path, const QString &bank)
@@ -174,6 +187,8 @@ Round handIn(const QString &path, const QString &bank)
             ++round.sent;
         else
             round.ended << entry;
+        // The history window shows it.
+        emit Keeping::notifier()->handedIn();
     }
     return round;
 }

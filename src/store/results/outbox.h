@@ -47,6 +47,9 @@ History::Work put(const Entry &entry, const Record *record);
 QHash<qint64, Entry> entries(
     const QString &path, const QList<qint64> &records = {}, StoreError *error = nullptr);
 
+// Whether anything was ever put into the outbox.
+bool any(const QString &path);
+
 // What one round of handing in did.
 struct Round
 {
@@ -57,7 +60,8 @@ struct Round
 };
 
 // Hands in every entry for the bank that waits, oldest first, and keeps what became
-// of each. Stops at the first that cannot reach the server: the rest wait with it.
+// of each (told to Keeping's notifier as handedIn). Stops at the first that cannot reach the
+// server: the rest wait with it.
 Round handIn(const QString &path, const QString &bank);
 
 // How the history window names the state.

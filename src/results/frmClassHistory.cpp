@@ -1,0 +1,41 @@
+#include "results/frmClassHistory.h"
+
+#include "base/currentbank.h"
+#include "platform/msgbox.h"
+#include "scoring/scoring.h"
+#include "store/results/classcopy.h"
+
+#include <QTimer>
+
+frmClassHistory::frmClassHistory()
+    : frmHistory(
+        QStringLiteral("Qelvi——全班的测试记录"), Results::ClassCopy::pathFor(currentBank()), true)
+    , m_poll(new QTimer(this))
+{
+    // Results come in from the class while the window is open.
+    m_poll->setInterval(15000);
+    connect(m_poll, &QTimer::timeout, this, [this] { bringUpToDate(false); });
+}
+
+void frmClassHistory::Form_Load()
+{
+    if (!bringUpToDate())
+        Refresh(); // what was copied before still lists
+    m_poll->start();
+}
+
+void frmClassHistory::Form_Reload()
+{
+    Form_Load();
+}
+
+bool frmClassHistory::bringUpToDate(bool tell)
+{
+    int added = 0;
+    const StoreError e = Results::ClassCopy::update(currentBank(), &Scoring::resultText, &added);
+    if (e && tell)
+        msgBox(e.message());
+    if (added > 0 || (!e && tell))
+        Refresh();
+    return !e;
+}
