@@ -132,6 +132,15 @@ bool useFile()
     return true;
 }
 
+bool useSnapshot(const QString &path)
+{
+    if (!closeWindows())
+        return false;
+    ServerSession::close();
+    setCurrentBank(path);
+    return true;
+}
+
 void restore()
 {
     PgAddress address;

@@ -28,6 +28,10 @@ bool connectServer(const PgAddress &address);
 // one stays open.
 bool useFile();
 
+// Opens the snapshot of a server bank's published tests (for taking them while the
+// server cannot be reached), after the windows on the open bank closed; false when one
+// stays open. The server stays the remembered choice.
+bool useSnapshot(const QString &path);
 // At start: connects the remembered server bank, if any; when that fails, the message
 // names the server and says that the bank file is open instead.
 void restore();

@@ -16,6 +16,7 @@
 #include "base/currentbank.h"
 #include "base/programfolder.h"
 #include "binding/unsaved.h"
+#include "formats/snapshot.h"
 #include "forms/controls.h"
 #include "forms/forms.h"
 #include "forms/handoff.h"
@@ -35,6 +36,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -75,17 +77,28 @@ mdiMain::mdiMain()
 
 void mdiMain::showBank(const QString &location, bool tell)
 {
-    const QString server = BankChoice::captionFor(location);
+    const QString snapshotOf = Classroom::snapshotServer(location);
+    const QString server = BankChoice::captionFor(snapshotOf.isEmpty() ? location : snapshotOf);
     Classroom::Role role = Classroom::Role::Author;
     // Unknown, the commands stay on: the server refuses what the user may not do.
     Classroom::role(location, &role);
     const bool taker = role == Classroom::Role::Taker;
-    setWindowTitle(server.isEmpty() ? QStringLiteral("Qelvi")
-                                    : QStringLiteral("Qelvi——") + server
-                + (taker ? QStringLiteral("（答题者）") : QString()));
+    if (!snapshotOf.isEmpty())
+        setWindowTitle(QStringLiteral("Qelvi——离线测试（%1）").arg(server));
+    else
+        setWindowTitle(server.isEmpty() ? QStringLiteral("Qelvi")
+                                        : QStringLiteral("Qelvi——") + server
+                    + (taker ? QStringLiteral("（答题者）") : QString()));
     mnuFileBank->setEnabled(!server.isEmpty());
-    mnuPublish->setEnabled(!server.isEmpty() && !taker);
-    mnuClassHistory->setEnabled(!server.isEmpty());
+    const bool online = !server.isEmpty() && snapshotOf.isEmpty();
+    mnuPublish->setEnabled(online && !taker);
+    mnuClassHistory->setEnabled(online);
+    // A taker's copy keeps the published tests for taking them offline.
+    if (online && taker)
+        Snapshot::download(location);
+    const QString chosen = online ? location : BankChoice::remembered();
+    mnuOffline->setEnabled(snapshotOf.isEmpty() && !chosen.isEmpty()
+        && QFileInfo::exists(Classroom::snapshotPath(chosen)));
     const QString onlyTaking = QStringLiteral("答题者只能进行已经发布的测试，不能修改题库");
     for (QAction *a : { mnuFL, mnuImport, mnuCreatTest, mnuOpenTest, mnuDelTest }) {
         a->setEnabled(!taker);
@@ -100,7 +113,7 @@ void mdiMain::showBank(const QString &location, bool tell)
         msgBox(QStringLiteral("你在题库服务器“%1”上是答题者：只能进行已经发布的测试，"
                               "不能修改题库。")
                    .arg(server));
-    if (server.isEmpty()) {
+    if (!online) {
         m_handIn->stop();
     } else {
         m_handIn->start();
@@ -139,7 +152,8 @@ void mdiMain::createMenus()
         = action("mnuServer", QStringLiteral("连接题库服务器(&S)…"), &mdiMain::mnuServer_Click);
     mnuFileBank = action(
         "mnuFileBank", QStringLiteral("使用本机题库文件(&L)"), &mdiMain::mnuFileBank_Click);
-    pro->addActions({ mnuFL, mnuImport, mnuExport, mnuServer, mnuFileBank, mnuExit });
+    mnuOffline = action("mnuOffline", QStringLiteral("离线测试(&O)"), &mdiMain::mnuOffline_Click);
+    pro->addActions({ mnuFL, mnuImport, mnuExport, mnuServer, mnuFileBank, mnuOffline, mnuExit });
 
     QMenu *test = menuBar()->addMenu(QStringLiteral("测试项目(&T)"));
     mnuTest = test->menuAction();
@@ -336,6 +350,13 @@ void mdiMain::mnuPublish_Click()
 void mdiMain::mnuClassHistory_Click()
 {
     Forms::show<frmClassHistory>();
+}
+
+void mdiMain::mnuOffline_Click()
+{
+    const QString bank = currentBank();
+    BankChoice::useSnapshot(
+        Classroom::snapshotPath(BankBackend::isFile(bank) ? BankChoice::remembered() : bank));
 }
 
 void mdiMain::mnuImport_Click()

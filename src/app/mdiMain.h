@@ -38,6 +38,7 @@ public:
     QAction *mnuExport;
     QAction *mnuServer; // 连接题库服务器
     QAction *mnuFileBank; // 使用本机题库文件, enabled while a server bank is open
+    QAction *mnuOffline; // 离线测试, the server bank's published tests as downloaded
     QAction *mnuExit;
     QAction *mnuTest;
     QAction *mnuCreatTest;
@@ -60,6 +61,7 @@ public slots:
     void mnuExport_Click();
     void mnuServer_Click();
     void mnuFileBank_Click();
+    void mnuOffline_Click();
     void mnuCreatTest_Click();
     void mnuOpenTest_Click();
     void mnuTesting_Click();

@@ -335,7 +335,7 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
         QString letters;
         for (const Results::Answer &a : std::as_const(record.answers))
             letters += a.option;
-        entry = Results::Outbox::entryFor(bank, record.test, m_key, letters, record.total);
+        entry = Results::Outbox::entryFor(m_key.bank, record.test, m_key, letters, record.total);
         alsoDo = [forget = std::move(alsoDo), put = Results::Outbox::put(entry, &record)](
                      QSqlDatabase &db) {
             const StoreError e = forget(db);
@@ -356,7 +356,7 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
 void frmTest::handIn(const QString &submission)
 {
     const Results::Outbox::Round round
-        = Results::Outbox::handIn(Keeping::historyPath(), Data1->DatabaseName());
+        = Results::Outbox::handIn(Keeping::historyPath(), m_key.bank);
     for (const Results::Outbox::Entry &ended : round.ended)
         if (ended.submission == submission)
             return void(msgBox(notHandedIn.arg(ended.message)));

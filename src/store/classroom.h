@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -20,6 +21,7 @@ enum class Role {
 // One test as the classroom sees it.
 struct TestState
 {
+    qint64 id = 0;
     QString category;
     QString test;
     bool published = false;
@@ -33,6 +35,7 @@ struct Key
 {
     qint64 test = 0;
     qint64 version = 0;
+    QString bank; // the server bank's location it is handed in to
     bool isEmpty() const { return test == 0; }
 };
 
@@ -59,7 +62,18 @@ struct Result
     int band = 0;
 };
 
-// The user's role in the bank at location; Author for the bank file.
+// The published tests of a server bank as they were when a taker last connected, kept
+// for taking them while the server cannot be reached: a bank file of their own in the
+// program folder, and beside it (".keys") the server and the key of each test. A result
+// taken there is handed in to that server, for that version.
+QString snapshotPath(const QString &server);
+// The server the bank file at path is a snapshot of; empty for any other bank.
+QString snapshotServer(const QString &path);
+// Keeps the keys of the snapshot at path: the server's published tests (of tests).
+StoreError keepSnapshotKeys(
+    const QString &path, const QString &server, const QList<TestState> &tests);
+
+// The user's role in the bank at location; Author for the bank file, Taker for a snapshot.
 StoreError role(const QString &location, Role *role);
 
 // Every test in the order of its category, then its own.
@@ -67,7 +81,8 @@ StoreError tests(const QString &location, QList<TestState> *tests);
 StoreError setPublished(const QString &location, const QString &test, bool published);
 StoreError setAnonymous(const QString &location, const QString &test, bool anonymous);
 
-// The key results of the test are handed in with now; empty for the bank file.
+// The key results of the test are handed in with now; empty for the bank file, and for
+// a test that is not published. A snapshot gives the key it was taken with.
 StoreError key(const QString &location, const QString &test, Key *key);
 
 // Hands in a finished run (answers as in Result) once: the same submission again gets

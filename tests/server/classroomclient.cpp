@@ -196,6 +196,42 @@ private slots:
         QCOMPARE(resultCount(), u"1"_s);
     }
 
+    // Downloaded as the taker connected, the test is taken with the server down and
+    // handed in as he connects again.
+    void takenOffline()
+    {
+        WindowScene scene;
+        auto &[folder, messages, main] = scene;
+        publishedSample(folder);
+        connectAs(u"taker"_s);
+        QVERIFY(main->mnuOffline->isEnabled());
+        bool down = false;
+        const auto revive = qScopeGuard([&] {
+            if (down)
+                cluster("revive");
+        });
+        cluster("crash");
+        down = true;
+
+        main->mnuOffline_Click();
+        QVERIFY2(main->windowTitle().startsWith(u"Qelvi——离线测试（"_s),
+            qPrintable(main->windowTitle()));
+        QVERIFY(!main->mnuCreatTest->isEnabled());
+        messages.clear();
+        QVERIFY(take(main, 2));
+        QVERIFY(Forms::find<frmResult>());
+        QVERIFY(messages.last().startsWith(u"这次的结果现在交不到题库服务器"_s));
+        QCOMPARE(onlyEntry().state, Results::Outbox::State::Waiting);
+        Forms::unloadTogether({ u"frmResult"_s, u"frmTest"_s });
+
+        cluster("revive");
+        down = false;
+        connectAs(u"taker"_s);
+        QTRY_COMPARE(onlyEntry().state, Results::Outbox::State::Sent);
+        QCOMPARE(serverText(u"SELECT total || '/' || taker FROM qelvi.results"_s),
+            u"42/qelvi_test_taker"_s);
+    }
+
     // An author stored a change while the taker answered: nothing is scored, the result
     // stays here, and both windows say so.
     void changedWhileTaken()

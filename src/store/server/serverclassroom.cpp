@@ -36,14 +36,15 @@ StoreError ServerBank::classTests(QList<Classroom::TestState> *tests)
     tests->clear();
     PgResult r;
     if (const StoreError e = run(QStringLiteral("SELECT c.name, t.name, t.published, t.anonymous, "
-                                                "t.content_version FROM qelvi.tests t "
+                                                "t.content_version, t.id FROM qelvi.tests t "
                                                 "JOIN qelvi.categories c ON c.id = t.category_id "
                                                 "ORDER BY c.id, t.id"),
             {}, &r))
         return e;
     for (int row = 0; row < r.rows(); ++row)
-        tests->append({ r.text(row, 0), r.text(row, 1), r.text(row, 2) == QLatin1String("t"),
-            r.text(row, 3) == QLatin1String("t"), r.integer(row, 4) });
+        tests->append({ r.integer(row, 5), r.text(row, 0), r.text(row, 1),
+            r.text(row, 2) == QLatin1String("t"), r.text(row, 3) == QLatin1String("t"),
+            r.integer(row, 4) });
     return {};
 }
 
@@ -74,7 +75,7 @@ StoreError ServerBank::handInKey(const QString &test, Classroom::Key *key)
             { test }, &r))
         return e;
     if (r.rows() > 0)
-        *key = { r.integer(0, 0), r.integer(0, 1) };
+        *key = { r.integer(0, 0), r.integer(0, 1), m_location };
     return {};
 }
 
