@@ -324,9 +324,12 @@ CREATE VIEW qelvi.finished WITH (security_barrier) AS
 -- text of the single (plain digits for |v| below the single 1E+15, so an integral value
 -- there is exact; the shortest round-trip digits elsewhere) read as a double; no value,
 -- or one that is not finite, counts 0, and -0 is shown as 0.
+--
+-- It and single_of carry no settings of their own, so that the server inlines them into
+-- qelvi.submit, their one caller (nobody else may call them), which sets the search
+-- path and extra_float_digits = 1 (the shortest round-trip digits) for them.
 CREATE FUNCTION qelvi.shown_value(v real) RETURNS double precision
-LANGUAGE sql IMMUTABLE PARALLEL SAFE
-SET search_path = pg_catalog, pg_temp SET extra_float_digits = 1 AS $$
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
     SELECT CASE
         WHEN v IS NULL OR v IN (0, 'Infinity', '-Infinity', 'NaN') THEN 0
         WHEN v = trunc(v) AND abs(v) < '1e15'::real THEN v::double precision
@@ -338,7 +341,7 @@ $$;
 -- an infinity, at or below half the smallest one zero (where the server's own cast
 -- would refuse).
 CREATE FUNCTION qelvi.single_of(d double precision) RETURNS real
-LANGUAGE sql IMMUTABLE PARALLEL SAFE SET search_path = pg_catalog, pg_temp AS $$
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $$
     SELECT CASE
         WHEN abs(d) >= power(2::double precision, 128) - power(2::double precision, 103)
             THEN CASE WHEN d > 0 THEN 'Infinity'::real ELSE '-Infinity'::real END
@@ -368,7 +371,8 @@ REVOKE ALL ON FUNCTION qelvi.shown_value(real), qelvi.single_of(double precision
 --   QE007  the submission is not a random (version 4) UUID
 CREATE FUNCTION qelvi.submit(submission uuid, test_id bigint, version bigint, answers text[],
     OUT total real, OUT evaluation text, OUT band integer)
-LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp AS $$
+LANGUAGE plpgsql SECURITY DEFINER SET search_path = pg_catalog, pg_temp
+SET extra_float_digits = 1 AS $$
 #variable_conflict use_column
 DECLARE
     me text := session_user;
