@@ -4,6 +4,7 @@
 #include "store/results/historyfile.h"
 #include "store/results/keeping.h"
 
+#include <QScopeGuard>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
@@ -149,6 +150,11 @@ Round handIn(const QString &path, const QString &bank)
             { bank, int(State::Waiting) }, [&](const QSqlQuery &q) { waiting << entryFrom(q); });
     }
     round.waiting = int(waiting.size());
+    // The history window shows what became of them, once a round.
+    const auto tell = qScopeGuard([&] {
+        if (round.waiting < waiting.size())
+            emit Keeping::notifier()->handedIn();
+    });
     for (Entry &entry : waiting) {
         Classroom::Scored scored;
         const StoreError e
@@ -187,8 +193,6 @@ Round handIn(const QString &path, const QString &bank)
             ++round.sent;
         else
             round.ended << entry;
-        // The history window shows it.
-        emit Keeping::notifier()->handedIn();
     }
     return round;
 }
