@@ -4,6 +4,7 @@
 #include "bank/frmBFEdit.h"
 #include "bank/frmPublish.h"
 #include "base/currentbank.h"
+#include "clusteraction.h"
 #include "formats/importer.h"
 #include "forms/forms.h"
 #include "results/frmClassHistory.h"
@@ -36,15 +37,6 @@ namespace {
 
 const QString kCategory = u"情商测试"_s;
 const QString kTest = u"日常情商自测"_s;
-
-void cluster(const char *action)
-{
-    QProcess p;
-    p.start(QStringLiteral(QELVI_PG_CLUSTER),
-        { QString::fromLatin1(action), QStringLiteral(QELVI_PG_FACTS_DIR) });
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        qWarning("pgcluster.sh %s: %s", action, p.readAllStandardError().constData());
-}
 
 PgConnection &admin()
 {

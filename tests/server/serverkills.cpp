@@ -1,5 +1,6 @@
 // The server killed at random moments while a copy of the program commits through the
 // store: afterwards every change the store confirmed is there, and none is half-made.
+#include "clusteraction.h"
 #include "store/catalogue.h"
 #include "store/recordset.h"
 #include "store/server/serversession.h"
@@ -17,15 +18,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int kCrashes = 20;
-
-void cluster(const char *action)
-{
-    QProcess p;
-    p.start(QStringLiteral(QELVI_PG_CLUSTER),
-        { QString::fromLatin1(action), QStringLiteral(QELVI_PG_FACTS_DIR) });
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        qWarning("pgcluster.sh %s: %s", action, p.readAllStandardError().constData());
-}
 
 // The texts of question n: every field tells n, so that a row is whole or is not.
 QStringList question(int n)
