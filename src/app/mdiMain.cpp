@@ -126,7 +126,10 @@ void mdiMain::handInWaiting()
     const QString bank = currentBank();
     if (BankBackend::isFile(bank))
         return;
-    Results::Outbox::handIn(Keeping::historyPath(), bank);
+    // A server that does not answer is asked less often, up to every five minutes, so
+    // that the windows are not kept waiting for it again and again.
+    const Results::Outbox::Round round = Results::Outbox::handIn(Keeping::historyPath(), bank);
+    m_handIn->setInterval(round.error ? std::min(m_handIn->interval() * 2, 300000) : 30000);
 }
 
 void mdiMain::createMenus()

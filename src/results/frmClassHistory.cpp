@@ -35,6 +35,10 @@ bool frmClassHistory::bringUpToDate(bool tell)
     const StoreError e = Results::ClassCopy::update(currentBank(), &Scoring::resultText, &added);
     if (e && tell)
         msgBox(e.message());
+    // A server gone quiet is not asked again while the window stays open (it would keep
+    // the windows waiting each time); opening the window again asks it.
+    if (e)
+        m_poll->stop();
     if (added > 0 || (!e && tell))
         Refresh();
     return !e;

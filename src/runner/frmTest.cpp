@@ -347,8 +347,15 @@ void frmTest::keepResult(frmResult *result, const QString &evaluation)
     result->setRecord(record);
     if (error)
         msgBox(notKept.arg(error.message()));
-    if (!error && !m_key.isEmpty())
-        handIn(entry.submission);
+    if (m_key.isEmpty())
+        return;
+    if (!error)
+        return handIn(entry.submission);
+    // Not kept here, it can only go to the server now.
+    if (const StoreError e = Results::Outbox::handInOne(&entry))
+        msgBox(notHandedIn.arg(e.message()));
+    else if (entry.state != Results::Outbox::State::Sent)
+        msgBox(notHandedIn.arg(entry.message));
 }
 
 // Hands the kept result in to the server bank with any others still waiting there; the

@@ -21,6 +21,7 @@
 #include "support/windowtest.h"
 
 #include <QAction>
+#include <QDir>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSqlDatabase>
@@ -144,6 +145,22 @@ private slots:
         QVERIFY(!history->List1->isColumnHidden(HistoryModel::handInColumn));
         QCOMPARE(history->List1->model()->index(0, HistoryModel::handInColumn).data().toString(),
             u"已交到服务器"_s);
+    }
+
+    // A history that cannot be written keeps nothing here: the result goes to the server
+    // at once, and the taker is told only of the history.
+    void handedInWhenTheHistoryCannotBeKept()
+    {
+        WindowScene scene;
+        auto &[folder, messages, main] = scene;
+        publishedSample(folder);
+        connectAs(u"taker"_s);
+        QVERIFY(QDir().mkdir(Keeping::historyPath()));
+        messages.clear();
+        QVERIFY(take(main, 2));
+        QCOMPARE(messages.texts().size(), 1);
+        QVERIFY(messages.last().startsWith(u"这次的测试结果没能保存到测试记录里。"_s));
+        QCOMPARE(resultCount(), u"1"_s);
     }
 
     // The server stopped before the last answer: the result shows, waits in the outbox,

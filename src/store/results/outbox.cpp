@@ -125,6 +125,35 @@ QHash<qint64, Entry> entries(const QString &path, const QList<qint64> &records, 
     return out;
 }
 
+StoreError handInOne(Entry *entry)
+{
+    Classroom::Scored scored;
+    const StoreError e
+        = Classroom::handIn(entry->bank, entry->submission, entry->key, entry->answers, &scored);
+    switch (e.number()) {
+    case StoreError::None:
+        if (singleText(scored.total) == entry->total) {
+            entry->state = State::Sent;
+        } else {
+            entry->state = State::Differs;
+            entry->message
+                = QStringLiteral("题库服务器算出的总分是 %1，与测试结束时显示的 %2 不同。")
+                      .arg(singleText(scored.total), entry->total);
+        }
+        return {};
+    case StoreError::VersionChanged:
+        entry->state = State::Changed;
+        entry->message = e.message();
+        return {};
+    case StoreError::HandInRefused:
+        entry->state = State::Refused;
+        entry->message = e.message();
+        return {};
+    default:
+        return e;
+    }
+}
+
 bool any(const QString &path)
 {
     StoreError error;
@@ -156,30 +185,8 @@ Round handIn(const QString &path, const QString &bank)
             emit Keeping::notifier()->handedIn();
     });
     for (Entry &entry : waiting) {
-        Classroom::Scored scored;
-        const StoreError e
-            = Classroom::handIn(bank, entry.submission, entry.key, entry.answers, &scored);
-        switch (e.number()) {
-        case StoreError::None:
-            if (singleText(scored.total) == entry.total) {
-                entry.state = State::Sent;
-            } else {
-                entry.state = State::Differs;
-                entry.message
-                    = QStringLiteral("题库服务器算出的总分是 %1，与测试结束时显示的 %2 不同。")
-                          .arg(singleText(scored.total), entry.total);
-            }
-            break;
-        case StoreError::VersionChanged:
-            entry.state = State::Changed;
-            entry.message = e.message();
-            break;
-        case StoreError::HandInRefused:
-            entry.state = State::Refused;
-            entry.message = e.message();
-            break;
-        default: // the server out of reach, busy, or refusing the call: all wait
-            round.error = e;
+        if (const StoreError e = handInOne(&entry)) {
+            round.error = e; // the server out of reach, busy, or refusing the call: all wait
             return round;
         }
         // Handed in: what became of it is kept, so it is never handed in again. Should

@@ -47,6 +47,10 @@ History::Work put(const Entry &entry, const Record *record);
 QHash<qint64, Entry> entries(
     const QString &path, const QList<qint64> &records = {}, StoreError *error = nullptr);
 
+// Hands in one entry (not kept anywhere) and says what became of it; the error, and the
+// entry still Waiting, when the server could not be reached or refused the call itself.
+StoreError handInOne(Entry *entry);
+
 // Whether anything was ever put into the outbox.
 bool any(const QString &path);
 
