@@ -62,8 +62,8 @@ public:
     StoreError setClassFlag(const QString &test, ClassFlag flag, bool on) override;
     // Only a published test has a key: an author's try of his own draft is kept at home.
     StoreError handInKey(const QString &test, Classroom::Key *key) override;
-    StoreError handIn(const QString &submission, const Classroom::Key &key,
-        const QString &answers, Classroom::Scored *scored) override;
+    StoreError handIn(const QString &submission, const Classroom::Key &key, const QString &answers,
+        Classroom::Scored *scored) override;
     StoreError classResults(qint64 after, int limit, QList<Classroom::Result> *results) override;
 
 private:
