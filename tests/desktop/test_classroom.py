@@ -66,7 +66,9 @@ def start(d, f, role):
     d.start_program(extra_env=NO_FILES,
                     files={"bank.ini": ("location=%s\r\n" % bank.location(f, role)).encode()})
     if taker:
-        wait_for("the taker's notice", lambda: [t for t in d.texts() if "上是答题者" in t])
+        notice = wait_for("the taker's notice", lambda: [
+            t for t in d.texts() if "上是答题者" in t][0])
+        assert notice.startswith("你在题库服务器“本机:%s/%s”上" % (f["port"], f["dbname"])), notice
         press(d, "确定")
     d.to_main_window()
 
