@@ -190,8 +190,17 @@ def classroom(author):
         def server_stops():
             cluster(d, "crash")
             down.append(True)
-            # The break is told at once, asking whether to connect again: not now.
-            d.click_on(wait_for("the question to connect again", lambda: asked(d)[0]))
+            # The break is told at once, asking whether to connect again: not now. Its
+            # sentence, wider than the box can grow, wraps inside it.
+            no = wait_for("the question to connect again", lambda: asked(d)[0])
+            sentence = [a for a in d.find("label") if "要重新连接吗" in (a.get_name() or "")][0]
+            box = sentence
+            while box.get_role_name() not in ("alert", "dialog"):
+                box = box.get_parent()
+            x, _, w, _ = extents(sentence)
+            assert x >= extents(box)[0] and x + w <= extents(box)[0] + extents(box)[2], (
+                extents(sentence), extents(box))
+            d.click_on(no)
             wait_for("the question answered", lambda: not asked(d))
 
         try:
