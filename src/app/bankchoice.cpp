@@ -175,10 +175,14 @@ QString remembered()
 
 QString captionFor(const QString &location)
 {
+    const QString name = serverName(location);
+    return name.isEmpty() ? QString() : QStringLiteral("题库服务器 ") + name;
+}
+
+QString serverName(const QString &location)
+{
     PgAddress address;
-    if (!ServerSession::parse(location, &address))
-        return {};
-    return QStringLiteral("题库服务器 ") + address.display();
+    return ServerSession::parse(location, &address) ? address.display() : QString();
 }
 
 } // namespace BankChoice

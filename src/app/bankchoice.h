@@ -42,4 +42,8 @@ QString remembered();
 // What the main window's caption adds for the open bank: empty for the bank file.
 QString captionFor(const QString &location);
 
+// A server bank's address as the messages name it ("本机:5432/qelvi"); empty for the
+// bank file.
+QString serverName(const QString &location);
+
 } // namespace BankChoice

@@ -112,7 +112,7 @@ void mdiMain::showBank(const QString &location, bool tell)
     if (taker && tell)
         msgBox(QStringLiteral("你在题库服务器“%1”上是答题者：只能进行已经发布的测试，"
                               "不能修改题库。")
-                   .arg(server));
+                   .arg(BankChoice::serverName(location)));
     if (!online) {
         m_handIn->stop();
     } else {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -69,7 +70,9 @@ public:
 
 // The toolkit wraps a message at half the screen's width, anywhere in a Chinese
 // sentence; the box is made wide enough for each line of its text instead, as far
-// as the screen allows.
+// as the screen allows. The toolkit never makes the box itself wider than the screen
+// less 480 pixels (1000 at most) on a screen wider than 1024: a line wider than what
+// that leaves beside the icon would be cut off at the right, so it wraps there.
 void fitToText(QMessageBox &box, const QString &text)
 {
     auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_label"));
@@ -79,8 +82,15 @@ void fitToText(QMessageBox &box, const QString &text)
     for (const QString &line : text.split(QLatin1Char('\n')))
         widest = qMax(widest, label->fontMetrics().horizontalAdvance(line));
     const QScreen *screen = box.screen();
-    const int limit = screen ? screen->availableGeometry().width() * 3 / 5 : 800;
-    label->setMinimumWidth(qMin(widest + 4, limit));
+    const int screenWidth = screen ? screen->availableGeometry().width() : 1280;
+    label->setMinimumWidth(qMin(widest + 4, screenWidth * 3 / 5));
+    const int boxLimit = screenWidth <= 1024 ? screenWidth : qMin(screenWidth - 480, 1000);
+    if (QLayout *layout = box.layout()) {
+        layout->invalidate();
+        const int over = layout->totalMinimumSize().width() - boxLimit;
+        if (over > 0)
+            label->setMinimumWidth(label->minimumWidth() - over);
+    }
 }
 } // namespace
 
@@ -97,15 +107,17 @@ MsgAnswer msgBox(const QString &text, MsgStyle style)
     box.installEventFilter(new StaysShown(&box));
     box.setWindowTitle(QStringLiteral("Qelvi"));
     box.setText(text);
-    fitToText(box, text);
+    // Fitted once the icon is in: it takes its part of the box's width.
     if (style == MsgStyle::Question) {
         box.setIcon(QMessageBox::Question);
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
+        fitToText(box, text);
         return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
     }
     box.setIcon(QMessageBox::Information);
     box.setStandardButtons(QMessageBox::Ok);
+    fitToText(box, text);
     box.exec();
     return MsgAnswer::Ok;
 }

@@ -457,6 +457,22 @@ private slots:
                 + QStringLiteral(",情商测试,\"测试, \"\"甲\"\"\",3.5,\"第一行\n第二行\",,版本不明,"
                                  "B（1.5分）,A（2分）\r\n"));
     }
+
+    // A result of the class keeps the letters only: the page and the CSV show the letter,
+    // no empty score beside it; a zero score is a score.
+    void lettersOnlyOfTheClass()
+    {
+        Record r = record(QStringLiteral("乙"), QStringLiteral("1"), t0,
+            { { 1, {}, QStringLiteral("C"), {}, {} },
+                { 2, QStringLiteral("题"), QStringLiteral("A"), QStringLiteral("否"),
+                    QStringLiteral("0") } });
+        const QString page = ResultDocument::html(r);
+        QVERIFY(page.contains(QStringLiteral("选择 C.</p>")));
+        QVERIFY(page.contains(QStringLiteral("选择 A. 否（0分）")));
+        QVERIFY(!page.contains(QStringLiteral("（分）")));
+        const QString text = QString::fromUtf8(ResultDocument::csv({ r }).mid(3));
+        QVERIFY2(text.endsWith(QStringLiteral(",版本不明,C,A（0分）\r\n")), qPrintable(text));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_historyStore)

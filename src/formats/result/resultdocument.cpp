@@ -50,9 +50,15 @@ QString html(const Results::Record &record)
     // One paragraph a question, so that the page reads in order wherever it breaks.
     out += QStringLiteral("<h3>答题情况</h3>");
     for (const Results::Answer &a : record.answers) {
-        out += QStringLiteral("<p>%1. %2<br/>&nbsp;&nbsp;&nbsp;&nbsp;选择 %3. %4（%5分）</p>")
-                   .arg(QString::number(a.question), escaped(a.questionText), escaped(a.option),
-                       escaped(a.optionText), escaped(a.score));
+        // A result of the class keeps the chosen letter only: no empty score is shown.
+        if (a.score.isEmpty() && a.optionText.isEmpty())
+            out += QStringLiteral("<p>%1. %2<br/>&nbsp;&nbsp;&nbsp;&nbsp;选择 %3.</p>")
+                       .arg(
+                           QString::number(a.question), escaped(a.questionText), escaped(a.option));
+        else
+            out += QStringLiteral("<p>%1. %2<br/>&nbsp;&nbsp;&nbsp;&nbsp;选择 %3. %4（%5分）</p>")
+                       .arg(QString::number(a.question), escaped(a.questionText), escaped(a.option),
+                           escaped(a.optionText), escaped(a.score));
     }
     return out;
 }
@@ -99,7 +105,8 @@ QByteArray csv(const QList<Results::Record> &records)
         QStringList row { dateText(r.takenAt), r.category, r.test, r.total, r.evaluation, r.taker,
             TestVersion::label(r.version) };
         for (const Results::Answer &a : r.answers)
-            row << QStringLiteral("%1（%2分）").arg(a.option, a.score);
+            row << (a.score.isEmpty() ? a.option
+                                      : QStringLiteral("%1（%2分）").arg(a.option, a.score));
         text += Csv::row(row);
     }
     return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
