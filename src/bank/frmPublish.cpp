@@ -72,7 +72,7 @@ void frmPublish::Refresh()
     List1->clear();
     for (const Classroom::TestState &t : std::as_const(tests)) {
         auto *item = new QTreeWidgetItem(
-            List1, { t.category, t.test, {}, {}, QString::number(t.version) });
+            List1, { t.category, t.test, {}, {}, QStringLiteral("第%1版").arg(t.version) });
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
         item->setCheckState(PublishedColumn, t.published ? Qt::Checked : Qt::Unchecked);
         item->setCheckState(AnonymousColumn, t.anonymous ? Qt::Checked : Qt::Unchecked);

@@ -5,13 +5,17 @@
 #include "scoring/scoring.h"
 #include "store/results/classcopy.h"
 
+#include <QHeaderView>
 #include <QTimer>
+#include <QTreeView>
 
 frmClassHistory::frmClassHistory()
     : frmHistory(
         QStringLiteral("Qelvi——全班的测试记录"), Results::ClassCopy::pathFor(currentBank()), true)
     , m_poll(new QTimer(this))
 {
+    // Whose result it is matters most here: the taker comes right after the time.
+    List1->header()->moveSection(4, 1);
     // Results come in from the class while the window is open.
     m_poll->setInterval(15000);
     connect(m_poll, &QTimer::timeout, this, [this] { bringUpToDate(false); });

@@ -170,7 +170,7 @@ def classroom(author):
     version = bank.psql(f, "SELECT content_version FROM qelvi.tests")
     wait_for("the version listed", lambda: [c.get_name() for c in author.find(
         "table cell", root=author.one("tree", "测试项目", publish))][headers.index("版本")]
-        == version)
+        == "第%s版" % version)
     author.screenshot(os.path.join(SHOTS, "publish.png"))
     stop(author)
 

@@ -275,7 +275,7 @@ private slots:
         QCOMPARE(rows.size(), 1);
         QCOMPARE(rows[0]->checkState(frmPublish::PublishedColumn), Qt::Checked);
         QCOMPARE(rows[0]->text(frmPublish::VersionColumn),
-            serverText(u"SELECT content_version FROM qelvi.tests"_s));
+            u"第%1版"_s.arg(serverText(u"SELECT content_version FROM qelvi.tests"_s)));
 
         publish->List1->findItems(kTest, Qt::MatchExactly, 1)[0]->setCheckState(
             frmPublish::AnonymousColumn, Qt::Checked);
