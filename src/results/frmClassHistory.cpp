@@ -2,6 +2,7 @@
 
 #include "base/currentbank.h"
 #include "platform/msgbox.h"
+#include "platform/twips.h"
 #include "scoring/scoring.h"
 #include "store/results/classcopy.h"
 
@@ -15,7 +16,11 @@ frmClassHistory::frmClassHistory()
     , m_poll(new QTimer(this))
 {
     // Whose result it is matters most here: the taker comes right after the time.
+    // and the list narrows the test's name, which the filter above names too, so that the
+    // score stays in view.
     List1->header()->moveSection(4, 1);
+    List1->setColumnWidth(4, twipsToPixels(1380));
+    List1->setColumnWidth(1, twipsToPixels(1140));
     // Results come in from the class while the window is open.
     m_poll->setInterval(15000);
     connect(m_poll, &QTimer::timeout, this, [this] { bringUpToDate(false); });
