@@ -347,15 +347,6 @@ std::map<int, double> &submitRates()
     return rates;
 }
 
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t rank = size_t(std::ceil(p * double(values.size())));
-    return values[std::min(values.size(), std::max<size_t>(rank, 1)) - 1];
-}
-
 std::string uuidArray(const std::vector<HandIn> &all, const std::vector<int> &which)
 {
     std::string array = "{";

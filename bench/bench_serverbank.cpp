@@ -669,15 +669,6 @@ std::map<std::string, Delays> &allDelays()
     return all;
 }
 
-double percentile(std::vector<double> values, double p)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t rank = size_t(std::ceil(p * double(values.size())));
-    return values[std::min(values.size(), std::max<size_t>(rank, 1)) - 1];
-}
-
 // The time of each iteration is the delay from the start of the commit to the news in
 // the other copy; the counters give this repetition's median and 99th percentile, of
 // the news and of the row read again after it.

@@ -6,6 +6,7 @@
 // slowed by the rest of a busy machine does not make the ratio.
 #include <algorithm>
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <string>
@@ -55,4 +56,15 @@ inline void initializeBench(int *argc, char **argv)
     int count = int(args.size());
     args.push_back(nullptr);
     benchmark::Initialize(&count, args.data());
+}
+
+// The value at rank p (0.5: the median, 0.99: the 99th percentile) of values, nearest
+// rank; 0 for none.
+inline double percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t rank = size_t(std::ceil(p * double(values.size())));
+    return values[std::min(values.size(), std::max<size_t>(rank, 1)) - 1];
 }

@@ -23,7 +23,6 @@
 #include <QAction>
 #include <QDir>
 #include <QProcess>
-#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -173,21 +172,13 @@ private slots:
         connectAs(u"taker"_s);
         messages.clear();
 
-        bool down = false;
-        const auto revive = qScopeGuard([&] {
-            if (down)
-                cluster("revive");
-        });
-        QVERIFY(take(main, 2, [&] {
-            cluster("crash");
-            down = true;
-        }));
+        ServerDown server;
+        QVERIFY(take(main, 2, [&] { server.crash(); }));
         QVERIFY(Forms::find<frmResult>());
         QVERIFY(messages.last().startsWith(u"这次的结果现在交不到题库服务器"_s));
         QCOMPARE(onlyEntry().state, Results::Outbox::State::Waiting);
 
-        cluster("revive");
-        down = false;
+        server.revive();
         main->handInWaiting();
         QCOMPARE(onlyEntry().state, Results::Outbox::State::Sent);
         QCOMPARE(resultCount(), u"1"_s);
@@ -214,13 +205,8 @@ private slots:
         publishedSample(folder);
         connectAs(u"taker"_s);
         QVERIFY(main->mnuOffline->isEnabled());
-        bool down = false;
-        const auto revive = qScopeGuard([&] {
-            if (down)
-                cluster("revive");
-        });
-        cluster("crash");
-        down = true;
+        ServerDown server;
+        server.crash();
 
         main->mnuOffline_Click();
         QVERIFY2(main->windowTitle().startsWith(u"Qelvi——离线测试（"_s),
@@ -233,8 +219,7 @@ private slots:
         QCOMPARE(onlyEntry().state, Results::Outbox::State::Waiting);
         Forms::unloadTogether({ u"frmResult"_s, u"frmTest"_s });
 
-        cluster("revive");
-        down = false;
+        server.revive();
         connectAs(u"taker"_s);
         QTRY_COMPARE(onlyEntry().state, Results::Outbox::State::Sent);
         QCOMPARE(serverText(u"SELECT total || '/' || taker FROM qelvi.results"_s),

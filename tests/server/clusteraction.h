@@ -14,3 +14,28 @@ inline void cluster(const char *action)
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         qWarning("pgcluster.sh %s: %s", action, p.readAllStandardError().constData());
 }
+
+// The suite's server killed for a while: started again at the latest when this goes, so
+// that a failed test leaves it running for the next.
+class ServerDown
+{
+public:
+    void crash()
+    {
+        cluster("crash");
+        m_down = true;
+    }
+    void revive()
+    {
+        cluster("revive");
+        m_down = false;
+    }
+    ~ServerDown()
+    {
+        if (m_down)
+            revive();
+    }
+
+private:
+    bool m_down = false;
+};
