@@ -135,7 +135,7 @@ int storedSize(int type)
 // The whole long value (Memo, OLE object) of the current row's column, through
 // libmdb's long-value reader; false when its page chain does not give the length
 // its header declares.
-bool longValue(MdbHandle *mdb, MdbColumn *col, QByteArray *out)
+bool longValue(MdbHandle *mdb, MdbColumn *col, std::vector<char> &chunk, QByteArray *out)
 {
     out->clear();
     if (col->cur_value_len < MDB_MEMO_OVERHEAD)
@@ -144,7 +144,6 @@ bool longValue(MdbHandle *mdb, MdbColumn *col, QByteArray *out)
     std::memcpy(header, mdb->pg_buf + col->cur_value_start, MDB_MEMO_OVERHEAD);
     const quint32 declared = little<quint32>(header) & 0x00ffffff;
     out->reserve(declared);
-    std::vector<char> chunk(2 * MDB_PGSIZE);
     col->bind_ptr = chunk.data();
     size_t n = mdb_ole_read(mdb, col, header, chunk.size());
     out->append(chunk.data(), qsizetype(n));
@@ -227,6 +226,14 @@ public:
         m_bytes.resize(at + *size);
         return at;
     }
+    // Places text as Jet stores it, as UTF-8; returns its offset.
+    qsizetype jetText(const char *data, qsizetype length, qsizetype *size, int *replaced)
+    {
+        const qsizetype at = m_bytes.size();
+        JetReader::appendText(data, length, &m_bytes, replaced);
+        *size = m_bytes.size() - at;
+        return at;
+    }
     qsizetype bytes(const char *data, qsizetype size)
     {
         const qsizetype at = m_bytes.size();
@@ -256,13 +263,17 @@ bool JetReader::readRows(int index, Rows &rows)
     for (int c = 0; c < columns; ++c)
         cols[size_t(c)] = static_cast<MdbColumn *>(g_ptr_array_index(table->columns, guint(c)));
     RowBuffer buffer;
-    QString scratch;
     QByteArray raw;
+    std::vector<char> chunk(2 * MDB_PGSIZE); // a long value's pages, one at a time
     unsigned int count = 0;
     bool sound = true;
     const auto text = [&](int c, QStringView t) {
         values[size_t(c)].kind = Value::Text;
         placed[size_t(c)] = buffer.text(t, &values[size_t(c)].size);
+    };
+    const auto jetText = [&](int c, const char *data, qsizetype size) {
+        values[size_t(c)].kind = Value::Text;
+        placed[size_t(c)] = buffer.jetText(data, size, &values[size_t(c)].size, &m_replaced);
     };
     const auto bytes = [&](int c, const char *data, qsizetype size) {
         values[size_t(c)].kind = Value::Blob;
@@ -342,8 +353,7 @@ bool JetReader::readRows(int index, Rows &rows)
                 text(c, dateTimeText(little<double>(p)));
                 break;
             case MDB_TEXT:
-                decodeText(reinterpret_cast<const char *>(p), f.siz, &scratch, &m_replaced);
-                text(c, scratch);
+                jetText(c, reinterpret_cast<const char *>(p), f.siz);
                 break;
             case MDB_MEMO:
             case MDB_OLE:
@@ -356,13 +366,12 @@ bool JetReader::readRows(int index, Rows &rows)
                 }
                 col->cur_value_start = f.start;
                 col->cur_value_len = f.siz;
-                if (!longValue(mdb, col, &raw)) {
+                if (!longValue(mdb, col, chunk, &raw)) {
                     sound = false;
                     break;
                 }
                 if (col->col_type == MDB_MEMO) {
-                    decodeText(raw.constData(), raw.size(), &scratch, &m_replaced);
-                    text(c, scratch);
+                    jetText(c, raw.constData(), raw.size());
                 } else {
                     bytes(c, raw.constData(), raw.size());
                 }
@@ -399,17 +408,67 @@ bool JetReader::readRows(int index, Rows &rows)
 
 QString JetReader::decodeText(const char *data, qsizetype size, int *replaced)
 {
-    QString text;
-    decodeText(data, size, &text, replaced);
-    return text;
+    QByteArray text;
+    appendText(data, size, &text, replaced);
+    return QString::fromUtf8(text);
 }
 
-void JetReader::decodeText(const char *data, qsizetype size, QString *out, int *replaced)
+namespace {
+
+char *putUtf8(char *out, char32_t c)
+{
+    if (c < 0x80) {
+        *out++ = char(c);
+    } else if (c < 0x800) {
+        *out++ = char(0xc0 | c >> 6);
+        *out++ = char(0x80 | (c & 0x3f));
+    } else if (c < 0x10000) {
+        *out++ = char(0xe0 | c >> 12);
+        *out++ = char(0x80 | (c >> 6 & 0x3f));
+        *out++ = char(0x80 | (c & 0x3f));
+    } else {
+        *out++ = char(0xf0 | c >> 18);
+        *out++ = char(0x80 | (c >> 12 & 0x3f));
+        *out++ = char(0x80 | (c >> 6 & 0x3f));
+        *out++ = char(0x80 | (c & 0x3f));
+    }
+    return out;
+}
+
+} // namespace
+
+void JetReader::appendText(const char *data, qsizetype size, QByteArray *out, int *replaced)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(data);
-    QString &text = *out;
-    text.resize(0);
-    text.reserve(size);
+    // At most two bytes of UTF-8 for a byte read, and one U+FFFD for a cut-off end.
+    const qsizetype at = out->size();
+    out->resize(at + 2 * size + 3);
+    char *const begin = out->data() + at;
+    char *end = begin;
+    // A high surrogate waits for the unit after it; unpaired surrogates cannot be stored
+    // as UTF-8 and become U+FFFD.
+    char16_t high = 0;
+    const auto broken = [&] {
+        end = putUtf8(end, QChar::ReplacementCharacter);
+        ++*replaced;
+    };
+    const auto unit = [&](char16_t u) {
+        if (high && QChar::isLowSurrogate(u)) {
+            end = putUtf8(end, QChar::surrogateToUcs4(high, u));
+            high = 0;
+            return;
+        }
+        if (high) {
+            broken();
+            high = 0;
+        }
+        if (QChar::isHighSurrogate(u))
+            high = u;
+        else if (QChar::isLowSurrogate(u))
+            broken();
+        else
+            end = putUtf8(end, u);
+    };
     bool brokenTail = false;
     if (size >= 2 && p[0] == 0xff && p[1] == 0xfe) {
         bool compressed = true;
@@ -418,10 +477,10 @@ void JetReader::decodeText(const char *data, qsizetype size, QString *out, int *
                 compressed = !compressed;
                 ++i;
             } else if (compressed) {
-                text.append(QChar(p[i]));
+                unit(p[i]);
                 ++i;
             } else if (i + 1 < size) {
-                text.append(QChar(char16_t(p[i] | p[i + 1] << 8)));
+                unit(char16_t(p[i] | p[i + 1] << 8));
                 i += 2;
             } else {
                 brokenTail = true;
@@ -429,24 +488,13 @@ void JetReader::decodeText(const char *data, qsizetype size, QString *out, int *
             }
         }
     } else {
-        text.resize(size / 2);
-        qFromLittleEndian<char16_t>(p, size / 2, text.data());
+        for (qsizetype i = 0; i + 1 < size; i += 2)
+            unit(char16_t(p[i] | p[i + 1] << 8));
         brokenTail = size % 2 != 0;
     }
+    if (high)
+        broken();
     if (brokenTail)
-        text.append(QChar::ReplacementCharacter);
-    // Unpaired surrogates cannot be stored as UTF-8.
-    int broken = brokenTail ? 1 : 0;
-    char16_t *chars = reinterpret_cast<char16_t *>(text.data());
-    const qsizetype length = text.size();
-    for (qsizetype i = 0; i < length; ++i) {
-        const char16_t c = chars[i];
-        if (QChar::isHighSurrogate(c) && i + 1 < length && QChar::isLowSurrogate(chars[i + 1])) {
-            ++i;
-        } else if (QChar::isSurrogate(c)) {
-            chars[i] = QChar::ReplacementCharacter;
-            ++broken;
-        }
-    }
-    *replaced += broken;
+        broken();
+    out->resize(at + (end - begin));
 }

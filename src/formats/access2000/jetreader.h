@@ -71,8 +71,8 @@ public:
     // (one byte per character, a 0x00 byte switching between one and two bytes).
     // Broken UTF-16 becomes U+FFFD, counted in *replaced.
     static QString decodeText(const char *data, qsizetype size, int *replaced);
-    // The same into out, which is cleared first.
-    static void decodeText(const char *data, qsizetype size, QString *out, int *replaced);
+    // The same as UTF-8, appended to out.
+    static void appendText(const char *data, qsizetype size, QByteArray *out, int *replaced);
 
 private:
     struct Handle;

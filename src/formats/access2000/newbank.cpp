@@ -77,34 +77,46 @@ StoreError unsupported(const QString &bank, JetBank::Format format)
             "请先在 Access 里把它另存为 Access 2000 格式。"));
 }
 
-QString sqlType(int jetType)
+const char *sqlType(int jetType)
 {
     switch (jetType) {
     case MDB_TEXT:
     case MDB_MEMO:
     case MDB_REPID:
-        return QStringLiteral("TEXT");
+        return "TEXT";
     case MDB_FLOAT:
-        return QStringLiteral("REAL");
+        return "REAL";
     case MDB_DOUBLE:
-        return QStringLiteral("DOUBLE");
+        return "DOUBLE";
     case MDB_BOOL:
-        return QStringLiteral("BOOLEAN");
+        return "BOOLEAN";
     case MDB_BYTE:
     case MDB_INT:
     case MDB_LONGINT:
     case MDB_COMPLEX:
-        return QStringLiteral("INTEGER");
+        return "INTEGER";
     case MDB_MONEY:
-        return QStringLiteral("CURRENCY");
+        return "CURRENCY";
     case MDB_NUMERIC:
-        return QStringLiteral("NUMERIC");
+        return "NUMERIC";
     case MDB_DATETIME:
-        return QStringLiteral("DATETIME");
+        return "DATETIME";
     default:
-        return QStringLiteral("BLOB");
+        return "BLOB";
     }
 }
+
+namespace {
+
+    // A name as SQL quotes it, in UTF-8, appended to sql.
+    void appendName(QByteArray &sql, const QString &name)
+    {
+        sql += '"';
+        sql += name.toUtf8().replace('"', "\"\"");
+        sql += '"';
+    }
+
+} // namespace
 
 NewBank::NewBank(const QString &path)
     : m_path(path)
@@ -119,28 +131,34 @@ NewBank::~NewBank()
 bool NewBank::open()
 {
     return sqlite3_open_v2(fsName(m_path).constData(), &m_db,
-               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+               SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr)
         == SQLITE_OK
         && exec("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; BEGIN");
 }
 
 bool NewBank::create(const JetReader::Table &table)
 {
-    QStringList columns;
-    for (const JetReader::Column &c : table.columns)
-        columns << BankFile::quoteName(c.name) + u' ' + sqlType(c.type);
-    if (!exec(QStringLiteral("CREATE TABLE %1 (%2)")
-                  .arg(BankFile::quoteName(table.name), columns.join(QStringLiteral(", ")))
-                  .toUtf8()))
+    QByteArray sql = "CREATE TABLE ";
+    appendName(sql, table.name);
+    sql += " (";
+    for (const JetReader::Column &c : table.columns) {
+        if (&c != &table.columns.front())
+            sql += ", ";
+        appendName(sql, c.name);
+        sql += ' ';
+        sql += sqlType(c.type);
+    }
+    sql += ')';
+    if (!exec(sql))
         return false;
-    QStringList marks;
-    for (qsizetype i = 1; i <= table.columns.size(); ++i)
-        marks << QStringLiteral("?%1").arg(i);
     sqlite3_finalize(m_insert);
     m_insert = nullptr;
-    const QByteArray sql = QStringLiteral("INSERT INTO %1 VALUES (%2)")
-                               .arg(BankFile::quoteName(table.name), marks.join(u','))
-                               .toUtf8();
+    sql = "INSERT INTO ";
+    appendName(sql, table.name);
+    sql += " VALUES (?";
+    for (qsizetype i = 1; i < table.columns.size(); ++i)
+        sql += ",?";
+    sql += ')';
     return sqlite3_prepare_v2(m_db, sql.constData(), int(sql.size()), &m_insert, nullptr)
         == SQLITE_OK;
 }

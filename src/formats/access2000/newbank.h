@@ -26,7 +26,7 @@ StoreError unsupported(const QString &bank, JetBank::Format format);
 
 // The SQLite type a Jet field becomes. Double keeps its own name, so that the store
 // does not take it for a Single; whole numbers and flags are INTEGER.
-QString sqlType(int jetType);
+const char *sqlType(int jetType);
 
 // The new bank, written through SQLite's C interface into a file of its own. It is
 // not the bank yet, so it needs no journal: a failure or a kill leaves a file that the

@@ -267,6 +267,12 @@ private slots:
             << QByteArray("\x41\x00\x42", 3) << QStringLiteral("A\uFFFD") << 1;
         QTest::newRow("lone surrogate")
             << QByteArray("\x42\xd8\x41\x00", 4) << QStringLiteral("\uFFFDA") << 1;
+        QTest::newRow("high surrogate at the end")
+            << QByteArray("A\x00\x42\xd8", 4) << QStringLiteral("A\uFFFD") << 1;
+        QTest::newRow("high surrogate, then an odd byte")
+            << QByteArray("\x42\xd8\x41", 3) << QStringLiteral("\uFFFD\uFFFD") << 2;
+        QTest::newRow("compressed Latin-1 and a lone low surrogate")
+            << QByteArray("\xff\xfe\xe9\x00\x37\xdc", 6) << QStringLiteral("é\uFFFD") << 1;
     }
 
     void decodesText()
