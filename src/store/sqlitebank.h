@@ -4,6 +4,9 @@
 
 #include <QSqlDatabase>
 
+struct sqlite3;
+struct sqlite3_stmt;
+
 // The bank file: an SQLite database on the process's one connection (BankFile).
 // Every category and test is a table of its own; names are quoted as SQL identifiers
 // and values bound, never pasted into a statement.
@@ -53,6 +56,11 @@ public:
     QString questionsVersion(const QString &test) override;
 
 private:
+    sqlite3 *handle() const;
+    StoreError failure(sqlite3 *db) const;
+    // Runs one statement with bound values, the first row given to row; finishes it.
+    StoreError step(const QString &sql, const QVariantList &values,
+        const std::function<void(sqlite3_stmt *)> &row);
     // Runs one statement with bound values; finishes it.
     StoreError run(const QString &sql, const QVariantList &values = {});
     // The first value of the first row, if there is one.
