@@ -22,18 +22,20 @@ namespace {
     using Field = Catalogue::Batch::Field;
 
     // A text read from a UTF-8 file goes to the bank as the bytes it was read as.
-    Field stored(const Text &text)
+    void store(const Text &text, Field &field)
     {
         if (!text)
-            return {};
+            return;
         if (const QByteArrayView bytes = text.utf8View(); bytes.data())
-            return { nullptr, std::nullopt, bytes };
-        return { text.string(), std::nullopt, {} };
+            field.utf8 = bytes;
+        else
+            field.text = text.string();
     }
 
-    Field stored(const Score &score)
+    void store(const Score &score, Field &field)
     {
-        return { nullptr, score ? std::optional<double>(*score) : std::nullopt, {} };
+        if (score)
+            field.number = *score;
     }
 
     StoreError writeTest(Catalogue::Batch &batch, const Test &test, const QString &category)
@@ -42,19 +44,19 @@ namespace {
             return e;
         const auto question = [&](qsizetype r, Field *fields) {
             const Question &q = test.questions[r];
-            fields[0] = stored(q.text);
+            store(q.text, fields[0]);
             for (int i = 0; i < 6; ++i) {
-                fields[1 + 2 * i] = stored(q.options[i]);
-                fields[2 + 2 * i] = stored(q.scores[i]);
+                store(q.options[i], fields[1 + 2 * i]);
+                store(q.scores[i], fields[2 + 2 * i]);
             }
         };
         if (const StoreError e = batch.appendRows(test.name, 13, test.questions.size(), question))
             return e;
         const auto band = [&](qsizetype r, Field *fields) {
             const Band &b = test.bands[r];
-            fields[0] = stored(b.lower);
-            fields[1] = stored(b.upper);
-            fields[2] = stored(b.evaluation);
+            store(b.lower, fields[0]);
+            store(b.upper, fields[1]);
+            store(b.evaluation, fields[2]);
         };
         return batch.appendRows(BankNames::scoringTable(test.name), 3, test.bands.size(), band);
     }

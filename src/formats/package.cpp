@@ -17,21 +17,9 @@
 
 namespace Exchange {
 
-Text Text::utf8(const QByteArray &source, qsizetype from, qsizetype size)
-{
-    Text t;
-    t.m_source = source;
-    t.m_from = int(from);
-    t.m_size = int(size);
-    t.m_set = true;
-    return t;
-}
-
 QString Text::value() const
 {
-    if (m_source.isNull())
-        return m_text;
-    return decodedUtf8(QByteArrayView(m_source).sliced(m_from, m_size));
+    return m_bytes ? decodedUtf8(utf8View()) : m_text;
 }
 
 QString decodedUtf8(QByteArrayView bytes)

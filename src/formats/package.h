@@ -14,8 +14,10 @@
 namespace Exchange {
 
 // A text field: a text or NULL, used as a std::optional<QString> is. A reader of UTF-8
-// may keep a text as the bytes it read, a slice of the file's bytes (shared with them,
-// not copied), which the importer binds as they are; the QString is made when asked for.
+// may keep a text as the bytes it read, which the importer binds as they are; the
+// QString is made when asked for. Such a text borrows a slice of the file's bytes,
+// which the test it is in keeps (Test::bytes), so that a thousand texts cost no more
+// than one: a copy of the text, or the text moved elsewhere, owns a copy of its slice.
 class Text
 {
 public:
@@ -33,8 +35,48 @@ public:
         : m_text(text.value_or(QString()))
         , m_set(text.has_value())
     { }
-    // The `size` bytes of `source` from `from`, which must be well-formed UTF-8.
-    static Text utf8(const QByteArray &source, qsizetype from, qsizetype size);
+    Text(const Text &other)
+        : m_text(other.m_text)
+        , m_source(other.m_source)
+        , m_bytes(other.m_bytes)
+        , m_size(other.m_size)
+        , m_set(other.m_set)
+    {
+        own();
+    }
+    Text(Text &&other) noexcept
+        : m_text(std::move(other.m_text))
+        , m_source(std::move(other.m_source))
+        , m_bytes(other.m_bytes)
+        , m_size(other.m_size)
+        , m_set(other.m_set)
+    {
+        own();
+    }
+    Text &operator=(const Text &other)
+    {
+        Text copy(other);
+        swap(copy);
+        return *this;
+    }
+    Text &operator=(Text &&other) noexcept
+    {
+        Text moved(std::move(other));
+        swap(moved);
+        return *this;
+    }
+    ~Text() = default;
+
+    // Becomes the `size` bytes at `data`, well-formed UTF-8 that the test this text is in
+    // keeps in Test::bytes.
+    void borrow(const char *data, qsizetype size)
+    {
+        m_text.clear();
+        m_source.clear();
+        m_bytes = data;
+        m_size = int(size);
+        m_set = true;
+    }
 
     bool has_value() const { return m_set; }
     explicit operator bool() const { return m_set; }
@@ -53,11 +95,10 @@ public:
     // empty); a null view otherwise.
     QByteArrayView utf8View() const
     {
-        return m_source.isNull() ? QByteArrayView()
-                                 : QByteArrayView(m_source).sliced(m_from, m_size);
+        return m_bytes ? QByteArrayView(m_bytes, m_size) : QByteArrayView();
     }
     // The text when it is kept as a QString, else null.
-    const QString *string() const { return m_set && m_source.isNull() ? &m_text : nullptr; }
+    const QString *string() const { return m_set && !m_bytes ? &m_text : nullptr; }
 
     friend bool operator==(const Text &a, const Text &b)
     {
@@ -68,9 +109,26 @@ public:
     friend bool operator==(const Text &a, std::nullopt_t) { return !a.m_set; }
 
 private:
+    // A borrowed slice becomes one of the text's own.
+    void own()
+    {
+        if (m_bytes && m_source.isNull()) {
+            m_source = QByteArray(m_bytes, m_size);
+            m_bytes = m_source.constData();
+        }
+    }
+    void swap(Text &other) noexcept
+    {
+        m_text.swap(other.m_text);
+        m_source.swap(other.m_source);
+        std::swap(m_bytes, other.m_bytes);
+        std::swap(m_size, other.m_size);
+        std::swap(m_set, other.m_set);
+    }
+
     QString m_text;
-    QByteArray m_source; // the bytes a slice lies in, null for a text kept as a QString
-    int m_from = 0;
+    QByteArray m_source; // the bytes of a slice the text owns
+    const char *m_bytes = nullptr; // a slice's first byte, in m_source or borrowed
     int m_size = 0;
     bool m_set = false;
 };
@@ -106,6 +164,7 @@ struct Test
     QString name;
     QList<Question> questions;
     QList<Band> bands;
+    QByteArray bytes; // what the texts read from a file borrow (Text::borrow)
 };
 
 // A category of the bank; an empty name when the source names none (a file with

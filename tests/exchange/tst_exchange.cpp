@@ -75,6 +75,7 @@ private slots:
     void roundTrip();
     void sampleTextMakesTheShippedBank();
     void readmeExampleReads();
+    void textsOutliveTheirFile();
     void awkwardValues_data();
     void awkwardValues();
     void clashes_data();
@@ -185,6 +186,37 @@ void tst_exchange::readmeExampleReads()
             "B 嘴上说没关系，心里却一直不痛快=2 | C  前后有空格的选项 =0.1 | D 没有分数的选项=~ | "
             "E 第一行\r\n第二行=3"_s,
             u"0..10: 还需要多加练习。"_s, u"10.5..~: ~"_s }));
+}
+
+// Texts read from a file lie in its bytes, which its tests keep; a text or question
+// copied or moved out of them keeps its own, also once the file and package are gone.
+void tst_exchange::textsOutliveTheirFile()
+{
+    const QString file = u"测试: 第一个测试\n题目: 遇到这种情况，你通常会怎么做？\n"
+                         "A 1: 先听对方说完\nB 2: 马上回应\n评分 0-10: 还要多练习\n"_s;
+    const auto read = [&] {
+        QString error;
+        Package package = readText(file.toUtf8(), u"t.txt"_s, &error);
+        return std::move(package.categories[0].tests[0]);
+    };
+    const auto writeOverFreed = [&] {
+        for (qsizetype size = 1; size < 4 * file.size() * 3; size += 8)
+            QByteArray(size, 'x').detach();
+    };
+    std::optional<Question> moved;
+    std::optional<Text> copied;
+    {
+        Test test = read();
+        moved = std::move(test.questions[0]);
+        copied = test.bands[0].evaluation;
+    }
+    writeOverFreed();
+    QCOMPARE(moved->text.value(), u"遇到这种情况，你通常会怎么做？"_s);
+    QCOMPARE(moved->options[0].utf8View(), "先听对方说完");
+    QCOMPARE(copied->value(), u"还要多练习"_s);
+    const Test kept = read();
+    writeOverFreed();
+    QCOMPARE(kept.questions[0].options[1].value(), u"马上回应"_s);
 }
 
 void tst_exchange::awkwardValues_data()

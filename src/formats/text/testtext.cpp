@@ -425,9 +425,29 @@ namespace {
         Package package;
 
     private:
-        bool field(Bytes key, Text &&value, bool plain, QString *error);
+        // A value after the colon: ~ (NULL), a quoted text, or plain text as it lies in
+        // the file (it may continue on the lines after).
+        struct Value
+        {
+            bool null = false;
+            QString quoted;
+            std::optional<Bytes> plain;
+
+            QString string() const { return plain ? decodedUtf8(*plain) : quoted; }
+            // Into a field of the test being read, which keeps the file's bytes.
+            void put(Text &field) const
+            {
+                if (null)
+                    field = std::nullopt;
+                else if (plain)
+                    field.borrow(plain->data(), plain->size());
+                else
+                    field = quoted;
+            }
+        };
+        bool field(Bytes key, const Value &value, QString *error);
         bool splitBand(Bytes bounds, Band *band);
-        bool readValue(Bytes raw, Text *value, bool *plain, QString *error);
+        bool readValue(Bytes raw, Value *value, QString *error);
         void continueWith(QString *name, bool plain)
         {
             m_continuingName = plain ? name : nullptr;
@@ -448,24 +468,16 @@ namespace {
         Text *m_continuingText = nullptr;
     };
 
-    // A value after the colon: ~, a quoted text, or plain text (*plain: it may continue).
-    bool TextReader::readValue(Bytes raw, Text *value, bool *plain, QString *error)
+    bool TextReader::readValue(Bytes raw, Value *value, QString *error)
     {
         const Bytes t = trimmed(raw);
-        *plain = false;
         if (t == "~") {
-            *value = std::nullopt;
+            value->null = true;
             return true;
         }
-        if (t.startsWith('"')) {
-            QString s;
-            if (!unquote(text(t), &s, error))
-                return false;
-            *value = s;
-            return true;
-        }
-        *plain = true;
-        *value = Text::utf8(m_source, t.data() - m_source.constData(), t.size());
+        if (t.startsWith('"'))
+            return unquote(text(t), &value->quoted, error);
+        value->plain = t;
         return true;
     }
 
@@ -509,11 +521,10 @@ namespace {
             *error = QStringLiteral("缺少冒号，无法识别");
             return false;
         }
-        Text value;
-        bool plain = false;
-        if (!readValue(text.sliced(colon + colonSize), &value, &plain, error))
+        Value value;
+        if (!readValue(text.sliced(colon + colonSize), &value, error))
             return false;
-        return field(trimmed(text.first(colon)), std::move(value), plain, error);
+        return field(trimmed(text.first(colon)), value, error);
     }
 
     bool TextReader::splitBand(Bytes bounds, Band *band)
@@ -525,14 +536,14 @@ namespace {
         return false;
     }
 
-    bool TextReader::field(Bytes key, Text &&value, bool plain, QString *error)
+    bool TextReader::field(Bytes key, const Value &value, QString *error)
     {
         static const QByteArray category = kCategory.toUtf8();
         static const QByteArray test = kTest.toUtf8();
         static const QByteArray question = kQuestion.toUtf8();
         static const QByteArray band = kBand.toUtf8();
         const auto name = [&](const char *what) {
-            if (value && !value.value().isEmpty())
+            if (!value.null && !value.string().isEmpty())
                 return true;
             *error = QStringLiteral("%1名称不能为空").arg(QString::fromUtf8(what));
             return false;
@@ -567,18 +578,18 @@ namespace {
                 return false;
             }
             m_lastOption = letter;
-            m_question->options[letter] = std::move(value);
+            value.put(m_question->options[letter]);
             m_question->scores[letter] = score;
-            continueWith(&m_question->options[letter], plain);
+            continueWith(&m_question->options[letter], value.plain.has_value());
             return true;
         }
         if (key == category) {
             if (!name("分类"))
                 return false;
-            package.categories.append(Category { value.value(), {} });
+            package.categories.append(Category { value.string(), {} });
             m_test = nullptr;
             m_question = nullptr;
-            continueWith(&package.categories.last().name, plain);
+            continueWith(&package.categories.last().name, value.plain.has_value());
             return true;
         }
         if (key == test) {
@@ -587,10 +598,10 @@ namespace {
             if (package.categories.isEmpty())
                 package.categories.append(Category {});
             QList<Test> &tests = package.categories.last().tests;
-            tests.append(Test { value.value(), {}, {} });
+            tests.append(Test { value.string(), {}, {}, m_source });
             m_test = &tests.last();
             m_question = nullptr;
-            continueWith(&m_test->name, plain);
+            continueWith(&m_test->name, value.plain.has_value());
             return true;
         }
         if (!m_test) {
@@ -599,9 +610,9 @@ namespace {
         }
         if (key == question) {
             m_question = &m_test->questions.emplaceBack();
-            m_question->text = std::move(value);
+            value.put(m_question->text);
             m_lastOption = -1;
-            continueWith(&m_question->text, plain);
+            continueWith(&m_question->text, value.plain.has_value());
             return true;
         }
         if (key.startsWith(band)) {
@@ -610,9 +621,8 @@ namespace {
                 *error = QStringLiteral("“%1”应当写成“评分 下限-上限”").arg(text(key));
                 return false;
             }
-            b.evaluation = std::move(value);
-            m_test->bands.append(std::move(b));
-            continueWith(&m_test->bands.last().evaluation, plain);
+            value.put(m_test->bands.emplaceBack(b).evaluation);
+            continueWith(&m_test->bands.last().evaluation, value.plain.has_value());
             return true;
         }
         *error = QStringLiteral("无法识别“%1”").arg(text(key));
