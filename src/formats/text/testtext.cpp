@@ -262,6 +262,13 @@ namespace {
         return c <= 0x3000 && QChar::isSpace(c);
     }
 
+    // Whether a blank beyond ASCII begins at `at` (*length: its bytes). None begins with a
+    // byte from 0xE4 on (U+4000 and above), where Chinese text lies, so that is not decoded.
+    bool spaceAt(const char *at, int *length)
+    {
+        return uchar(*at) < 0xe4 && isSpace(characterAt(at, length));
+    }
+
     // Whether the bytes are UTF-8 as the decoder takes it: no overlong forms, no
     // surrogates, nothing beyond U+10FFFF, no sequence cut short.
     bool isUtf8(QByteArrayView bytes)
@@ -318,7 +325,7 @@ namespace {
                 continue;
             }
             int length = 0;
-            if (!isSpace(characterAt(s.data(), &length)))
+            if (!spaceAt(s.data(), &length))
                 break;
             s = s.sliced(length);
         }
@@ -336,7 +343,7 @@ namespace {
             while (start > 0 && (uchar(s[start]) & 0xc0) == 0x80)
                 --start;
             int length = 0;
-            if (!isSpace(characterAt(s.data() + start, &length)))
+            if (!spaceAt(s.data() + start, &length))
                 return s;
             s.truncate(start);
             if (s.isEmpty())
