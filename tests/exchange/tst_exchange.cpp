@@ -76,6 +76,8 @@ private slots:
     void sampleTextMakesTheShippedBank();
     void readmeExampleReads();
     void textsOutliveTheirFile();
+    void plainTextsLoseTheirBlanks_data();
+    void plainTextsLoseTheirBlanks();
     void awkwardValues_data();
     void awkwardValues();
     void clashes_data();
@@ -217,6 +219,32 @@ void tst_exchange::textsOutliveTheirFile()
     const Test kept = read();
     writeOverFreed();
     QCOMPARE(kept.questions[0].options[1].value(), u"马上回应"_s);
+}
+
+// A plain value loses the blanks at its ends as QString::trimmed() drops them.
+void tst_exchange::plainTextsLoseTheirBlanks_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("read");
+    QTest::newRow("ideographic blanks") << u"\u3000选项\u3000"_s << u"选项"_s;
+    QTest::newRow("no-break and em blanks") << u"\u00a0甲\u2003"_s << u"甲"_s;
+    QTest::newRow("tab and blank") << u"\t乙\t "_s << u"乙"_s;
+    QTest::newRow("ends outside the BMP") << u"𠮷 𠮷 "_s << u"𠮷 𠮷"_s;
+    QTest::newRow("blank inside kept") << u"丙\u3000丁"_s << u"丙\u3000丁"_s;
+    QTest::newRow("ends past U+3000") << u"\u3001句\u4e00"_s << u"\u3001句\u4e00"_s;
+}
+
+void tst_exchange::plainTextsLoseTheirBlanks()
+{
+    QFETCH(QString, written);
+    QFETCH(QString, read);
+    QString error;
+    const Package p
+        = readText((u"测试: 空白\n题目:"_s + written + u"\nA 1:"_s + written + u"\n"_s).toUtf8(),
+            u"t.txt"_s, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(p.categories[0].tests[0].questions[0].text.value(), read);
+    QCOMPARE(p.categories[0].tests[0].questions[0].options[0].value(), read);
 }
 
 void tst_exchange::awkwardValues_data()
