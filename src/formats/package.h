@@ -164,7 +164,7 @@ struct Test
     QString name;
     QList<Question> questions;
     QList<Band> bands;
-    QByteArray bytes; // what the texts read from a file borrow (Text::borrow)
+    QByteArray bytes {}; // what the texts read from a file borrow (Text::borrow)
 };
 
 // A category of the bank; an empty name when the source names none (a file with

@@ -182,6 +182,13 @@ def main(deb, root):
                            "depend on it" % (path, ", ".join(sorted(names))))
     if plugins == 0:
         faults += fail("no Qt plugin seen loading; the trace is incomplete")
+    # The server bank's client library is loaded when a server bank is first connected,
+    # not at start; the package brings it all the same.
+    for path in system:
+        if "/libpq.so" in path:
+            faults += fail("%s is loaded at start, before any server bank" % path)
+    if "libpq5" not in brought:
+        faults += fail("the package does not bring libpq5, which a server bank loads")
     if not faults:
         print("%d files from %d packages opened at start, each brought by the package's "
               "dependencies; every icon drawn" % (len(system), len(brought)))

@@ -1,6 +1,7 @@
 #include "store/server/pgconnection.h"
 
 #include "base/endsignals.h"
+#include "store/server/libpq.h"
 
 #include <QByteArrayList>
 #include <QDeadlineTimer>
@@ -9,13 +10,15 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <charconv>
-#include <libpq-fe.h>
 #include <optional>
 #include <poll.h>
 #include <utility>
 #include <vector>
 
 namespace {
+
+// The client library, once the first connection has loaded it.
+const LibPq *pq = nullptr;
 
 bool isLocalSocket(const QString &host)
 {
@@ -30,6 +33,10 @@ QString sentence(PgError::Kind kind, const QString &sqlstate, const PgAddress &a
         return {};
     case PgError::BadSettings:
         return QStringLiteral("连接题库服务器“%1”的设置有误，没有连接。").arg(server);
+    case PgError::NoClient:
+        return QStringLiteral(
+            "本机没有安装 PostgreSQL 的客户端库（libpq5），无法连接题库服务器“%1”。")
+            .arg(server);
     case PgError::Unreachable:
         return QStringLiteral("无法连接题库服务器“%1”：服务器没有运行，或者网络不通。").arg(server);
     case PgError::Timeout:
@@ -151,22 +158,22 @@ QString PgAddress::display() const
 
 int PgResult::rows() const
 {
-    return m_result ? PQntuples(m_result.get()) : 0;
+    return m_result ? pq->PQntuples(m_result.get()) : 0;
 }
 
 int PgResult::columns() const
 {
-    return m_result ? PQnfields(m_result.get()) : 0;
+    return m_result ? pq->PQnfields(m_result.get()) : 0;
 }
 
 qint64 PgResult::affected() const
 {
-    return m_result ? QByteArray(PQcmdTuples(m_result.get())).toLongLong() : 0;
+    return m_result ? QByteArray(pq->PQcmdTuples(m_result.get())).toLongLong() : 0;
 }
 
 bool PgResult::isNull(int row, int column) const
 {
-    return !m_result || PQgetisnull(m_result.get(), row, column);
+    return !m_result || pq->PQgetisnull(m_result.get(), row, column);
 }
 
 QString PgResult::text(int row, int column) const
@@ -174,21 +181,22 @@ QString PgResult::text(int row, int column) const
     if (isNull(row, column))
         return {};
     return QString::fromUtf8(
-        PQgetvalue(m_result.get(), row, column), PQgetlength(m_result.get(), row, column));
+        pq->PQgetvalue(m_result.get(), row, column), pq->PQgetlength(m_result.get(), row, column));
 }
 
 qint64 PgResult::integer(int row, int column) const
 {
-    return isNull(row, column) ? 0
-                               : QByteArray(PQgetvalue(m_result.get(), row, column)).toLongLong();
+    return isNull(row, column)
+        ? 0
+        : QByteArray(pq->PQgetvalue(m_result.get(), row, column)).toLongLong();
 }
 
 float PgResult::single(int row, int column) const
 {
     if (isNull(row, column))
         return 0;
-    const char *text = PQgetvalue(m_result.get(), row, column);
-    const char *end = text + PQgetlength(m_result.get(), row, column);
+    const char *text = pq->PQgetvalue(m_result.get(), row, column);
+    const char *end = text + pq->PQgetlength(m_result.get(), row, column);
     float value = 0;
     // The server writes the shortest text that reads back as the same single;
     // from_chars reads it without the locale's decimal point.
@@ -207,12 +215,12 @@ PgConnection::~PgConnection()
 
 bool PgConnection::isOpen() const
 {
-    return m_conn && PQstatus(m_conn) == CONNECTION_OK;
+    return m_conn && pq->PQstatus(m_conn) == CONNECTION_OK;
 }
 
 int PgConnection::serverPid() const
 {
-    return m_conn ? PQbackendPID(m_conn) : 0;
+    return m_conn ? pq->PQbackendPID(m_conn) : 0;
 }
 
 void PgConnection::close()
@@ -220,7 +228,7 @@ void PgConnection::close()
     delete m_notifier;
     m_notifier = nullptr;
     if (m_conn)
-        PQfinish(m_conn);
+        pq->PQfinish(m_conn);
     m_conn = nullptr;
     m_lostTold = false;
     m_channels.clear();
@@ -242,6 +250,9 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
 {
     close();
     m_address = address;
+    QString missing;
+    if (!(pq = libPq(&missing)))
+        return failure(PgError::NoClient, QStringLiteral("08001"), missing);
     QByteArrayList keys;
     QByteArrayList values;
     const auto set = [&](const char *key, const QByteArray &value) {
@@ -287,23 +298,23 @@ PgError PgConnection::open(const PgAddress &address, const QString &password)
     k.push_back(nullptr);
     v.push_back(nullptr);
     // expand_dbname 0: a database name is a name, never read as settings.
-    m_conn = PQconnectStartParams(k.data(), v.data(), 0);
+    m_conn = pq->PQconnectStartParams(k.data(), v.data(), 0);
     secret.fill('\0');
     if (!m_conn)
         return failure(PgError::Unreachable, QStringLiteral("08001"), QString());
     // Settings libpq could not use (an unknown service) leave it without a host; a
     // local socket that is not there fails already here, with its host known.
-    const char *host = PQhost(m_conn);
-    if (PQstatus(m_conn) == CONNECTION_BAD && (!host || !*host)) {
-        const PgError e
-            = failure(PgError::BadSettings, QStringLiteral("08001"), words(PQerrorMessage(m_conn)));
+    const char *host = pq->PQhost(m_conn);
+    if (pq->PQstatus(m_conn) == CONNECTION_BAD && (!host || !*host)) {
+        const PgError e = failure(
+            PgError::BadSettings, QStringLiteral("08001"), words(pq->PQerrorMessage(m_conn)));
         close();
         return e;
     }
-    PQsetNoticeProcessor(
+    pq->PQsetNoticeProcessor(
         m_conn, [](void *, const char *) {}, nullptr);
     // Verbose: the server's SQLSTATE of a refused login stays in the message.
-    PQsetErrorVerbosity(m_conn, PQERRORS_VERBOSE);
+    pq->PQsetErrorVerbosity(m_conn, PQERRORS_VERBOSE);
 
     const PgError e = awaitConnection(false);
     if (e)
@@ -317,7 +328,7 @@ PgError PgConnection::awaitConnection(bool reset)
     // one deadline for the whole connection (address lookup aside).
     const QDeadlineTimer deadline(qMax(1, m_address.connectTimeoutSeconds) * 1000);
     PostgresPollingStatusType state
-        = PQstatus(m_conn) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+        = pq->PQstatus(m_conn) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
     bool late = false;
     // A signal that ends the program gives the wait up, so that the program's own end
     // follows at once; any other signal that cuts poll short is waited past. One that
@@ -329,7 +340,8 @@ PgError PgConnection::awaitConnection(bool reset)
             interrupted = true;
             break;
         }
-        pollfd p { PQsocket(m_conn), short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT), 0 };
+        pollfd p { pq->PQsocket(m_conn), short(state == PGRES_POLLING_READING ? POLLIN : POLLOUT),
+            0 };
         const int ready = poll(&p, 1, int(qMin<qint64>(deadline.remainingTime(), 1000)));
         if (ready < 0 && errno != EINTR)
             break;
@@ -338,18 +350,18 @@ PgError PgConnection::awaitConnection(bool reset)
             break;
         }
         if (ready > 0)
-            state = reset ? PQresetPoll(m_conn) : PQconnectPoll(m_conn);
+            state = reset ? pq->PQresetPoll(m_conn) : pq->PQconnectPoll(m_conn);
     }
     if (state == PGRES_POLLING_OK)
         return {};
 
-    const QString detail = words(PQerrorMessage(m_conn));
+    const QString detail = words(pq->PQerrorMessage(m_conn));
     const QString sqlstate = sqlstateIn(detail);
     if (interrupted)
         return failure(PgError::Interrupted, QStringLiteral("08001"), detail);
     if (late)
         return failure(PgError::Timeout, QStringLiteral("08001"), detail);
-    if (PQconnectionNeedsPassword(m_conn))
+    if (pq->PQconnectionNeedsPassword(m_conn))
         return failure(PgError::PasswordNeeded, QStringLiteral("28P01"), detail);
     if (!sqlstate.isEmpty())
         return failure(
@@ -368,9 +380,9 @@ PgError PgConnection::reconnect()
     m_notifier = nullptr;
     m_lostTold = false;
     const QStringList channels = std::exchange(m_channels, {});
-    if (!PQresetStart(m_conn))
+    if (!pq->PQresetStart(m_conn))
         return failure(
-            PgError::Unreachable, QStringLiteral("08001"), words(PQerrorMessage(m_conn)));
+            PgError::Unreachable, QStringLiteral("08001"), words(pq->PQerrorMessage(m_conn)));
     if (const PgError e = awaitConnection(true)) {
         m_channels = channels; // for the next try
         return e;
@@ -383,19 +395,20 @@ PgError PgConnection::reconnect()
 
 PgError PgConnection::resultError(pg_result *result) const
 {
-    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    const ExecStatusType status = result ? pq->PQresultStatus(result) : PGRES_FATAL_ERROR;
     if (status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK)
         return {};
-    const char *code = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    const char *code = result ? pq->PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
     QString sqlstate = QString::fromLatin1(code);
-    const char *primary = result ? PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
-    const QString detail = primary ? words(primary) : words(PQerrorMessage(m_conn));
+    const char *primary
+        = result ? pq->PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY) : nullptr;
+    const QString detail = primary ? words(primary) : words(pq->PQerrorMessage(m_conn));
     if (sqlstate.isEmpty())
-        sqlstate = PQstatus(m_conn) == CONNECTION_BAD ? QStringLiteral("08006")
-                                                      : QStringLiteral("XX000");
+        sqlstate = pq->PQstatus(m_conn) == CONNECTION_BAD ? QStringLiteral("08006")
+                                                          : QStringLiteral("XX000");
     PgError e = failure(kindOf(sqlstate), sqlstate, detail);
     if (result)
-        e.constraint = QString::fromUtf8(PQresultErrorField(result, PG_DIAG_CONSTRAINT_NAME));
+        e.constraint = QString::fromUtf8(pq->PQresultErrorField(result, PG_DIAG_CONSTRAINT_NAME));
     return e;
 }
 
@@ -423,12 +436,12 @@ PgResult PgConnection::exec(const QString &sql, const QVariantList &values)
     for (qsizetype i = 0; i < values.size(); ++i)
         params.push_back(values[i].isNull() ? nullptr : texts[i].constData());
     const QByteArray statement = sql.toUtf8();
-    pg_result *result = PQexecParams(m_conn, statement.constData(), int(params.size()), nullptr,
+    pg_result *result = pq->PQexecParams(m_conn, statement.constData(), int(params.size()), nullptr,
         params.data(), nullptr, nullptr, 0);
     if (result)
-        r.m_result.reset(result, PQclear);
+        r.m_result.reset(result, pq->PQclear);
     r.m_error = resultError(result);
-    if (PQstatus(m_conn) == CONNECTION_BAD) {
+    if (pq->PQstatus(m_conn) == CONNECTION_BAD) {
         if (r.m_error.kind != PgError::ConnectionLost)
             r.m_error = failure(PgError::ConnectionLost, QStringLiteral("08006"), r.m_error.detail);
         lost(r.m_error);
@@ -446,19 +459,19 @@ PgError PgConnection::listen(const QString &channel)
         return failure(PgError::ConnectionLost, QStringLiteral("08003"), QString());
     // A channel is a name in the SQL text (LISTEN takes no parameter), quoted as one.
     const QByteArray name = channel.toUtf8();
-    char *quoted = PQescapeIdentifier(m_conn, name.constData(), size_t(name.size()));
+    char *quoted = pq->PQescapeIdentifier(m_conn, name.constData(), size_t(name.size()));
     if (!quoted)
         return failure(
-            PgError::InvalidValue, QStringLiteral("22021"), words(PQerrorMessage(m_conn)));
+            PgError::InvalidValue, QStringLiteral("22021"), words(pq->PQerrorMessage(m_conn)));
     const QString sql = QStringLiteral("LISTEN ") + QString::fromUtf8(quoted);
-    PQfreemem(quoted);
+    pq->PQfreemem(quoted);
     const PgResult r = exec(sql);
     if (r.error())
         return r.error();
     if (!m_channels.contains(channel))
         m_channels << channel;
     if (!m_notifier) {
-        m_notifier = new QSocketNotifier(PQsocket(m_conn), QSocketNotifier::Read, this);
+        m_notifier = new QSocketNotifier(pq->PQsocket(m_conn), QSocketNotifier::Read, this);
         connect(m_notifier, &QSocketNotifier::activated, this, &PgConnection::readNotifications);
     }
     return {};
@@ -468,9 +481,9 @@ void PgConnection::readNotifications()
 {
     if (!m_conn)
         return;
-    if (!PQconsumeInput(m_conn) || PQstatus(m_conn) == CONNECTION_BAD) {
+    if (!pq->PQconsumeInput(m_conn) || pq->PQstatus(m_conn) == CONNECTION_BAD) {
         lost(failure(
-            PgError::ConnectionLost, QStringLiteral("08006"), words(PQerrorMessage(m_conn))));
+            PgError::ConnectionLost, QStringLiteral("08006"), words(pq->PQerrorMessage(m_conn))));
         return;
     }
     drain();
@@ -480,12 +493,12 @@ void PgConnection::drain()
 {
     m_drainQueued = false;
     while (m_conn) {
-        PGnotify *n = PQnotifies(m_conn);
+        PGnotify *n = pq->PQnotifies(m_conn);
         if (!n)
             break;
         const QString channel = QString::fromUtf8(n->relname);
         const QString payload = QString::fromUtf8(n->extra);
-        PQfreemem(n);
+        pq->PQfreemem(n);
         emit notified(channel, payload);
     }
 }

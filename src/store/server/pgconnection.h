@@ -45,6 +45,7 @@ struct PgError
     enum Kind {
         None,
         BadSettings, // the connection's settings cannot be used: an unknown service, a bad value
+        NoClient, // the client library (libpq) cannot be loaded
         Unreachable, // no server answers there: stopped, wrong address, network down
         Timeout, // no answer in time: the connection or the statement was given up
         Interrupted, // the program is ending (a signal): the connection was given up
