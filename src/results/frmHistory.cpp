@@ -241,8 +241,7 @@ void frmHistory::drawChart(const QString &test)
     m_chartVersion = version;
     QList<Results::Record> records;
     if (!test.isEmpty()) {
-        const Results::History history(m_path);
-        records = history.listed(history.ids(test));
+        records = Results::History(m_path).totals(test);
     }
     // Totals of one version compare; others only when the author pools them.
     QList<const Results::Record *> taken;

@@ -87,6 +87,9 @@ public:
     // The records of these ids, in that order, without their result text and answers;
     // ids that are not stored are passed over.
     QList<Record> listed(const QList<qint64> &ids, StoreError *error = nullptr) const;
+    // Every record of one test, newest first, read in one pass for its chart: the time,
+    // the total and the version only.
+    QList<Record> totals(const QString &test, StoreError *error = nullptr) const;
     // One record with its answers; id 0 when it is not stored.
     Record record(qint64 id, StoreError *error = nullptr) const;
     // Every test that has a record, each once, in no particular order.

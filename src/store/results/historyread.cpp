@@ -184,6 +184,32 @@ QList<Record> History::listed(const QList<qint64> &ids, StoreError *error) const
     return out;
 }
 
+QList<Record> History::totals(const QString &test, StoreError *error) const
+{
+    Reading file(m_path, error);
+    if (!file)
+        return {};
+    QString where;
+    QVariantList values;
+    if (!whereOf(file.db(), test, {}, &where, &values))
+        return {};
+    const QString version = columnsOfResults(file.db()).contains(QLatin1String("version"))
+        ? QStringLiteral("version")
+        : QStringLiteral("''");
+    QList<Record> out;
+    if (!file.rows(QStringLiteral("SELECT taken_at, total, %1 FROM results").arg(version) + where
+                + newestFirst,
+            values, [&](const QSqlQuery &q) {
+                Record r;
+                r.takenAt = timeFrom(q.value(0).toString());
+                r.total = q.value(1).toString();
+                r.version = q.value(2).toString();
+                out.append(r);
+            }))
+        return {};
+    return out;
+}
+
 Record History::record(qint64 id, StoreError *error) const
 {
     Reading file(m_path, error);
