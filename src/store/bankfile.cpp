@@ -165,6 +165,14 @@ void closeOpen()
 
 namespace BankFile {
 
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
 QSqlDatabase connection(const QString &path, StoreError *error)
 {
     State &s = state();
@@ -325,9 +333,7 @@ QSqlDatabase openCopy(const QString &path, const QString &folder, const QString 
     }
     QSqlQuery(db).exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
     QSqlQuery(db).exec(QStringLiteral("PRAGMA query_only = ON"));
-    const QVariant handle = db.driver()->handle();
-    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0) {
-        sqlite3 *raw = *static_cast<sqlite3 *const *>(handle.constData());
+    if (sqlite3 *raw = sqliteHandle(db)) {
         // The deadline travels as the handler's argument: nothing to keep alive.
         const auto deadline = std::intptr_t(steadyMs() + milliseconds);
         sqlite3_progress_handler(

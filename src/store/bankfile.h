@@ -6,6 +6,8 @@
 #include <QString>
 #include <functional>
 
+struct sqlite3;
+
 // The one SQLite connection of the process to the test bank file.
 //
 // The connection is opened on first use with a busy timeout, so that two copies of
@@ -21,6 +23,10 @@ namespace BankFile {
 // The connection to the bank at path, opened (and checked) when needed.
 // On failure returns an invalid QSqlDatabase and sets *error.
 QSqlDatabase connection(const QString &path, StoreError *error);
+
+// SQLite's own handle of a Qt connection, for statements that Qt's query object would
+// make dearer; null when the connection is not SQLite's.
+sqlite3 *sqliteHandle(const QSqlDatabase &db);
 
 // Checks the bank at path as connection() does; success when it can be used.
 StoreError check(const QString &path);

@@ -43,14 +43,6 @@ StoreError SqliteBank::connect()
     return error;
 }
 
-sqlite3 *SqliteBank::handle() const
-{
-    const QVariant handle = m_db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
-        return nullptr;
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
 StoreError SqliteBank::failure(sqlite3 *db) const
 {
     if (!db)
@@ -64,7 +56,7 @@ StoreError SqliteBank::failure(sqlite3 *db) const
 StoreError SqliteBank::step(
     const QString &sql, const QVariantList &values, const std::function<void(sqlite3_stmt *)> &row)
 {
-    sqlite3 *db = handle();
+    sqlite3 *db = BankFile::sqliteHandle(m_db);
     sqlite3_stmt *statement = nullptr;
     const QByteArray text = sql.toUtf8();
     if (!db
@@ -277,7 +269,7 @@ StoreError SqliteBank::appendRows(const QString &table, int fieldCount, qsizetyp
     using Field = Catalogue::Batch::Field;
     if (rowCount == 0)
         return {};
-    sqlite3 *db = handle();
+    sqlite3 *db = BankFile::sqliteHandle(m_db);
     if (!db)
         return failure(db);
     QStringList marks;

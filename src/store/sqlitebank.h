@@ -56,7 +56,6 @@ public:
     QString questionsVersion(const QString &test) override;
 
 private:
-    sqlite3 *handle() const;
     StoreError failure(sqlite3 *db) const;
     // Runs one statement with bound values, the first row given to row; finishes it.
     StoreError step(const QString &sql, const QVariantList &values,

@@ -86,10 +86,9 @@ StoreError SqliteTable::connect()
     QSqlDatabase db = BankFile::connection(m_bank, &error);
     if (error)
         return error;
-    const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+    m_handle = BankFile::sqliteHandle(db);
+    if (!m_handle)
         return StoreError(StoreError::Engine, QStringLiteral("题库连接不是 SQLite。"));
-    m_handle = *static_cast<sqlite3 *const *>(handle.constData());
     m_serial = BankFile::connectionSerial();
     return {};
 }

@@ -19,10 +19,9 @@ QString questionsVersion(const QString &bank, const QString &test)
 
 QString fileQuestionsVersion(QSqlDatabase &connection, const QString &test)
 {
-    const QVariant handle = connection.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+    sqlite3 *db = BankFile::sqliteHandle(connection);
+    if (!db)
         return {};
-    sqlite3 *db = *static_cast<sqlite3 *const *>(handle.constData());
 
     QStringList fields;
     for (const FieldDef &field : BankNames::questionTable(test).fields)
