@@ -239,29 +239,20 @@ void frmHistory::drawChart(const QString &test)
         return;
     m_chartTest = test;
     m_chartVersion = version;
-    QList<Results::Record> records;
-    if (!test.isEmpty()) {
-        records = Results::History(m_path).totals(test);
-    }
     // Totals of one version compare; others only when the author pools them.
-    QList<const Results::Record *> taken;
-    for (const Results::Record &r : std::as_const(records))
-        if (m_chartVersion.isEmpty() || r.version == m_chartVersion)
-            taken.prepend(&r); // oldest first
-    if (taken.size() < 2) {
+    const QList<Results::Total> totals = test.isEmpty()
+        ? QList<Results::Total>()
+        : Results::History(m_path).totals(test, m_chartVersion);
+    if (totals.size() < 2) {
         HistoryChart::draw(m_chart, {}, {});
         Chart1->hide();
-        Label2->setText(test.isEmpty() || taken.isEmpty()
+        Label2->setText(test.isEmpty() || totals.isEmpty()
                 ? QStringLiteral("选中一条测试记录，这里就画出这个测试历次的得分。")
                 : QStringLiteral("“%1”只做过一次，再做一次就能看到得分的变化。").arg(test));
         Label2->show();
         return;
     }
-
-    QList<HistoryChart::Point> points;
-    for (const Results::Record *r : std::as_const(taken))
-        points.append({ r->takenAt, val(r->total) });
-    HistoryChart::draw(m_chart, points, HistoryChart::levelsOf(currentBank(), test));
+    HistoryChart::draw(m_chart, totals, HistoryChart::levelsOf(currentBank(), test));
     m_chart->setTitle(QStringLiteral("“%1”历次的得分").arg(test));
     Label2->hide();
     Chart1->show();

@@ -72,6 +72,33 @@ namespace {
         return QDateTime(t.date(), QTime(0, 0).addSecs(int(seconds - seconds % align)));
     }
 
+    // The line as drawn over `columns` slices of from..to (see draw).
+    QList<QPointF> thinned(const QList<QPointF> &line, double from, double to)
+    {
+        const double width = (to - from) / columns;
+        if (line.size() <= 4 * columns || !(width > 0))
+            return line;
+        QList<QPointF> out;
+        out.reserve(4 * columns);
+        const auto columnOf = [&](qsizetype i) { return qint64((line.at(i).x() - from) / width); };
+        for (qsizetype i = 0; i < line.size();) {
+            const qint64 column = columnOf(i);
+            qsizetype picks[] = { i, i, i, i }; // first, lowest, highest, last
+            for (++i; i < line.size() && columnOf(i) == column; ++i) {
+                if (line.at(i).y() < line.at(picks[1]).y())
+                    picks[1] = i;
+                if (line.at(i).y() > line.at(picks[2]).y())
+                    picks[2] = i;
+                picks[3] = i;
+            }
+            std::sort(std::begin(picks), std::end(picks));
+            for (qsizetype k = 0; k < 4; ++k)
+                if (k == 0 || picks[k] != picks[k - 1])
+                    out.append(line.at(picks[k]));
+        }
+        return out;
+    }
+
 } // namespace
 
 QList<Level> levelsOf(const QString &bank, const QString &test)
@@ -143,7 +170,8 @@ QLineSeries *draw(QChart *chart, const QList<Point> &points, const QList<Level> 
     if (points.isEmpty())
         return nullptr;
 
-    const TimeAxis t = timeAxis(points.first().at, points.last().at, QDateTime::currentDateTime());
+    const TimeAxis t = timeAxis(QDateTime::fromMSecsSinceEpoch(points.first().at),
+        QDateTime::fromMSecsSinceEpoch(points.last().at), QDateTime::currentDateTime());
     const double from = double(t.from.toMSecsSinceEpoch());
     const double to = double(t.to.toMSecsSinceEpoch());
 
@@ -208,8 +236,8 @@ QLineSeries *draw(QChart *chart, const QList<Point> &points, const QList<Level> 
     QList<QPointF> line;
     line.reserve(points.size());
     for (const Point &p : points)
-        line.append({ double(p.at.toMSecsSinceEpoch()), p.total });
-    totals->replace(line);
+        line.append({ double(p.at), p.total });
+    totals->replace(thinned(line, from, to));
     if (many) {
         totals->setPen(QPen(traceColour, 1));
     } else {
@@ -232,7 +260,7 @@ QLineSeries *draw(QChart *chart, const QList<Point> &points, const QList<Level> 
                 sum -= points.at(i - k).total;
             line[i].setY(sum / double(std::min<qsizetype>(i + 1, k)));
         }
-        mean->replace(line);
+        mean->replace(thinned(line, from, to));
         attach(mean);
     }
 

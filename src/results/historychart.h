@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/results/history.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -12,11 +14,7 @@ class QLineSeries;
 // a bold line of their running mean, so that the trend reads at a glance.
 namespace HistoryChart {
 
-struct Point
-{
-    QDateTime at;
-    double total = 0;
-};
+using Point = Results::Total;
 
 // A score band of the test, as the bank holds it now.
 struct Level
@@ -45,8 +43,13 @@ struct TimeAxis
 };
 TimeAxis timeAxis(const QDateTime &first, const QDateTime &last, const QDateTime &now);
 
+// The slices of the time axis that draw keeps at most four points of each.
+inline constexpr int columns = 2048;
+
 // Replaces what the chart shows by the points (oldest first) over the levels; returns
-// the series of the totals themselves (named "得分").
+// the series of the totals themselves (named "得分"). Of many points the lines keep, in
+// each slice of the time axis, the first, lowest, highest and last: they cover the
+// pixels that lines through every point would, at a fraction of the cost.
 QLineSeries *draw(QChart *chart, const QList<Point> &points, const QList<Level> &levels);
 
 } // namespace HistoryChart

@@ -193,6 +193,15 @@ private slots:
             QCOMPARE(one.answers.size(), 1);
             QCOMPARE(one.answers[0].score, w.answers[0].score);
         }
+        // The chart's totals: oldest first, at the times kept.
+        const QList<Results::Total> totals = history.totals(test, {}, &error);
+        QVERIFY(!error);
+        QCOMPARE(totals.size(), test.isEmpty() ? 0 : whole.size());
+        for (int i = 0; i < totals.size(); ++i) {
+            const Record &w = whole[whole.size() - 1 - i];
+            QCOMPARE(totals[i].at, w.takenAt.toMSecsSinceEpoch());
+            QCOMPARE(totals[i].total, w.total.toDouble());
+        }
         QStringList distinct = history.tests();
         distinct.sort();
         QCOMPARE(distinct, (QStringList { QStringLiteral("乙'测试"), QStringLiteral("甲") }));
@@ -213,6 +222,9 @@ private slots:
             u"INSERT INTO results VALUES (7, '2026-03-01T09:30:15.250Z', '甲', '', '3', '评价', "
             "'全文')"_s));
         QVERIFY(sql(history.path(),
+            u"INSERT INTO results VALUES (8, '2026-03-01T09:00:00+08:00', '丁', '', '4.5', '', "
+            "'')"_s));
+        QVERIFY(sql(history.path(),
             u"CREATE TABLE answers (result_id INTEGER NOT NULL, question INTEGER NOT NULL, "
             "question_text TEXT NOT NULL, option TEXT NOT NULL, option_text TEXT NOT NULL, score "
             "TEXT NOT NULL, PRIMARY KEY (result_id, question))"_s));
@@ -230,6 +242,19 @@ private slots:
         }
         QVERIFY(history.takers(QString(), &error).isEmpty());
         QVERIFY(!error);
+        // The chart reads the program's form of a time and any other ISO form alike.
+        const auto totalOf = [&](const QString &test, const QString &version = {}) {
+            const QList<Results::Total> totals = history.totals(test, version);
+            return totals.size() == 1 ? std::pair(totals[0].at, totals[0].total)
+                                      : std::pair(qint64(-1), -1.0);
+        };
+        QCOMPARE(totalOf(u"甲"_s),
+            std::pair(
+                QDateTime(QDate(2026, 3, 1), QTime(9, 30, 15, 250), Qt::UTC).toMSecsSinceEpoch(),
+                3.0));
+        QCOMPARE(totalOf(u"丁"_s),
+            std::pair(QDateTime(QDate(2026, 3, 1), QTime(1, 0), Qt::UTC).toMSecsSinceEpoch(), 4.5));
+        QVERIFY(history.totals(u"甲"_s, u"0123456789abcdef"_s).isEmpty());
         QVERIFY(history.ids(u"甲"_s, u"小王"_s, &error).isEmpty());
         QVERIFY(!error);
 
@@ -242,6 +267,8 @@ private slots:
         for (Record *r : { &named, &other })
             QVERIFY(!history.append(r));
         QCOMPARE(history.ids(u"甲"_s, u"小王"_s), (QList<qint64> { named.id }));
+        QCOMPARE(
+            totalOf(u"甲"_s, named.version), std::pair(named.takenAt.toMSecsSinceEpoch(), 5.0));
         QCOMPARE(history.ids(u"甲"_s, QString()), (QList<qint64> { named.id, 7 }));
         QCOMPARE(history.ids(QString(), u"小李"_s), (QList<qint64> { other.id }));
         QVERIFY(history.ids(u"乙"_s, u"小王"_s).isEmpty());

@@ -23,7 +23,8 @@ QList<Point> pointsOf(int count, const QDateTime &first, qint64 apart, double lo
 {
     QList<Point> points;
     for (int i = 0; i < count; ++i)
-        points.append({ first.addSecs(apart * i), low + (high - low) * (i % 7) / 6 });
+        points.append(
+            { first.addSecs(apart * i).toMSecsSinceEpoch(), low + (high - low) * (i % 7) / 6 });
     return points;
 }
 
@@ -133,6 +134,31 @@ private slots:
         QCOMPARE(chart.series().size(), 1);
         draw(&chart, {}, {});
         QVERIFY(chart.series().isEmpty());
+    }
+
+    // A hundred thousand totals are drawn from a few points a slice of the time axis,
+    // and none of what the eye would see goes: the ends, and a lone high or low total.
+    void manyTotalsKeepWhatShows()
+    {
+        QList<Point> points = pointsOf(100000, at("2026-01-01 09:00"), 60, 12, 18);
+        points[40000].total = 48;
+        points[70001].total = 0;
+        QChart chart;
+        QLineSeries *totals = draw(&chart, points, {});
+        QVERIFY(totals->count() <= 4 * columns);
+        QCOMPARE(totals->at(0), QPointF(double(points.first().at), points.first().total));
+        QCOMPARE(totals->at(totals->count() - 1),
+            QPointF(double(points.last().at), points.last().total));
+        QList<double> ys;
+        for (int i = 0; i < totals->count(); ++i) {
+            if (i > 0)
+                QVERIFY(totals->at(i).x() > totals->at(i - 1).x());
+            ys << totals->at(i).y();
+        }
+        QVERIFY(ys.contains(48) && ys.contains(0));
+        const QList<QAbstractSeries *> lines = chart.series();
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(static_cast<QLineSeries *>(lines.last())->count() <= 4 * columns);
     }
 
     void levelsFromTheBank()

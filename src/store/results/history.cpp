@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sqlite3.h>
 
 namespace Results {
 
@@ -361,6 +362,12 @@ namespace HistoryFile {
     {
         m_error = failure(error, m_connection.path());
         return false;
+    }
+
+    bool Reading::fail(sqlite3 *db)
+    {
+        return fail(QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(db)),
+            QSqlError::StatementError, QString::number(sqlite3_extended_errcode(db))));
     }
 
 } // namespace HistoryFile

@@ -56,6 +56,14 @@ struct Record
     int band = 0; // 1, 2, ... the band that held the total; 0 for none or not known
 };
 
+// One record on a chart: when it was taken, in milliseconds since the epoch, and its
+// total.
+struct Total
+{
+    qint64 at = 0;
+    double total = 0;
+};
+
 class History
 {
 public:
@@ -87,9 +95,11 @@ public:
     // The records of these ids, in that order, without their result text and answers;
     // ids that are not stored are passed over.
     QList<Record> listed(const QList<qint64> &ids, StoreError *error = nullptr) const;
-    // Every record of one test, newest first, read in one pass for its chart: the time,
-    // the total and the version only.
-    QList<Record> totals(const QString &test, StoreError *error = nullptr) const;
+    // The totals of one test's records, oldest first (by the time taken, then by the
+    // order stored), read in one pass for its chart: of one version when version is not
+    // empty, of every version when it is.
+    QList<Total> totals(
+        const QString &test, const QString &version = {}, StoreError *error = nullptr) const;
     // One record with its answers; id 0 when it is not stored.
     Record record(qint64 id, StoreError *error = nullptr) const;
     // Every test that has a record, each once, in no particular order.

@@ -11,6 +11,7 @@
 #include <optional>
 
 class QSqlError;
+struct sqlite3;
 
 // results.db itself, for the history's reads and writes: how it is opened and guarded,
 // its schema, and how its failures are told.
@@ -95,6 +96,8 @@ public:
         const std::function<void(const QSqlQuery &)> &row);
     // Sets the caller's error to this failure; false.
     bool fail(const QSqlError &error);
+    // The same for a failure on the connection's own SQLite handle.
+    bool fail(sqlite3 *db);
 
     QSqlQuery &query() { return *m_query; }
     QSqlDatabase &db() { return m_connection.db(); }

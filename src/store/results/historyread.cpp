@@ -1,10 +1,13 @@
 // Reading the history: whole records, and what a list of many records shows.
 #include "store/results/history.h"
 
+#include "base/valuerules.h"
+#include "store/bankfile.h"
 #include "store/results/historyfile.h"
 
 #include <QHash>
 #include <QSqlError>
+#include <sqlite3.h>
 
 namespace Results {
 
@@ -15,6 +18,43 @@ namespace {
     QDateTime timeFrom(const QString &text)
     {
         return QDateTime::fromString(text, Qt::ISODateWithMs).toLocalTime();
+    }
+
+    QByteArrayView bytesOf(sqlite3_stmt *stmt, int column)
+    {
+        return { reinterpret_cast<const char *>(sqlite3_column_text(stmt, column)),
+            sqlite3_column_bytes(stmt, column) };
+    }
+
+    // A time as kept (2026-12-09T08:30:00.000Z) in milliseconds since the epoch, without
+    // a QDateTime each: turning one into local time asks the system for its time zone.
+    // Any other form is read as a QDateTime reads it.
+    qint64 msecsFrom(QByteArrayView text)
+    {
+        const auto number = [&](int at, int digits) {
+            int n = 0;
+            for (int i = at; i < at + digits; ++i) {
+                if (text[i] < '0' || text[i] > '9')
+                    return -1;
+                n = n * 10 + (text[i] - '0');
+            }
+            return n;
+        };
+        if (text.size() == 24 && text[4] == '-' && text[7] == '-' && text[10] == 'T'
+            && text[13] == ':' && text[16] == ':' && text[19] == '.' && text[23] == 'Z') {
+            const int year = number(0, 4);
+            const QDate date(year, number(5, 2), number(8, 2));
+            const int hour = number(11, 2);
+            const int minute = number(14, 2);
+            const int second = number(17, 2);
+            const int msec = number(20, 3);
+            if (year > 0 && date.isValid() && hour >= 0 && hour < 24 && minute >= 0 && minute < 60
+                && second >= 0 && second < 60 && msec >= 0)
+                return (date.toJulianDay() - QDate(1970, 1, 1).toJulianDay()) * 86400000
+                    + ((hour * 60 + minute) * 60 + second) * 1000LL + msec;
+        }
+        return QDateTime::fromString(QString::fromUtf8(text), Qt::ISODateWithMs)
+            .toMSecsSinceEpoch();
     }
 
     // What a list shows of each record: the first fields, then the added columns, read as
@@ -184,29 +224,39 @@ QList<Record> History::listed(const QList<qint64> &ids, StoreError *error) const
     return out;
 }
 
-QList<Record> History::totals(const QString &test, StoreError *error) const
+QList<Total> History::totals(const QString &test, const QString &version, StoreError *error) const
 {
     Reading file(m_path, error);
     if (!file)
         return {};
-    QString where;
-    QVariantList values;
-    if (!whereOf(file.db(), test, {}, &where, &values))
+    const bool versions = columnsOfResults(file.db()).contains(QLatin1String("version"));
+    if (!version.isEmpty() && !versions)
+        return {}; // kept before results named their version: none is of this one
+    // A chart of a hundred thousand records: read through SQLite's own interface, each
+    // time parsed from its bytes.
+    sqlite3 *db = BankFile::sqliteHandle(file.db());
+    sqlite3_stmt *stmt = nullptr;
+    const char *sql = version.isEmpty()
+        ? "SELECT taken_at, total FROM results WHERE test = ?1 ORDER BY taken_at, id"
+        : "SELECT taken_at, total FROM results WHERE test = ?1 AND version = ?2 "
+          "ORDER BY taken_at, id";
+    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+        file.fail(db);
         return {};
-    const QString version = columnsOfResults(file.db()).contains(QLatin1String("version"))
-        ? QStringLiteral("version")
-        : QStringLiteral("''");
-    QList<Record> out;
-    if (!file.rows(QStringLiteral("SELECT taken_at, total, %1 FROM results").arg(version) + where
-                + newestFirst,
-            values, [&](const QSqlQuery &q) {
-                Record r;
-                r.takenAt = timeFrom(q.value(0).toString());
-                r.total = q.value(1).toString();
-                r.version = q.value(2).toString();
-                out.append(r);
-            }))
+    }
+    const QByteArray name = test.toUtf8();
+    const QByteArray of = version.toUtf8();
+    sqlite3_bind_text(stmt, 1, name.constData(), int(name.size()), SQLITE_STATIC);
+    sqlite3_bind_text(stmt, 2, of.constData(), int(of.size()), SQLITE_STATIC);
+    QList<Total> out;
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        out.append({ msecsFrom(bytesOf(stmt, 0)), val(QString::fromUtf8(bytesOf(stmt, 1))) });
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) {
+        file.fail(db);
         return {};
+    }
     return out;
 }
 
